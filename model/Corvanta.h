@@ -1,0 +1,97 @@
+// The vehicle model: one instance of a rear-wheel-drive car with a five-speed automatic
+// gearbox, advanced in fixed steps of 0.0001 s by a fourth-order Runge-Kutta integrator.
+//
+// The class holds every mutable value of an instance by value (nothing is allocated
+// after construction) and evaluates the block diagram as straight-line code.  The
+// record members are public so that tests can prepare a record and run one block on
+// it; hosts reach the model only through the C functions of corvanta.h.
+#ifndef CORVANTA_MODEL_CORVANTA_H
+#define CORVANTA_MODEL_CORVANTA_H
+
+#include "Records.h"
+
+// Values local to one evaluation of the outputs, handed from block to block.
+struct Evaluation {
+  // Powertrain.
+  double TorqueRatio;       // torque-converter torque multiplication
+  double ThrottlePercent;   // 0 .. 100
+  double BrakeFraction;     // 0 .. 1 after the second limit
+  double GearRatio;         // gearbox ratio of the selected gear
+  double DriveTorque;       // N·m on each rear wheel
+  double BrakeTorque[4];    // N·m, FL, FR, RL, RR, signed against the motion
+  // Wheel loads and tyres.
+  double GravityDirection[3];  // world vertical in body axes
+  double GravityForceY;        // N
+  double GravityForceZ;        // N
+  double FrontWheelLoad;       // N, each front tyre
+  double RearWheelLoad;        // N, each rear tyre
+  double FrontSteerAngle;      // rad, both front road wheels
+  double TyreFx[4];            // N, tyre axes
+  double TyreFy[4];            // N, tyre axes
+  double TyreMz[4];            // N·m aligning moment
+  double TyreMy[4];            // N·m rolling-resistance moment
+};
+
+class Corvanta {
+ public:
+  Corvanta();
+  ~Corvanta() = default;
+  // The solver bookkeeping refers into the instance itself: an instance is not copied.
+  Corvanta(const Corvanta &) = delete;
+  Corvanta &operator=(const Corvanta &) = delete;
+
+  // Public operations behind the C interface.
+  void initialize();
+  void step();
+  static void terminate();
+  void setExternalInputs(const ExtU_Corvanta_T *inputs);
+  const ExtY_Corvanta_T *getExternalOutputs() const;
+  RT_MODEL_Corvanta_T *getRTM();
+  // True once initialize() has wired the solver; step() is meaningless before.
+  bool isInitialized() const;
+
+  // Integrator and derivative function.
+  void rt_ertODEUpdateContinuousStates(SolverInfo *si);
+  void Corvanta_derivatives();
+
+  // Numerical building blocks.
+  static void Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
+                                      const double *rowAxis, double *out);
+  static double Corvanta_norm(const double w[3]);
+  static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
+                          double *Mz, double *My);
+
+  // Blocks of the output phase, in evaluation order.
+  void limitEngineSpeed();
+  void torqueConverter(Evaluation &e);
+  void vehicleSpeed();
+  void brakeMap(Evaluation &e);
+  void throttleMap(Evaluation &e);
+  void shiftLogic(const Evaluation &e);
+  void driveline(Evaluation &e);
+  void brakeTorques(Evaluation &e);
+  void wheelLoads(Evaluation &e);
+  void wheelSlipAndTyres(Evaluation &e);
+  void forceAssembly(const Evaluation &e);
+  void bodyMotion();
+  void turbineSpeed(const Evaluation &e);
+  void headingOutput();
+  void brakeActuatorInput(const Evaluation &e);
+  void engineTorqueMap(const Evaluation &e);
+  void outputTail();
+  void engineSpeedDot();
+  void transportDelayRead();
+
+  // Update phase of a major step.
+  void majorUpdate();
+  void transportDelayWrite();
+
+  ExtU_Corvanta_T U;             // inputs
+  ExtY_Corvanta_T Y;             // outputs
+  Signals_Corvanta_T B;          // block signals
+  DiscStates_Corvanta_T DW;      // discrete states
+  ContStates_Corvanta_T X;       // continuous states
+  RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
+};
+
+#endif  // CORVANTA_MODEL_CORVANTA_H

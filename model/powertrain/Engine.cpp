@@ -1,0 +1,116 @@
+// Engine and torque converter: engine-speed limiting, the converter's pump torque and
+// torque ratio, the driver-demand throttle map, the engine torque map with its 0.005 s
+// transport delay, and the net torque on the engine inertia.
+#include "Corvanta.h"
+#include "Lookup.h"
+#include "NonFinite.h"
+#include "TransportDelay.h"
+#include "VehicleConstants.h"
+#include "data/ConstantBlocks.h"
+
+namespace {
+
+constexpr double kEngineMapMaxRpm = 6500.0;
+constexpr double kEngineTorqueDelay = 0.005;   // s
+constexpr double kEngineInertiaInv = 6.25;     // 1 / 0.16 kg·m²
+constexpr double kEngineTorqueLagGain = 200.0;  // lagged torque = 200 × lag state
+
+}  // namespace
+
+void Corvanta::limitEngineSpeed() {
+  // The state itself is overwritten, so the integrator continues from the limited value.
+  // A NaN state fails both comparisons and stays NaN.
+  if (X.EngineSpeed_State >= kEngineSpeedMax) {
+    X.EngineSpeed_State = kEngineSpeedMax;
+  } else if (X.EngineSpeed_State <= kEngineSpeedMin) {
+    X.EngineSpeed_State = kEngineSpeedMin;
+  }
+}
+
+void Corvanta::torqueConverter(Evaluation &e) {
+  // The converter sees the turbine speed of the previous major step through the minor
+  // evaluations.
+  if (M.isMajorTimeStep()) {
+    B.TurbineSpeedPrev = DW.TurbineSpeedPrevState;
+  }
+  const double speedRatio = B.TurbineSpeedPrev / X.EngineSpeed_State;
+  double invCapacityFactor;
+  if (rtIsNaN(speedRatio)) {
+    invCapacityFactor = rtNaN;
+    e.TorqueRatio = rtNaN;
+  } else {
+    invCapacityFactor = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.InvCapacityFactor_Axis1,
+                                          Corvanta_ConstP.InvCapacityFactor_Table, kInvCapacityPoints);
+    e.TorqueRatio = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.TorqueRatio_Axis1,
+                                      Corvanta_ConstP.TorqueRatio_Table, kTorqueRatioPoints);
+  }
+  // Pump torque = (pump speed in rpm / capacity factor)²: never negative, also when the
+  // turbine overruns the pump and the inverse capacity factor turns negative.
+  const double t = (kRadPerSecToRpm * X.EngineSpeed_State) * invCapacityFactor;
+  B.ImpellerTorque = t * t;
+}
+
+void Corvanta::vehicleSpeed() {
+  if (DW.LongitudinalVelocity_FirstInit != 0U) {
+    X.LongitudinalVelocity_State = U.InitialSpeed;
+  }
+  B.LongitudinalVelocity = X.LongitudinalVelocity_State;
+}
+
+void Corvanta::throttleMap(Evaluation &e) {
+  double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, Corvanta_ConstP.DemandMapSpeed_Axis1,
+                                  Corvanta_ConstP.ThrottleMap_Axis2, Corvanta_ConstP.ThrottleMap_Table,
+                                  Corvanta_ConstP.ThrottleMap_LastIndex, kDemandMapSpeeds);
+  if (fraction > 1.0) {
+    fraction = 1.0;
+  } else if (fraction < 0.0) {
+    fraction = 0.0;
+  }
+  e.ThrottlePercent = 100.0 * fraction;
+}
+
+void Corvanta::engineTorqueMap(const Evaluation &e) {
+  // The map is read with the percentage scaled back (0.35 becomes 0.35000000000000003)
+  // and the engine speed in rpm, limited to the map's speed range.  No extrapolation.
+  const double throttle = 0.01 * e.ThrottlePercent;
+  double rpm = kRadPerSecToRpm * X.EngineSpeed_State;
+  if (rpm > kEngineMapMaxRpm) {
+    rpm = kEngineMapMaxRpm;
+  } else if (rpm < 0.0) {
+    rpm = 0.0;
+  }
+  if (rpm >= 0.0 && rpm <= kEngineMapMaxRpm && throttle >= 0.0) {
+    B.EngineTorque = Corvanta_gridLookup(throttle, rpm, Corvanta_ConstP.EngineTorqueMap_Table,
+                                         Corvanta_ConstP.EngineTorqueMap_Axis1, Corvanta_ConstP.EngineTorqueMap_Axis2,
+                                         kEngineMapSpeeds, kEngineMapThrottles);
+  } else {
+    B.EngineTorque = rtNaN;
+  }
+}
+
+void Corvanta::engineSpeedDot() {
+  // The engine sees the pump torque of the previous major step through the minor
+  // evaluations.  Net torque over an engine-side inertia of 0.16 kg·m².
+  if (M.isMajorTimeStep()) {
+    B.ImpellerTorquePrev = DW.ImpellerTorquePrevState;
+  }
+  B.EngineSpeedDot = kEngineInertiaInv * (kEngineTorqueLagGain * X.EngineTorqueLag_State - B.ImpellerTorquePrev);
+}
+
+void Corvanta::transportDelayRead() {
+  B.EngineTorqueDelayed =
+      rt_TDelayInterpolate(*M.getTPtr() - kEngineTorqueDelay, DW.TransportDelayStartTime, DW.TransportDelayBufferRef,
+                           DW.TransportDelayBufferSize, &DW.TransportDelayLast, DW.TransportDelayTail,
+                           DW.TransportDelayHead, 0.0);
+}
+
+void Corvanta::transportDelayWrite() {
+  const std::int32_t last = DW.TransportDelayBufferSize - 1;
+  DW.TransportDelayHead = (DW.TransportDelayHead < last) ? DW.TransportDelayHead + 1 : 0;
+  if (DW.TransportDelayHead == DW.TransportDelayTail) {
+    // Full: drop the oldest entry.
+    DW.TransportDelayTail = (DW.TransportDelayTail < last) ? DW.TransportDelayTail + 1 : 0;
+  }
+  DW.TransportDelayBufferRef[DW.TransportDelayHead] = B.EngineTorque;
+  DW.TransportDelayBufferRef[DW.TransportDelayBufferSize + DW.TransportDelayHead] = *M.getTPtr();
+}

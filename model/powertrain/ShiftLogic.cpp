@@ -1,0 +1,84 @@
+// Automatic gear-shift logic: the shift schedule gives an upshift and a downshift speed for
+// the current throttle and the gear of the previous major step; a crossing must persist
+// for two further major steps before the gear changes by one.
+#include "Corvanta.h"
+#include "Lookup.h"
+#include "Truncation.h"
+#include "data/ConstantBlocks.h"
+
+namespace {
+
+constexpr double kMpsToKmh = 3.6;
+// Fallback of the truncation: no case label, so the default branch is taken.
+constexpr std::int32_t kNoBranch = 0x7FFFFFFF;
+
+}  // namespace
+
+void Corvanta::Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
+                                       const double *rowAxis, double *out) {
+  *out = Corvanta_gridLookup(a, b, table, columnAxis, rowAxis, kShiftMapGears, kShiftMapThrottles);
+}
+
+void Corvanta::shiftLogic(const Evaluation &e) {
+  // The shift speeds feed the chart only, which runs in major steps; the held gear
+  // does not change in the minor evaluations, so nothing here is needed there.
+  if (!M.isMajorTimeStep()) {
+    return;
+  }
+  const double speedKmh = kMpsToKmh * B.LongitudinalVelocity;
+  B.GearPrev = DW.GearPrevState;
+  double upshiftSpeed;
+  double downshiftSpeed;
+  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.UpshiftMap_Table,
+                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &upshiftSpeed);
+  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.DownshiftMap_Table,
+                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &downshiftSpeed);
+
+  // Shift chart.  NaN speeds fail every comparison: a steady chart stays steady, a
+  // pending one keeps counting.
+  int shiftCommand = 0;
+  switch (truncateToInt32(DW.ShiftState, kNoBranch)) {
+    case 0:
+      if (downshiftSpeed > speedKmh) {
+        DW.ShiftState = -1.0;
+      } else if (speedKmh > upshiftSpeed) {
+        DW.ShiftState = 1.0;
+      }
+      break;
+    case 1:
+      DW.ShiftTimer += 1.0;
+      if (upshiftSpeed > speedKmh) {
+        DW.ShiftState = 0.0;
+        DW.ShiftTimer = 0.0;
+      } else if (speedKmh >= upshiftSpeed && DW.ShiftTimer >= 2.0) {
+        DW.ShiftState = 0.0;
+        shiftCommand = 1;
+        DW.ShiftTimer = 0.0;
+      }
+      break;
+    case -1:
+      DW.ShiftTimer += 1.0;
+      if (speedKmh > downshiftSpeed) {
+        DW.ShiftState = 0.0;
+        DW.ShiftTimer = 0.0;
+      } else if (downshiftSpeed >= speedKmh && DW.ShiftTimer >= 2.0) {
+        DW.ShiftState = 0.0;
+        shiftCommand = -1;
+        DW.ShiftTimer = 0.0;
+      }
+      break;
+    default:
+      break;
+  }
+
+  // Gear update: one gear at a time within 1 .. 5.
+  const std::int32_t gear = truncateToInt32(DW.GearState, kNoBranch);
+  if (gear >= 1 && gear <= 5) {
+    if (shiftCommand == 1 && gear < 5) {
+      DW.GearState = static_cast<double>(gear + 1);
+    } else if (shiftCommand == -1 && gear > 1) {
+      DW.GearState = static_cast<double>(gear - 1);
+    }
+  }
+  B.Gear = DW.GearState;
+}
