@@ -94,7 +94,18 @@ void Corvanta::step() {
 
   limitEngineSpeed();
 
-  // Output phase.
+  outputPhase();
+
+  if (major) {
+    majorUpdate();
+    rt_ertODEUpdateContinuousStates(&M.solver);
+    ++M.ticks;
+    M.modelTime = M.solver.stopTime;
+  }
+}
+
+void Corvanta::outputPhase() {
+  // Every block signal and output, in the order of the block diagram.
   Evaluation e;
   torqueConverter(e);
   vehicleSpeed();
@@ -114,13 +125,6 @@ void Corvanta::step() {
   outputTail();
   engineSpeedDot();
   transportDelayRead();
-
-  if (major) {
-    majorUpdate();
-    rt_ertODEUpdateContinuousStates(&M.solver);
-    ++M.ticks;
-    M.modelTime = M.solver.stopTime;
-  }
 }
 
 void Corvanta::majorUpdate() {

@@ -61,6 +61,9 @@ class Corvanta {
   static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
                           double *Mz, double *My);
 
+  // One evaluation of all block outputs, after the head of step().
+  void outputPhase();
+
   // Blocks of the output phase, in evaluation order.
   void limitEngineSpeed();
   void torqueConverter(Evaluation &e);

@@ -6,6 +6,7 @@
 #include "Corvanta.h"
 #include "VectorMath.h"
 #include "VehicleConstants.h"
+#include "WheelKinematics.h"
 
 namespace {
 
@@ -29,6 +30,16 @@ void normaliseTwist(double twist[6]) {
 }
 
 }  // namespace
+
+double slipRatio(double omega, double vx) {
+  const double rimSpeed = kWheelRadius * omega;
+  const double denominator = std::fmax(std::fabs(rimSpeed), std::fabs(vx));
+  return (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
+}
+
+double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
+  return (vx == 0.0) ? 0.0 : std::atan(lateralVelocityAtAxle / vx);
+}
 
 void Corvanta::wheelLoads(Evaluation &e) {
   if (DW.Heading_FirstInit != 0U) {
@@ -104,18 +115,11 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
     const double omega = *wheels[w].state;
     *wheels[w].signal = omega;
 
-    // Slip ratio against the larger of rim speed and body speed; fmax ignores a NaN
-    // argument when the other is a number, and a NaN denominator takes the division.
-    const double rimSpeed = kWheelRadius * omega;
-    const double denominator = std::fmax(std::fabs(rimSpeed), std::fabs(vx));
-    const double kappa = (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
-
-    // Kinematic slip angle of the wheel's axle; the front wheels steer.
+    const double kappa = slipRatio(omega, vx);
+    // The front wheels steer; the slip angle is the road-wheel angle minus the angle of
+    // the axle's velocity.
     const bool front = w < kRL;
-    double beta = 0.0;
-    if (!(vx == 0.0)) {
-      beta = front ? std::atan((vy + r * kFrontAxleX) / vx) : std::atan((vy - kRearAxleX * r) / vx);
-    }
+    const double beta = front ? kinematicSlipAngle(vx, vy + r * kFrontAxleX) : kinematicSlipAngle(vx, vy - kRearAxleX * r);
     const double slipAngle = front ? e.FrontSteerAngle - beta : 0.0 - beta;
     const double load = front ? e.FrontWheelLoad : e.RearWheelLoad;
     Corvanta_FL(load, kappa, slipAngle, vx, &e.TyreFx[w], &e.TyreFy[w], &e.TyreMz[w], &e.TyreMy[w]);

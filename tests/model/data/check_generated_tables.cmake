@@ -1,0 +1,21 @@
+# Regenerates the committed tables and fails if any file differs by a single byte.
+#   cmake -DGENERATOR=... -DCOMMITTED=model/data/generated -DSCRATCH=dir -P check_generated_tables.cmake
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH})
+execute_process(COMMAND ${GENERATOR} ${SCRATCH} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "table generator failed: ${status}")
+endif()
+file(GLOB generated RELATIVE ${SCRATCH} ${SCRATCH}/*.inc)
+file(GLOB committed RELATIVE ${COMMITTED} ${COMMITTED}/*.inc)
+if(NOT generated STREQUAL committed)
+  message(FATAL_ERROR "generated files ${generated} differ from committed files ${committed}")
+endif()
+foreach(name ${generated})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SCRATCH}/${name} ${COMMITTED}/${name}
+                  RESULT_VARIABLE differ)
+  if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "${name}: the committed table differs from the generator's output; rerun tools/tablegen")
+  endif()
+endforeach()
+message(STATUS "${generated}: identical")
