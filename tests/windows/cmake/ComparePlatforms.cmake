@@ -1,0 +1,42 @@
+# Replays one command stream on Linux (native) and on Windows (under Wine) with
+# corvanta_replay and compares the two output dumps with compare_dumps.
+#
+#   cmake -DNAME=... -DSTREAM=... -DOUTPUT_DIR=...
+#         -DLINUX_HOST=... -DLINUX_LIBRARY=...      Linux replay host and library path
+#         -DWINE=... -DWINE_PREFIX=...
+#         -DWINDOWS_HOST=... -DWINDOWS_LIBRARY=...  Windows replay host and the DLL's file
+#                                                   name (next to the host)
+#         -DCOMPARE=... [-DTOLERANCE=...]           empty TOLERANCE: identical bits
+#         -P ComparePlatforms.cmake
+cmake_minimum_required(VERSION 3.16)
+include(${CMAKE_CURRENT_LIST_DIR}/WineEnvironment.cmake)
+
+file(MAKE_DIRECTORY "${OUTPUT_DIR}")
+set(linux_dump "${OUTPUT_DIR}/${NAME}.linux.txt")
+set(windows_dump "${OUTPUT_DIR}/${NAME}.windows.txt")
+file(REMOVE "${linux_dump}" "${windows_dump}")
+
+execute_process(COMMAND "${LINUX_HOST}" "${LINUX_LIBRARY}" "${STREAM}"
+                OUTPUT_FILE "${linux_dump}" ERROR_VARIABLE errors RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Linux replay of ${STREAM} failed (${status}): ${errors}")
+endif()
+
+get_filename_component(host_dir "${WINDOWS_HOST}" DIRECTORY)
+execute_process(COMMAND "${WINE}" "${WINDOWS_HOST}" "${WINDOWS_LIBRARY}" "${STREAM}"
+                WORKING_DIRECTORY "${host_dir}"
+                OUTPUT_FILE "${windows_dump}" ERROR_VARIABLE errors RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Windows replay of ${STREAM} under Wine failed (${status}): ${errors}")
+endif()
+
+set(compare_args "${linux_dump}" "${windows_dump}" --label "${NAME}")
+if(TOLERANCE)
+  list(APPEND compare_args --tolerance "${TOLERANCE}")
+endif()
+execute_process(COMMAND "${COMPARE}" ${compare_args} OUTPUT_VARIABLE report ERROR_VARIABLE errors RESULT_VARIABLE status)
+file(WRITE "${OUTPUT_DIR}/${NAME}.report.txt" "${report}")
+message("${report}${errors}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Linux and Windows results of ${NAME} differ (dumps: ${linux_dump}, ${windows_dump})")
+endif()
