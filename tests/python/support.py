@@ -1,6 +1,5 @@
 """Helpers shared by the Python test files."""
 
-import math
 import os
 import subprocess
 import sys
@@ -21,9 +20,10 @@ def child_environment():
     return env
 
 
-def run_python(*args, cwd=None):
+def run_python(*args, env=None):
+    """Runs this interpreter with ``args``; ``env`` adds to the child's environment."""
     return subprocess.run(
-        [sys.executable, *args], capture_output=True, text=True, env=child_environment(), cwd=cwd, timeout=120
+        [sys.executable, *args], capture_output=True, text=True, env={**child_environment(), **(env or {})}, timeout=120
     )
 
 
@@ -45,7 +45,3 @@ def assert_bitwise_equal(actual, expected):
 def write(path, text):
     path.write_text(text, encoding="utf-8")
     return path
-
-
-def k(t):
-    return math.floor(t / 0.0001 + 0.5)

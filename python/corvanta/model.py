@@ -1,0 +1,190 @@
+"""One model instance driven step by step."""
+
+import collections
+import ctypes
+import difflib
+import operator
+import threading
+import weakref
+
+import numpy as np
+
+from . import _library
+from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
+
+Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
+Outputs = collections.namedtuple("Outputs", OUTPUT_NAMES)
+
+_INPUT_INDEX = {name: index for index, name in enumerate(INPUT_NAMES)}
+
+
+def _release(lib, handle):
+    lib.Terminate(handle)
+    lib.DeleteVehicleModel(handle)
+
+
+def create_instance(lib):
+    """CreateVehicleModel, with its NULL result turned into MemoryError."""
+    handle = lib.CreateVehicleModel()
+    if not handle:
+        raise MemoryError("CreateVehicleModel() returned NULL: out of memory")
+    return handle
+
+
+def output_view(lib, handle):
+    """A read-only float64 view of the instance's output record (valid until deletion)."""
+    pointer = lib.GetOutputs(handle)
+    if not pointer:
+        raise _library.CorvantaLibraryError("GetOutputs() returned NULL for a live instance")
+    record = (ctypes.c_double * len(OUTPUT_NAMES)).from_address(ctypes.addressof(pointer.contents))
+    view = np.frombuffer(record, dtype=np.float64)
+    view.flags.writeable = False
+    return view
+
+
+def input_value(name, value):
+    """``value`` as a float for input ``name``; TypeError for what is not a number."""
+    if isinstance(value, (str, bytes)):
+        raise TypeError(f"input {name}: expected a number, got {type(value).__name__} {value!r}")
+    try:
+        return float(value)
+    except (TypeError, ValueError):
+        raise TypeError(f"input {name}: expected a number, got {type(value).__name__} {value!r}") from None
+
+
+def check_input_name(name):
+    if name not in _INPUT_INDEX:
+        close = difflib.get_close_matches(name, INPUT_NAMES, n=1)
+        hint = f" (did you mean {close[0]}?)" if close else ""
+        raise TypeError(f"unknown input {name!r}{hint}; the inputs are {', '.join(INPUT_NAMES)}")
+
+
+class Model:
+    """A Corvanta model instance.
+
+    ``Model()`` creates an instance with all inputs 0.  A run is ``set_inputs(...)``
+    (initial conditions and driver inputs), ``initialize()``, then ``step(n)`` as often
+    as wanted, changing inputs in between.  ``close()``, or leaving a ``with`` block,
+    deletes the instance; an instance that is never closed is deleted when the object is
+    garbage-collected.  A closed model raises ``RuntimeError`` on every use.
+
+    The methods of one Model serialise on a lock, so a model shared between threads is
+    never stepped and closed at the same time; distinct models step in parallel.
+    """
+
+    def __init__(self, library=None):
+        lib = _library.library() if library is None else library
+        handle = create_instance(lib)
+        self._lib = lib
+        self._handle = handle
+        self._finalizer = weakref.finalize(self, _release, lib, handle)
+        self._lock = threading.Lock()
+        self._record = InputRecord()
+        self._record_values = (ctypes.c_double * len(INPUT_NAMES)).from_buffer(self._record)
+        self._outputs = output_view(lib, handle)
+        self._initialized = False
+        self._steps = 0
+
+    # Lifecycle.
+
+    def close(self):
+        """Deletes the instance.  Further calls of close() do nothing."""
+        with self._lock:
+            self._handle = None
+            self._outputs = None
+            self._finalizer()
+
+    @property
+    def closed(self):
+        return self._handle is None
+
+    def __enter__(self):
+        self._live()
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+
+    def __repr__(self):
+        if self._handle is None:
+            return "<corvanta.Model closed>"
+        return f"<corvanta.Model time={self.time:.4f} s>"
+
+    def _live(self):
+        handle = self._handle
+        if handle is None:
+            raise RuntimeError("the corvanta.Model has been closed")
+        return handle
+
+    # Running.
+
+    def initialize(self):
+        """Starts (or restarts) a run.  The time keeps counting across restarts; the next
+        step samples the initial-condition inputs."""
+        with self._lock:
+            self._lib.Initialize(self._live())
+            self._initialized = True
+
+    def set_inputs(self, **values):
+        """Sets the named inputs, converted to float; the others keep their values.
+
+        Unknown names or values that are not numbers raise TypeError and change nothing.
+        """
+        converted = []
+        for name, value in values.items():
+            check_input_name(name)
+            converted.append((_INPUT_INDEX[name], input_value(name, value)))
+        with self._lock:
+            handle = self._live()
+            for index, value in converted:
+                self._record_values[index] = value
+            self._lib.SetInputs(handle, ctypes.byref(self._record))
+
+    @property
+    def inputs(self):
+        """The current input values, as a namedtuple ``Inputs``."""
+        with self._lock:
+            self._live()
+            return Inputs(*self._record_values)
+
+    def step(self, n=1):
+        """Advances the model by ``n`` steps of 0.0001 s.
+
+        Returns an ``n`` x 7 float64 array whose row i holds the outputs after step i + 1,
+        in the order of OUTPUT_NAMES.
+        """
+        n = operator.index(n)
+        if n < 0:
+            raise ValueError(f"step(n): n must be >= 0, got {n}")
+        with self._lock:
+            handle = self._live()
+            if not self._initialized:
+                raise RuntimeError("call initialize() before step(): the model does not step until initialised")
+            rows = np.empty((n, len(OUTPUT_NAMES)), dtype=np.float64)
+            step = self._lib.Step
+            outputs = self._outputs
+            taken = 0
+            try:
+                for taken in range(1, n + 1):
+                    step(handle)
+                    rows[taken - 1] = outputs
+            finally:
+                self._steps += taken
+        return rows
+
+    @property
+    def outputs(self):
+        """The outputs of the latest step, as a namedtuple ``Outputs``."""
+        with self._lock:
+            self._live()
+            return Outputs(*self._outputs.tolist())
+
+    @property
+    def steps(self):
+        """Number of steps taken since creation; initialize() does not reset it."""
+        return self._steps
+
+    @property
+    def time(self):
+        """Model time in seconds: steps x 0.0001."""
+        return self._steps * STEP_SIZE

@@ -1,0 +1,67 @@
+"""python -m corvanta.plot: image sizes and the handling of bad input."""
+
+import os
+import struct
+
+import pytest
+
+import corvanta
+from corvanta import plot
+
+from support import assert_bitwise_equal, run_python, write
+
+
+def png_size(path):
+    """(width, height) from the IHDR chunk, which a PNG file must start with."""
+    head = path.read_bytes()[:24]
+    assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR", f"{path} is not a PNG file"
+    return struct.unpack(">II", head[16:24])
+
+
+def test_run_plot(tmp_path):
+    rows = corvanta.simulate({"duration": 0.3, "inputs": {"GearSelector": 1, "InitialSpeed": 8, "SteeringAngle": 0.1}}, every=50)
+    corvanta.write_csv(tmp_path / "run.csv", rows)
+    done = run_python("-m", "corvanta.plot", str(tmp_path / "run.csv"), "-o", str(tmp_path / "run.png"), "--size", "800x500", "--dpi", "80")
+    assert done.returncode == 0, done.stderr
+    assert png_size(tmp_path / "run.png") == (800, 500)
+    assert plot.main([str(tmp_path / "run.csv")]) == 0  # default name and size
+    assert png_size(tmp_path / "run.png") == plot.DEFAULT_SIZE
+    assert plot.main([str(tmp_path / "run.csv"), "-o", str(tmp_path / "run.csv")]) == 1
+    assert_bitwise_equal(corvanta.read_csv(tmp_path / "run.csv"), rows)
+
+
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        (None, ": cannot read: No such file"),
+        ("time,PositionX\n0,1\n", ":1: expected the header time,PositionX,"),
+        (corvanta.results.HEADER + "\n", ": no data rows"),
+        (corvanta.results.HEADER + "\n0.1,1,2,x,4,5,6,7\n", ":2: Heading: expected a number, got 'x'"),
+    ],
+)
+def test_bad_run_csv(tmp_path, capsys, text, message):
+    csv = tmp_path / "bad.csv"
+    if text is not None:
+        write(csv, text)
+    assert plot.main([str(csv), "-o", str(tmp_path / "bad.png")]) == 1
+    assert f"error: {csv}{message}" in capsys.readouterr().err
+    assert not (tmp_path / "bad.png").exists()
+
+
+def test_maps_plot(tmp_path, capsys):
+    for name, demands in (("throttle_map.csv", "0.5,1,2"), ("brake_map.csv", "-4,-2,-0.1")):
+        write(tmp_path / name, f"speed_mps,{demands}\n0,0,0.5,1.5\n6,0.2,0.7,1.1\n12,0.1,0.9,1.2\n")
+    assert plot.main(["--maps", "--tables", str(tmp_path), "-o", str(tmp_path / "maps.png"), "--size", "900x400"]) == 0
+    assert png_size(tmp_path / "maps.png") == (900, 400)
+    write(tmp_path / "brake_map.csv", "speed_mps,-1,-2\n0,1,2\n1,1\n")
+    assert plot.main(["--maps", "--tables", str(tmp_path), "-o", str(tmp_path / "m.png")]) == 1
+    assert "brake_map.csv:3: expected 3 values, got 2" in capsys.readouterr().err
+    assert plot.main(["--maps", "--generator", str(tmp_path / "absent"), "-o", str(tmp_path / "m.png")]) == 1
+    assert f"{tmp_path / 'absent'}: cannot run" in capsys.readouterr().err
+
+
+def test_maps_from_the_generator(tmp_path):
+    if not os.environ.get("CORVANTA_GENERATE_TABLES"):
+        pytest.skip("CORVANTA_GENERATE_TABLES is not set: this needs the build's generate_tables")
+    assert plot.main(["--maps", "-o", str(tmp_path / "maps.png")]) == 0
+    assert png_size(tmp_path / "maps.png") == (1400, 600)
