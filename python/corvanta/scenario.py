@@ -402,7 +402,8 @@ def load_scenario(scenario):
         raise ScenarioError(str(path), None, f"cannot read: {error.strerror or error}") from None
     except UnicodeDecodeError as error:
         raise ScenarioError(str(path), None, f"not UTF-8 text: {error.reason} at byte {error.start}") from None
-    if path.suffix.lower() == ".csv":
+    suffix = path.suffix.lower()
+    if suffix == ".csv" or (suffix != ".json" and not text.lstrip().startswith("{")):
         return parse_csv(text, str(path))
     return parse_json(text, str(path))
 

@@ -139,16 +139,27 @@ double atanUnit(double a) {
 
 }  // namespace
 
+// The definitions must bind inside the library.  In an ELF shared object an exported sin
+// would be interposed by the host's libm at load time, so they are hidden explicitly
+// (compile this file with -fno-builtin: GCC ignores the attribute on a builtin, whose
+// implicit declaration has default visibility); a DLL exports only what is marked
+// dllexport.
+#if defined(__ELF__)
+#define PORTABLE_MATH_LOCAL __attribute__((visibility("hidden")))
+#else
+#define PORTABLE_MATH_LOCAL
+#endif
+
 extern "C" {
 
-double sin(double x) {
+PORTABLE_MATH_LOCAL double sin(double x) {
   double s;
   double c;
   sinCos(x, &s, &c);
   return s;
 }
 
-double cos(double x) {
+PORTABLE_MATH_LOCAL double cos(double x) {
   double s;
   double c;
   sinCos(x, &s, &c);
@@ -157,9 +168,9 @@ double cos(double x) {
 
 // Compilers fuse sin x and cos x of one argument into this call (glibc and MinGW-w64 both
 // provide it); it must give exactly what sin and cos give.
-void sincos(double x, double *sine, double *cosine) { sinCos(x, sine, cosine); }
+PORTABLE_MATH_LOCAL void sincos(double x, double *sine, double *cosine) { sinCos(x, sine, cosine); }
 
-double atan(double x) {
+PORTABLE_MATH_LOCAL double atan(double x) {
   if (x != x) {
     return x + x;
   }
@@ -176,7 +187,7 @@ double atan(double x) {
   return x < 0.0 ? -result : result;
 }
 
-double exp(double x) {
+PORTABLE_MATH_LOCAL double exp(double x) {
   if (x != x) {
     return x + x;
   }

@@ -6,7 +6,8 @@
 #         -DWINE=... -DWINE_PREFIX=...
 #         -DWINDOWS_HOST=... -DWINDOWS_LIBRARY=...  Windows replay host and the DLL's file
 #                                                   name (next to the host)
-#         -DCOMPARE=... [-DTOLERANCE=...]           empty TOLERANCE: identical bits
+#         -DCOMPARE=... [-DTOLERANCE=... [-DLOW_SPEED=...]]
+#                                                   empty TOLERANCE: identical bits
 #         -P ComparePlatforms.cmake
 cmake_minimum_required(VERSION 3.16)
 include(${CMAKE_CURRENT_LIST_DIR}/WineEnvironment.cmake)
@@ -33,7 +34,12 @@ endif()
 set(compare_args "${linux_dump}" "${windows_dump}" --label "${NAME}")
 if(TOLERANCE)
   list(APPEND compare_args --tolerance "${TOLERANCE}")
+  if(LOW_SPEED)
+    list(APPEND compare_args --low-speed "${LOW_SPEED}")
+  endif()
 endif()
+list(APPEND compare_args --summary "${OUTPUT_DIR}/${NAME}.summary.txt")
+file(REMOVE "${OUTPUT_DIR}/${NAME}.summary.txt")
 execute_process(COMMAND "${COMPARE}" ${compare_args} OUTPUT_VARIABLE report ERROR_VARIABLE errors RESULT_VARIABLE status)
 file(WRITE "${OUTPUT_DIR}/${NAME}.report.txt" "${report}")
 message("${report}${errors}")

@@ -5,6 +5,10 @@
 cmake_minimum_required(VERSION 3.16)
 include(${CMAKE_CURRENT_LIST_DIR}/WineEnvironment.cmake)
 
+# Wine creates the prefix itself but not the folders above it.
+get_filename_component(parent "${WINE_PREFIX}" DIRECTORY)
+file(MAKE_DIRECTORY "${parent}")
+
 string(TIMESTAMP started "%s")
 execute_process(COMMAND "${WINE}" wineboot --init
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)

@@ -1,0 +1,74 @@
+#include "ScenarioFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "JsonScenario.h"
+#include "RecordedInputs.h"
+
+namespace corvanta::sim {
+
+namespace {
+
+std::string lowerCaseExtension(const std::string &path) {
+  std::string extension = std::filesystem::u8path(path).extension().u8string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+std::string reasonFor(int code) { return (code != 0) ? std::strerror(code) : "read error"; }
+
+}  // namespace
+
+ScenarioFormat scenarioFormatOf(const std::string &path, const std::string &text) {
+  const std::string extension = lowerCaseExtension(path);
+  if (extension == ".json") {
+    return ScenarioFormat::Json;
+  }
+  if (extension == ".csv") {
+    return ScenarioFormat::RecordedInputs;
+  }
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  return (first != std::string::npos && text[first] == '{') ? ScenarioFormat::Json : ScenarioFormat::RecordedInputs;
+}
+
+std::string readTextFile(const std::string &path) {
+  errno = 0;
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    throw ScenarioError("cannot open '" + path + "': " + reasonFor(errno));
+  }
+  std::string text;
+  char buffer[1 << 16];
+  std::size_t count = 0;
+  errno = 0;
+  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text.append(buffer, count);
+  }
+  const bool failed = std::ferror(file) != 0;
+  const int code = errno;
+  std::fclose(file);
+  if (failed) {
+    throw ScenarioError("cannot read '" + path + "': " + reasonFor(code));
+  }
+  return text;
+}
+
+Schedule loadScenario(const std::string &path, std::optional<std::uint64_t> durationSteps) {
+  const std::string text = readTextFile(path);
+  if (scenarioFormatOf(path, text) == ScenarioFormat::RecordedInputs) {
+    return parseRecordedInputs(text, path, durationSteps);
+  }
+  Schedule schedule = parseJsonScenario(text, path);
+  if (durationSteps) {
+    schedule.stepCount = *durationSteps;
+  }
+  return schedule;
+}
+
+}  // namespace corvanta::sim
