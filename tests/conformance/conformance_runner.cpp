@@ -1,23 +1,24 @@
-// Replays a conformance command stream through the seven C functions and compares every
-// recorded output with the expected bit patterns (any NaN matches any NaN).
+// Replays a conformance command stream through the seven C functions of the library it is
+// linked with, and compares every recorded output with the expected bit patterns (any NaN
+// matches any NaN).
 //
 //   conformance_runner RUNS.txt EXPECTED.txt [--dump]
 //
-// Exit status 0 when every line matches, 1 on the first mismatch (reported with its line,
-// step count, output name and both bit patterns), 2 on unreadable input.
+// Exit status 0 when every record matches, 1 on the first mismatch (reported with its
+// line, step count, output name and both bit patterns), 2 on unreadable input.
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "corvanta.h"
+#include "CommandStream.h"
 
 namespace {
+
+using corvanta::conformance::OutputRecord;
 
 const char *const kOutputNames[CORVANTA_NUM_OUTPUTS] = {
 #define CORVANTA_NAME(name, unit, text) #name,
@@ -31,140 +32,77 @@ std::uint64_t bitsOf(double value) {
   return bits;
 }
 
-double fromBits(std::uint64_t bits) {
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+int usageError(const std::string &message) {
+  std::fprintf(stderr, "conformance_runner: %s\n", message.c_str());
+  return 2;
 }
 
-struct Record {
-  unsigned long long steps;
-  double outputs[CORVANTA_NUM_OUTPUTS];
-};
-
-int usageError(const std::string &message) {
-  std::cerr << "conformance_runner: " << message << "\n";
-  return 2;
+// Reports the first record that differs; returns whether all match.
+bool compare(const std::vector<OutputRecord> &expected, const std::vector<OutputRecord> &actual,
+             const char *expectedName) {
+  for (std::size_t row = 0; row < expected.size(); ++row) {
+    if (row >= actual.size()) {
+      std::fprintf(stderr, "%s: record %zu (step %llu) expected, the run recorded only %zu\n", expectedName, row + 1,
+                   expected[row].steps, actual.size());
+      return false;
+    }
+    if (expected[row].steps != actual[row].steps) {
+      std::fprintf(stderr, "%s: record %zu: expected step %llu, the run recorded step %llu\n", expectedName, row + 1,
+                   expected[row].steps, actual[row].steps);
+      return false;
+    }
+    for (int k = 0; k < CORVANTA_NUM_OUTPUTS; ++k) {
+      const double want = expected[row].outputs[k];
+      const double got = actual[row].outputs[k];
+      if (!((std::isnan(want) && std::isnan(got)) || bitsOf(want) == bitsOf(got))) {
+        std::fprintf(stderr, "%s: record %zu, step %llu, %s: expected %016" PRIx64 " (%.17g), got %016" PRIx64
+                     " (%.17g)\n", expectedName, row + 1, expected[row].steps, kOutputNames[k], bitsOf(want), want,
+                     bitsOf(got), got);
+        return false;
+      }
+    }
+  }
+  if (actual.size() != expected.size()) {
+    std::fprintf(stderr, "%s: the run recorded %zu records, %zu expected\n", expectedName, actual.size(),
+                 expected.size());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 3 || argc > 4) {
+  if (argc < 3 || argc > 4 || (argc == 4 && std::strcmp(argv[3], "--dump") != 0)) {
     return usageError("usage: conformance_runner RUNS.txt EXPECTED.txt [--dump]");
   }
-  const bool dump = argc == 4 && std::strcmp(argv[3], "--dump") == 0;
   std::ifstream runs(argv[1]);
   if (!runs) {
     return usageError(std::string("cannot open ") + argv[1]);
   }
-
-  // Replay.
-  std::vector<Record> actual;
-  void *model = nullptr;
-  ExtU_Corvanta_T inputs{};
-  unsigned long long steps = 0;
-  std::string line;
-  int lineNumber = 0;
-  while (std::getline(runs, line)) {
-    ++lineNumber;
-    std::istringstream words(line);
-    std::string command;
-    if (!(words >> command)) {
-      continue;
-    }
-    const std::string where = std::string(argv[1]) + ":" + std::to_string(lineNumber) + ": ";
-    if (command == "create") {
-      DeleteVehicleModel(model);
-      model = CreateVehicleModel();
-      inputs = ExtU_Corvanta_T{};
-      steps = 0;
-    } else if (command == "set") {
-      int index = -1;
-      std::string hex;
-      if (!(words >> index >> hex) || index < 0 || index >= CORVANTA_NUM_INPUTS) {
-        return usageError(where + "expected 'set INDEX 0xBITS' with INDEX 0..7");
-      }
-      reinterpret_cast<double *>(&inputs)[index] = fromBits(std::stoull(hex, nullptr, 16));
-      SetInputs(model, &inputs);
-    } else if (command == "init") {
-      Initialize(model);
-    } else if (command == "step") {
-      unsigned long long count = 0;
-      unsigned long long every = 0;
-      if (!(words >> count >> every) || every == 0) {
-        return usageError(where + "expected 'step N EVERY' with EVERY > 0");
-      }
-      for (unsigned long long k = 1; k <= count; ++k) {
-        Step(model);
-        ++steps;
-        if (k % every == 0) {
-          Record record{};
-          record.steps = steps;
-          std::memcpy(record.outputs, GetOutputs(model), sizeof record.outputs);
-          actual.push_back(record);
-        }
-      }
-    } else {
-      return usageError(where + "unknown command '" + command + "'");
-    }
+  const corvanta::tools::CorvantaApi api{CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs,
+                                         Step,               GetOutputs,         Terminate};
+  std::vector<OutputRecord> actual;
+  const std::string problem = corvanta::conformance::replay(runs, argv[1], api, actual);
+  if (!problem.empty()) {
+    return usageError(problem);
   }
-  DeleteVehicleModel(model);
-
-  if (dump) {
-    for (const Record &record : actual) {
-      std::printf("%llu", record.steps);
-      for (double value : record.outputs) {
-        std::printf(" %016" PRIx64, bitsOf(value));
-      }
-      std::printf("\n");
-    }
+  if (argc == 4) {
+    corvanta::conformance::writeRecords(stdout, actual);
   }
 
-  // Compare.
-  std::ifstream expected(argv[2]);
-  if (!expected) {
+  std::ifstream expectedFile(argv[2]);
+  if (!expectedFile) {
     return usageError(std::string("cannot open ") + argv[2]);
   }
-  std::size_t row = 0;
-  lineNumber = 0;
-  while (std::getline(expected, line)) {
-    ++lineNumber;
-    std::istringstream words(line);
-    unsigned long long steps_ = 0;
-    if (!(words >> steps_)) {
-      continue;
-    }
-    if (row >= actual.size()) {
-      std::cerr << argv[2] << ":" << lineNumber << ": expected a record after step " << steps_
-                << ", the run recorded only " << actual.size() << "\n";
-      return 1;
-    }
-    const Record &record = actual[row++];
-    if (record.steps != steps_) {
-      std::cerr << argv[2] << ":" << lineNumber << ": expected step " << steps_ << ", the run recorded step "
-                << record.steps << "\n";
-      return 1;
-    }
-    for (int k = 0; k < CORVANTA_NUM_OUTPUTS; ++k) {
-      std::string hex;
-      if (!(words >> hex)) {
-        return usageError(std::string(argv[2]) + ":" + std::to_string(lineNumber) + ": expected 7 outputs");
-      }
-      const double want = fromBits(std::stoull(hex, nullptr, 16));
-      const double got = record.outputs[k];
-      const bool same = (std::isnan(want) && std::isnan(got)) || bitsOf(want) == bitsOf(got);
-      if (!same) {
-        std::fprintf(stderr, "%s:%d: step %llu, %s: expected %016" PRIx64 " (%.17g), got %016" PRIx64 " (%.17g)\n",
-                     argv[2], lineNumber, steps_, kOutputNames[k], bitsOf(want), want, bitsOf(got), got);
-        return 1;
-      }
-    }
+  std::vector<OutputRecord> expected;
+  const std::string unreadable = corvanta::conformance::readRecords(expectedFile, argv[2], expected);
+  if (!unreadable.empty()) {
+    return usageError(unreadable);
   }
-  if (row != actual.size()) {
-    std::cerr << argv[2] << ": the run recorded " << actual.size() << " outputs, " << row << " expected\n";
+  if (!compare(expected, actual, argv[2])) {
     return 1;
   }
-  std::printf("%s: %zu records match\n", argv[1], row);
+  std::printf("%s: %zu records match\n", argv[1], expected.size());
   return 0;
 }
