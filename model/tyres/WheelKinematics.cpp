@@ -96,6 +96,9 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
   const double vy = B.LateralVelocity;
   const double r = B.YawRate;
   const double initialWheelSpeed = kInvWheelRadius * U.InitialSpeed;
+  // Both wheels of an axle share the axle's kinematic slip angle.
+  const double frontBeta = kinematicSlipAngle(vx, vy + r * kFrontAxleX);
+  const double rearBeta = kinematicSlipAngle(vx, vy - kRearAxleX * r);
 
   struct Wheel {
     std::uint8_t *firstInit;
@@ -119,8 +122,7 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
     // The front wheels steer; the slip angle is the road-wheel angle minus the angle of
     // the axle's velocity.
     const bool front = w < kRL;
-    const double beta = front ? kinematicSlipAngle(vx, vy + r * kFrontAxleX) : kinematicSlipAngle(vx, vy - kRearAxleX * r);
-    const double slipAngle = front ? e.FrontSteerAngle - beta : 0.0 - beta;
+    const double slipAngle = front ? e.FrontSteerAngle - frontBeta : 0.0 - rearBeta;
     const double load = front ? e.FrontWheelLoad : e.RearWheelLoad;
     Corvanta_FL(load, kappa, slipAngle, vx, &e.TyreFx[w], &e.TyreFy[w], &e.TyreMz[w], &e.TyreMy[w]);
   }
