@@ -34,6 +34,8 @@
 #ifndef CORVANTA_H
 #define CORVANTA_H
 
+#include <stddef.h>
+
 #define CORVANTA_VERSION_MAJOR 1
 #define CORVANTA_VERSION_MINOR 0
 #define CORVANTA_VERSION_PATCH 0
@@ -63,85 +65,131 @@
 extern "C" {
 #endif
 
-/* Input record: eight consecutive doubles, in this field order. */
+/*
+ * One list per record: X(name, unit, meaning) for every field, in field order.  The
+ * records, their index constants and every host's names (CSV headers, scenario keys,
+ * the Python binding, the README tables) come from or are checked against these lists.
+ * Units are SI; "code" is a value read by truncation, "1" a pure number.
+ */
+#define CORVANTA_INPUT_FIELDS(X)                                                                    \
+  X(AccelerationDemand, "m/s^2",                                                                    \
+    "driver's longitudinal demand: > 0 drives (throttle map 0.0125 to 1.99), < 0 brakes "           \
+    "(brake map -4.2 to -0.085)")                                                                   \
+  X(GearSelector, "code",                                                                           \
+    "lever, truncated toward zero: 1 drive (automatic), 3 reverse, any other value "                \
+    "neutral")                                                                                      \
+  X(SteeringAngle, "rad",                                                                           \
+    "front road-wheel steering command, > 0 turns left; through a 100 rad/s second-order "          \
+    "actuator")                                                                                     \
+  X(RoadGrade, "rad",                                                                               \
+    "road grade angle; > 0 pushes the car forward (downhill in the direction of travel)")           \
+  X(InitialPositionX, "m",                                                                          \
+    "start position X, sampled by the first Step after Initialize")                                 \
+  X(InitialPositionY, "m",                                                                          \
+    "start position Y, sampled by the first Step after Initialize")                                 \
+  X(InitialHeading, "rad",                                                                          \
+    "start heading, counter-clockwise from X, sampled by the first Step after Initialize")          \
+  X(InitialSpeed, "m/s",                                                                            \
+    "start speed along the heading, sampled by the first Step after Initialize; the "               \
+    "wheels start rolling with it")
+
+#define CORVANTA_OUTPUT_FIELDS(X)                                                                   \
+  X(PositionX, "m",                                                                                 \
+    "global X position of the centre of mass")                                                      \
+  X(PositionY, "m",                                                                                 \
+    "global Y position of the centre of mass")                                                      \
+  X(Heading, "rad",                                                                                 \
+    "yaw angle, counter-clockwise from X, not wrapped")                                             \
+  X(LongitudinalSpeed, "m/s",                                                                       \
+    "body-axis forward speed, < 0 when rolling backwards")                                          \
+  X(PitchAngle, "rad",                                                                              \
+    "body pitch angle, < 0 (nose up) when accelerating")                                            \
+  X(RollAngle, "rad",                                                                               \
+    "body roll angle, > 0 for a positive rate of change of the lateral speed")                      \
+  X(TipOverIndicator, "1",                                                                          \
+    "+1 when the overturning moment exceeds the restoring moment, -1 when below, 0 when "           \
+    "equal or NaN")
+
+/* The records: one double per list entry, in list order, with no padding (checked below). */
+#define CORVANTA_DECLARE_DOUBLE_(name, unit, meaning) double name;
+
+/* Input record ExtU_Corvanta_T: the eight doubles of CORVANTA_INPUT_FIELDS. */
 typedef struct ExtU_Corvanta_T {
-  double AccelerationDemand; /* 0: driver's longitudinal demand [m/s^2]; > 0 drives, < 0 brakes */
-  double GearSelector;       /* 1: lever, truncated toward zero: 1 drive, 3 reverse, other neutral */
-  double SteeringAngle;      /* 2: front road-wheel steering command [rad]; > 0 turns left */
-  double RoadGrade;          /* 3: road grade angle [rad]; > 0 pushes the car forward (downhill) */
-  double InitialPositionX;   /* 4: start position X [m] */
-  double InitialPositionY;   /* 5: start position Y [m] */
-  double InitialHeading;     /* 6: start heading [rad], from global X, counter-clockwise */
-  double InitialSpeed;       /* 7: start speed along the heading [m/s] */
+  CORVANTA_INPUT_FIELDS(CORVANTA_DECLARE_DOUBLE_)
 } ExtU_Corvanta_T;
 
-/* Output record: seven consecutive doubles, in this field order. */
+/* Output record ExtY_Corvanta_T: the seven doubles of CORVANTA_OUTPUT_FIELDS. */
 typedef struct ExtY_Corvanta_T {
-  double PositionX;         /* 0: global X position of the centre of mass [m] */
-  double PositionY;         /* 1: global Y position of the centre of mass [m] */
-  double Heading;           /* 2: yaw angle [rad], counter-clockwise from X, not wrapped */
-  double LongitudinalSpeed; /* 3: body-axis forward speed [m/s]; < 0 when rolling backwards */
-  double PitchAngle;        /* 4: body pitch angle [rad]; < 0 (nose up) when accelerating */
-  double RollAngle;         /* 5: body roll angle [rad]; > 0 for positive lateral acceleration */
-  double TipOverIndicator;  /* 6: +1 overturning moment exceeds restoring moment, -1 below, 0 equal/NaN */
+  CORVANTA_OUTPUT_FIELDS(CORVANTA_DECLARE_DOUBLE_)
 } ExtY_Corvanta_T;
 
 /* Names for hosts that prefer a library-specific spelling. */
 typedef ExtU_Corvanta_T CorvantaInputs;
 typedef ExtY_Corvanta_T CorvantaOutputs;
 
-/* Field indices, for hosts that treat the records as arrays of doubles. */
+/*
+ * Field indices, for hosts that treat the records as arrays of doubles:
+ * CorvantaInput_<name> and CorvantaOutput_<name> follow the lists; the upper-case
+ * spellings are the same values under their established names.
+ */
+#define CORVANTA_INPUT_INDEX_(name, unit, meaning) CorvantaInput_##name,
+#define CORVANTA_OUTPUT_INDEX_(name, unit, meaning) CorvantaOutput_##name,
+
 enum CorvantaInputIndex {
-  CORVANTA_IN_ACCELERATION_DEMAND = 0,
-  CORVANTA_IN_GEAR_SELECTOR = 1,
-  CORVANTA_IN_STEERING_ANGLE = 2,
-  CORVANTA_IN_ROAD_GRADE = 3,
-  CORVANTA_IN_INITIAL_POSITION_X = 4,
-  CORVANTA_IN_INITIAL_POSITION_Y = 5,
-  CORVANTA_IN_INITIAL_HEADING = 6,
-  CORVANTA_IN_INITIAL_SPEED = 7,
-  CORVANTA_NUM_INPUTS = 8
+  CORVANTA_INPUT_FIELDS(CORVANTA_INPUT_INDEX_)
+  CORVANTA_NUM_INPUTS,
+  CORVANTA_IN_ACCELERATION_DEMAND = CorvantaInput_AccelerationDemand,
+  CORVANTA_IN_GEAR_SELECTOR = CorvantaInput_GearSelector,
+  CORVANTA_IN_STEERING_ANGLE = CorvantaInput_SteeringAngle,
+  CORVANTA_IN_ROAD_GRADE = CorvantaInput_RoadGrade,
+  CORVANTA_IN_INITIAL_POSITION_X = CorvantaInput_InitialPositionX,
+  CORVANTA_IN_INITIAL_POSITION_Y = CorvantaInput_InitialPositionY,
+  CORVANTA_IN_INITIAL_HEADING = CorvantaInput_InitialHeading,
+  CORVANTA_IN_INITIAL_SPEED = CorvantaInput_InitialSpeed
 };
 
 enum CorvantaOutputIndex {
-  CORVANTA_OUT_POSITION_X = 0,
-  CORVANTA_OUT_POSITION_Y = 1,
-  CORVANTA_OUT_HEADING = 2,
-  CORVANTA_OUT_LONGITUDINAL_SPEED = 3,
-  CORVANTA_OUT_PITCH_ANGLE = 4,
-  CORVANTA_OUT_ROLL_ANGLE = 5,
-  CORVANTA_OUT_TIP_OVER_INDICATOR = 6,
-  CORVANTA_NUM_OUTPUTS = 7
+  CORVANTA_OUTPUT_FIELDS(CORVANTA_OUTPUT_INDEX_)
+  CORVANTA_NUM_OUTPUTS,
+  CORVANTA_OUT_POSITION_X = CorvantaOutput_PositionX,
+  CORVANTA_OUT_POSITION_Y = CorvantaOutput_PositionY,
+  CORVANTA_OUT_HEADING = CorvantaOutput_Heading,
+  CORVANTA_OUT_LONGITUDINAL_SPEED = CorvantaOutput_LongitudinalSpeed,
+  CORVANTA_OUT_PITCH_ANGLE = CorvantaOutput_PitchAngle,
+  CORVANTA_OUT_ROLL_ANGLE = CorvantaOutput_RollAngle,
+  CORVANTA_OUT_TIP_OVER_INDICATOR = CorvantaOutput_TipOverIndicator
 };
+
+/*
+ * Layout checks at compile time (C++11 and C11 compilers): every field sits at its
+ * index times 8 bytes, and each record is exactly its doubles.
+ */
+#if defined(__cplusplus) && __cplusplus >= 201103L
+#define CORVANTA_STATIC_ASSERT_(condition, message) static_assert(condition, message)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define CORVANTA_STATIC_ASSERT_(condition, message) _Static_assert(condition, message)
+#endif
+#ifdef CORVANTA_STATIC_ASSERT_
+#define CORVANTA_CHECK_INPUT_OFFSET_(name, unit, meaning)                                          \
+  CORVANTA_STATIC_ASSERT_(offsetof(ExtU_Corvanta_T, name) == CorvantaInput_##name * sizeof(double), \
+                          "input " #name " is not at its index");
+#define CORVANTA_CHECK_OUTPUT_OFFSET_(name, unit, meaning)                                           \
+  CORVANTA_STATIC_ASSERT_(offsetof(ExtY_Corvanta_T, name) == CorvantaOutput_##name * sizeof(double), \
+                          "output " #name " is not at its index");
+CORVANTA_INPUT_FIELDS(CORVANTA_CHECK_INPUT_OFFSET_)
+CORVANTA_OUTPUT_FIELDS(CORVANTA_CHECK_OUTPUT_OFFSET_)
+CORVANTA_STATIC_ASSERT_(sizeof(ExtU_Corvanta_T) == CORVANTA_NUM_INPUTS * sizeof(double), "input record size");
+CORVANTA_STATIC_ASSERT_(sizeof(ExtY_Corvanta_T) == CORVANTA_NUM_OUTPUTS * sizeof(double), "output record size");
+CORVANTA_STATIC_ASSERT_(CORVANTA_NUM_INPUTS == 8 && CORVANTA_NUM_OUTPUTS == 7, "record lengths");
+#undef CORVANTA_CHECK_INPUT_OFFSET_
+#undef CORVANTA_CHECK_OUTPUT_OFFSET_
+#undef CORVANTA_STATIC_ASSERT_
+#endif
 
 /* Gear selector codes. */
 #define CORVANTA_GEAR_DRIVE 1.0
 #define CORVANTA_GEAR_NEUTRAL 0.0
 #define CORVANTA_GEAR_REVERSE 3.0
-
-/*
- * One list per record: X(name, unit, description) for every field, in field order.
- * Hosts generate CSV headers, bindings and file keys from these lists; a test checks
- * that they agree with the structs above.
- */
-#define CORVANTA_INPUT_FIELDS(X)                                               \
-  X(AccelerationDemand, "m/s^2", "longitudinal demand, > 0 drives, < 0 brakes") \
-  X(GearSelector, "code", "1 drive, 3 reverse, other values neutral")           \
-  X(SteeringAngle, "rad", "front road-wheel steering command, > 0 left")        \
-  X(RoadGrade, "rad", "road grade angle, > 0 downhill")                         \
-  X(InitialPositionX, "m", "start position X")                                  \
-  X(InitialPositionY, "m", "start position Y")                                  \
-  X(InitialHeading, "rad", "start heading, counter-clockwise from X")           \
-  X(InitialSpeed, "m/s", "start speed along the heading")
-
-#define CORVANTA_OUTPUT_FIELDS(X)                                       \
-  X(PositionX, "m", "global X position")                                \
-  X(PositionY, "m", "global Y position")                                \
-  X(Heading, "rad", "yaw angle, counter-clockwise from X, not wrapped") \
-  X(LongitudinalSpeed, "m/s", "body-axis forward speed")                \
-  X(PitchAngle, "rad", "body pitch angle")                              \
-  X(RollAngle, "rad", "body roll angle")                                \
-  X(TipOverIndicator, "1", "+1 tipping, -1 stable, 0 balanced or undefined")
 
 /*
  * Function types, one per exported function, so that every host binding the library
