@@ -25,6 +25,17 @@ TEST(NonFinite, BitPatterns) {
   EXPECT_EQ(floatBits(rtGetNaNF()), 0xFFC00000U);
 }
 
+TEST(NonFinite, ConstantsAreReadyForStaticInitialisers) {
+  // Constant expressions: usable where a load-time initialiser could still read 0.0.
+  constexpr double constants[3] = {rtInf, rtMinusInf, rtNaN};
+  EXPECT_EQ(bitsOf(constants[0]), 0x7FF0000000000000ULL);
+  EXPECT_EQ(bitsOf(constants[1]), 0xFFF0000000000000ULL);
+  EXPECT_EQ(bitsOf(constants[2]), 0xFFF8000000000000ULL);
+  EXPECT_EQ(floatBits(rtNaNF), 0xFFC00000U);
+  EXPECT_EQ(floatBits(rtInfF), 0x7F800000U);
+  EXPECT_EQ(floatBits(rtMinusInfF), 0xFF800000U);
+}
+
 TEST(NonFinite, Tests) {
   EXPECT_TRUE(rtIsNaN(rtGetNaN()));
   EXPECT_FALSE(rtIsInf(rtGetNaN()));
