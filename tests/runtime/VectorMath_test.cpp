@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
 #include "NonFinite.h"
 #include "TestSupport.h"
 
@@ -12,7 +11,7 @@ namespace {
 
 double norm(double a, double b, double c) {
   const double w[3] = {a, b, c};
-  return Corvanta::Corvanta_norm(w);
+  return rt_Norm3(w);
 }
 
 TEST(Norm, ExactValues) {
