@@ -1,0 +1,26 @@
+# corvanta_check_link_targets(DIRECTORY): fails the configuration when a target in DIRECTORY
+# or below links a corvanta_* name that is no target of this configuration.  With a build
+# option switched off, such a name would otherwise reach the linker as -lcorvanta_... and
+# fail only at build time.
+function(corvanta_check_link_targets directory)
+  get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    set(properties INTERFACE_LINK_LIBRARIES)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      list(APPEND properties LINK_LIBRARIES)
+    endif()
+    foreach(property IN LISTS properties)
+      get_target_property(items ${target} ${property})
+      foreach(item IN LISTS items)
+        if(item MATCHES "^corvanta_[A-Za-z0-9_]+$" AND NOT TARGET ${item})
+          message(FATAL_ERROR "${target} links ${item}, which this configuration does not build")
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+  get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
+  foreach(subdirectory IN LISTS subdirectories)
+    corvanta_check_link_targets(${subdirectory})
+  endforeach()
+endfunction()
