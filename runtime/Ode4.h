@@ -21,10 +21,11 @@ struct Ode4System {
   double **derivativeRow;
 };
 
-// Advances the count states x from the time *time to stopTime = *time + h.  The first
-// stage uses derivatives of the signals as they stand (no evaluation); the three later
-// stages evaluate at t + h/2, t + h/2 and stopTime.  On return *time is stopTime and x
-// holds y + (h/6)(f0 + 2 f1 + 2 f2 + f3), summed in exactly that order.
+// Advances the count states x over one step of size h, from t = *time to stopTime (the
+// caller's end of the step, t + h up to rounding).  The first stage uses the derivatives
+// of the signals as they stand (no evaluation); the three later stages evaluate at
+// t + h/2, t + h/2 and stopTime.  On return *time is stopTime and each state is
+// ((((f0 + 2 f1) + 2 f2) + f3) × (h/6)) + y, in exactly that order.
 void rt_Ode4Step(double *x, int count, double *time, double stopTime, double h, const ODE4_IntgData &work,
                  const Ode4System &system);
 
