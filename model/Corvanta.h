@@ -9,6 +9,7 @@
 #define CORVANTA_MODEL_CORVANTA_H
 
 #include "Records.h"
+#include "tyres/GradeCache.h"
 
 // Values local to one evaluation of the outputs, handed from block to block.
 struct Evaluation {
@@ -58,6 +59,9 @@ class Corvanta {
   static void Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
                                       const double *rowAxis, double *out);
   static double Corvanta_norm(const double w[3]);
+  // Gravity direction and static wheel loads for a road grade (the grade part of the
+  // wheel-load block).
+  static void Corvanta_gradeLoads(double roadGrade, GradeLoads *out);
   static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
                           double *Mz, double *My);
 
@@ -95,6 +99,7 @@ class Corvanta {
   DiscStates_Corvanta_T DW;      // discrete states
   ContStates_Corvanta_T X;       // continuous states
   RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
+  GradeCache gradeCache;         // grade-only terms of the last RoadGrade evaluated
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H
