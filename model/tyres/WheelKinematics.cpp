@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr double kSteerGain = 10000.0;  // road-wheel angle per unit of the second actuator state
-
 // Sum of the six component products of a wrench and a twist, accumulated from zero.
 double virtualWork(const double wrench[6], const double twist[6]) {
   double sum = 0.0;
@@ -44,12 +42,6 @@ double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
 }
 
 void Corvanta::wheelLoads(Evaluation &e) {
-  if (DW.Heading_FirstInit != 0U) {
-    X.Heading_State = U.InitialHeading;
-  }
-  B.LateralVelocity = X.LateralVelocity_State;
-  B.YawRate = X.YawRate_State;
-
   // The gravity direction and the loads depend on the grade only: computed by
   // Corvanta_gradeLoads when the grade changes, taken from the cache otherwise.
   const GradeLoads &loads = gradeCache.at(U.RoadGrade).loads;
@@ -60,8 +52,6 @@ void Corvanta::wheelLoads(Evaluation &e) {
   e.GravityForceZ = loads.GravityForceZ;
   e.FrontWheelLoad = loads.FrontWheelLoad;
   e.RearWheelLoad = loads.RearWheelLoad;
-
-  e.FrontSteerAngle = kSteerGain * X.SteeringActuator_State[1] + X.SteeringActuator_State[0] * 0.0;
 }
 
 void Corvanta::Corvanta_gradeLoads(double roadGrade, GradeLoads *out) {
