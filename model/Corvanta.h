@@ -12,6 +12,7 @@
 #define CORVANTA_MODEL_CORVANTA_H
 
 #include "Records.h"
+#include "Lookup.h"
 #include "tyres/GradeCache.h"
 #include "VectorMath.h"
 
@@ -35,6 +36,24 @@ struct Evaluation {
   double TyreFy[4];            // N, tyre axes
   double TyreMz[4];            // N·m aligning moment
   double TyreMy[4];            // N·m rolling-resistance moment
+};
+
+// The last interval of every table lookup of the model, per call site and dimension
+// (see LookupHint): only where to start looking, never a value of the model.
+struct LookupHints {
+  LookupHint InvCapacityFactor;
+  LookupHint TorqueRatio;
+  LookupHint ThrottleMapSpeed;
+  LookupHint ThrottleMapDemand;
+  LookupHint BrakeMapSpeed;
+  LookupHint BrakeMapDemand;
+  LookupHint UpshiftMapThrottle;
+  LookupHint UpshiftMapGear;
+  LookupHint DownshiftMapThrottle;
+  LookupHint DownshiftMapGear;
+  LookupHint EngineMapThrottle;
+  LookupHint EngineMapSpeed;
+  LookupHint GearRatio;
 };
 
 class Corvanta {
@@ -61,7 +80,8 @@ class Corvanta {
 
   // Numerical building blocks, named for the model; the routines live in runtime/.
   static void Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
-                                      const double *rowAxis, double *out);
+                                      const double *rowAxis, double *out, LookupHint *columnHint = nullptr,
+                                      LookupHint *rowHint = nullptr);
   static double Corvanta_norm(const double w[3]) { return rt_Norm3(w); }
   // Gravity direction and static wheel loads for a road grade (the grade part of the
   // wheel-load block).
@@ -117,6 +137,7 @@ class Corvanta {
   ContStates_Corvanta_T X;       // continuous states
   RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
   GradeCache gradeCache;         // grade-only terms of the last RoadGrade evaluated
+  LookupHints lookupHints;       // where each table lookup starts looking
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H
