@@ -7,6 +7,12 @@
 //   corvanta_compare_host LIBRARY_A LIBRARY_B [--rounds N] [--steps N] [--random-steps N]
 //                                             [--seed N] [--fresh-instances]
 //
+//   corvanta_compare_host --run LIBRARY REGIME STEPS
+//
+// The second form only steps one regime of one library from Initialize, for instruction
+// counts under a profiler (valgrind --tool=callgrind): run it with two step counts and
+// divide the difference of the totals by the difference of the counts.
+//
 // --fresh-instances replaces each re-initialisation of the random stream by a fresh
 // instance (for builds whose Initialize deliberately treats poisoned instances anew).
 // Exit status: 0 identical, 1 a difference (the first one is printed), 2 bad usage.
@@ -301,7 +307,40 @@ bool parse(int argc, char **argv, Options *options) {
 
 }  // namespace
 
+// The --run form: steps one regime of one library.
+int runOnly(const std::string &path, const std::string &regimeName, long steps) {
+  int count = 0;
+  const corvanta::bench::Regime *regimes = corvanta::bench::regimes(&count);
+  for (int r = 0; r < count; ++r) {
+    if (regimeName == regimes[r].name) {
+      const CorvantaLibrary library = CorvantaLibrary::open(path);
+      const CorvantaApi &api = library.api();
+      void *car = api.CreateVehicleModel();
+      api.SetInputs(car, &regimes[r].inputs);
+      api.Initialize(car);
+      for (long k = 0; k < steps; ++k) {
+        api.SetInputs(car, &regimes[r].inputs);
+        api.Step(car);
+      }
+      std::printf("%s %s %ld steps: PositionX %.17g\n", path.c_str(), regimeName.c_str(), steps,
+                  api.GetOutputs(car)->PositionX);
+      api.DeleteVehicleModel(car);
+      return 0;
+    }
+  }
+  std::fprintf(stderr, "unknown regime %s\n", regimeName.c_str());
+  return 2;
+}
+
 int main(int argc, char **argv) {
+  if (argc == 5 && std::string(argv[1]) == "--run") {
+    try {
+      return runOnly(argv[2], argv[3], std::atol(argv[4]));
+    } catch (const std::exception &error) {
+      std::fprintf(stderr, "error: %s\n", error.what());
+      return 2;
+    }
+  }
   Options options;
   if (!parse(argc, argv, &options)) {
     std::fprintf(stderr,
