@@ -138,6 +138,7 @@ class Corvanta {
   RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
   GradeCache gradeCache;         // grade-only terms of the last RoadGrade evaluated
   LookupHints lookupHints;       // where each table lookup starts looking
+  TyreLateralMemo lateralMemo[2];  // last lateral tyre curves of the front and the rear axle
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H

@@ -68,11 +68,44 @@ TyreLoadTerms tyreLoadTerms(double Fz) {
   return t;
 }
 
-TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx) {
+namespace {
+
+// The maths-library results of the lateral part: they depend on the load terms, the slip
+// angle alpha, alphaStar and xy only (not on the speed factor of the peak values).
+LateralCurves lateralCurves(const TyreLoadTerms &t, double alpha, double alphaStar, double xy) {
   using std::atan;
   using std::cos;
   using std::sin;
 
+  const double alphaY = alphaStar + t.SHy;
+  const double sy = sgn(alphaY);
+  const double Ey = t.EyLoad * (1.0 + sy * 9.9935);
+  const double alphaT = t.AlphaTLoad + alphaStar;
+  const double xt = t.Bt * alphaT;
+  const double Et = (0.17004750739710467 * atan(t.BtE * alphaT) + 1.0) * t.EtLoad;
+
+  LateralCurves curves;
+  curves.sinFy = sin(1.3507 * atan(xy - Ey * (xy - atan(xy))));
+  curves.cosAlpha = cos(-alpha);
+  curves.cosTrail = cos(1.2136 * atan(xt - Et * (xt - atan(xt))));
+  return curves;
+}
+
+}  // namespace
+
+const LateralCurves &TyreLateralMemo::curves(const TyreLoadTerms &t, double alpha, double alphaStar, double xy) {
+  const std::uint64_t key[4] = {bitsOf(t.Fz), bitsOf(alpha), bitsOf(alphaStar), bitsOf(xy)};
+  if (!filled_ || key[0] != key_[0] || key[1] != key_[1] || key[2] != key_[2] || key[3] != key_[3]) {
+    curves_ = lateralCurves(t, alpha, alphaStar, xy);
+    for (int k = 0; k < 4; ++k) {
+      key_[k] = key[k];
+    }
+    filled_ = true;
+  }
+  return curves_;
+}
+
+TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx, TyreLateralMemo *memo) {
   const double s = 1.0 + Vx / 16.6;
   const double sV = sgn(Vx);
   const double alphaStar = (-alpha) * sV;
@@ -81,18 +114,15 @@ TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx) {
   const double alphaY = alphaStar + t.SHy;
   const double Dy = (t.DyLoad / s) * t.Fz;
   const double By = t.Kya / (Dy * 1.3507 + 0.1);
-  const double sy = sgn(alphaY);
   const double xy = alphaY * By;
-  const double Ey = t.EyLoad * (1.0 + sy * 9.9935);
-  const double fy = sin(1.3507 * atan(xy - Ey * (xy - atan(xy)))) * Dy + t.SVy;
+  const LateralCurves curves =
+      (memo != nullptr) ? memo->curves(t, alpha, alphaStar, xy) : lateralCurves(t, alpha, alphaStar, xy);
+  const double fy = curves.sinFy * Dy + t.SVy;
 
   // Aligning moment from the pneumatic trail.
-  const double alphaT = t.AlphaTLoad + alphaStar;
-  const double cosAlpha = cos(-alpha);
-  const double xt = t.Bt * alphaT;
-  const double Et = (0.17004750739710467 * atan(t.BtE * alphaT) + 1.0) * t.EtLoad;
+  const double cosAlpha = curves.cosAlpha;
   const double Dt = t.DtLoad * sV;
-  const double Mzt = -((cos(1.2136 * atan(xt - Et * (xt - atan(xt)))) * Dt) * cosAlpha) * fy;
+  const double Mzt = -((curves.cosTrail * Dt) * cosAlpha) * fy;
 
   // Residual moment cos(atan(alphaR·Br))·Dr: Dr is (1 + ±0) - 1 = +0 or NaN, and the
   // cosine of an arctangent lies in (0, 1] for any non-NaN argument, so the product is
@@ -151,13 +181,13 @@ TyreOutputs wheelTyre(const TyreLoadTerms &t, const TyreLateral &lateral, double
 }  // namespace
 
 void evaluateAxleTyres(const TyreLoadTerms &t, double kappaLeft, double kappaRight, double alpha, double Vx,
-                       TyreOutputs *left, TyreOutputs *right) {
+                       TyreOutputs *left, TyreOutputs *right, TyreLateralMemo *memo) {
   if (!t.allFinite) {
     Corvanta::Corvanta_FL(t.Fz, kappaLeft, alpha, Vx, &left->Fx, &left->Fy, &left->Mz, &left->My);
     Corvanta::Corvanta_FL(t.Fz, kappaRight, alpha, Vx, &right->Fx, &right->Fy, &right->Mz, &right->My);
     return;
   }
-  const TyreLateral lateral = tyreLateralFast(t, alpha, Vx);
+  const TyreLateral lateral = tyreLateralFast(t, alpha, Vx, memo);
   *left = wheelTyre(t, lateral, kappaLeft, alpha, Vx);
   // The tyre is a pure function of its inputs: equal bits in, equal bits out.
   *right = (bitsOf(kappaRight) == bitsOf(kappaLeft)) ? *left : wheelTyre(t, lateral, kappaRight, alpha, Vx);

@@ -20,6 +20,8 @@
 #ifndef CORVANTA_MODEL_TYRES_TYREFASTPATH_H
 #define CORVANTA_MODEL_TYRES_TYREFASTPATH_H
 
+#include <cstdint>
+
 // Everything of the tyre formula that depends on the vertical load Fz alone, each value
 // computed by the expression the formula uses.
 struct TyreLoadTerms {
@@ -57,7 +59,30 @@ struct TyreLateral {
   double nanProbe;   // NaN when a skipped term of Mz would have been NaN
 };
 
-TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx);
+// The maths-library results of the lateral part: sin(1.3507·atan(...)) of the lateral
+// force, cos(-alpha), and cos(1.2136·atan(...)) of the pneumatic trail.
+struct LateralCurves {
+  double sinFy;
+  double cosAlpha;
+  double cosTrail;
+};
+
+// The lateral curves of one axle's last evaluation with the exact bits of all they depend
+// on (load, alpha, alphaStar and the stiffness-scaled slip xy).  While the car runs
+// straight the slip angles stay exactly zero and every evaluation asks for the same
+// curves; a repeat costs four comparisons instead of eight maths calls.
+class TyreLateralMemo {
+ public:
+  const LateralCurves &curves(const TyreLoadTerms &t, double alpha, double alphaStar, double xy);
+
+ private:
+  std::uint64_t key_[4] = {0, 0, 0, 0};
+  bool filled_ = false;
+  LateralCurves curves_{};
+};
+
+// memo may be nullptr (no memory between calls).
+TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx, TyreLateralMemo *memo = nullptr);
 
 // Longitudinal force and rolling-resistance moment of one wheel.
 struct TyreLongitudinal {
@@ -81,6 +106,6 @@ struct TyreOutputs {
 // longitudinal part once per distinct slip ratio, and Corvanta_FL for a wheel whose fast
 // result holds a NaN or whose load terms are not all finite.
 void evaluateAxleTyres(const TyreLoadTerms &t, double kappaLeft, double kappaRight, double alpha, double Vx,
-                       TyreOutputs *left, TyreOutputs *right);
+                       TyreOutputs *left, TyreOutputs *right, TyreLateralMemo *memo = nullptr);
 
 #endif  // CORVANTA_MODEL_TYRES_TYREFASTPATH_H

@@ -131,8 +131,9 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
   const GradeTerms &grade = gradeCache.at(U.RoadGrade);
   TyreOutputs tyre[4];
   evaluateAxleTyres(grade.frontTyre, kappa[kFL], kappa[kFR], e.FrontSteerAngle - frontBeta, vx, &tyre[kFL],
-                    &tyre[kFR]);
-  evaluateAxleTyres(grade.rearTyre, kappa[kRL], kappa[kRR], 0.0 - rearBeta, vx, &tyre[kRL], &tyre[kRR]);
+                    &tyre[kFR], &lateralMemo[0]);
+  evaluateAxleTyres(grade.rearTyre, kappa[kRL], kappa[kRR], 0.0 - rearBeta, vx, &tyre[kRL], &tyre[kRR],
+                    &lateralMemo[1]);
   for (int w = 0; w < 4; ++w) {
     e.TyreFx[w] = tyre[w].Fx;
     e.TyreFy[w] = tyre[w].Fy;

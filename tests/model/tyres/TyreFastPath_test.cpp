@@ -63,6 +63,7 @@ void expectSame(const Outputs &expected, const TyreOutputs &actual, double Fz, d
 
 TEST(TyreFastPath, AxleMatchesTheFullFormulaOnEveryOperatingPoint) {
   Values values(12345U);
+  TyreLateralMemo memo;
   int mismatches = 0;
   for (int k = 0; k < 200000 && mismatches < 5; ++k) {
     // Loads mostly near the model's static loads, sometimes anything.
@@ -73,7 +74,9 @@ TEST(TyreFastPath, AxleMatchesTheFullFormulaOnEveryOperatingPoint) {
     const double Vx = values.next(40.0);
     TyreOutputs left{};
     TyreOutputs right{};
-    evaluateAxleTyres(tyreLoadTerms(Fz), kappaLeft, kappaRight, alpha, Vx, &left, &right);
+    // Every other point with the axle's memory of the last lateral curves.
+    evaluateAxleTyres(tyreLoadTerms(Fz), kappaLeft, kappaRight, alpha, Vx, &left, &right,
+                      (k % 2 == 0) ? &memo : nullptr);
     const Outputs expectedLeft = full(Fz, kappaLeft, alpha, Vx);
     const Outputs expectedRight = full(Fz, kappaRight, alpha, Vx);
     const bool same = sameOrBothNaN(expectedLeft.Fx, left.Fx) && sameOrBothNaN(expectedLeft.Fy, left.Fy) &&
@@ -148,6 +151,25 @@ TEST(TyreFastPath, InfiniteLateralStiffnessRaisesTheProbe) {
   terms.DyLoad = dy;  // Vx = 0: the speed factor is 1 and Dy = DyLoad·Fz = dy
   const TyreLateral lateral = tyreLateralFast(terms, 0.05, 0.0);
   EXPECT_TRUE(std::isnan(lateral.nanProbe));
+}
+
+TEST(TyreFastPath, RememberedLateralCurvesGiveTheBitsOfAFreshEvaluation) {
+  // Repeats, sign-of-zero flips, NaN and load changes in turn: a remembered result may
+  // only come back for exactly the same arguments.
+  TyreLateralMemo memo;
+  const TyreLoadTerms front = tyreLoadTerms(5054.28);
+  const TyreLoadTerms rear = tyreLoadTerms(3569.72);
+  const double alphas[] = {0.0, 0.0, -0.0, 0.0, 0.03, 0.03, kNaN, kNaN, 0.03, -0.0, -0.0};
+  const double speeds[] = {20.0, 20.5, 20.5, -3.0, 20.0, 20.0, 20.0, 19.0, 19.0, 0.0, 0.0};
+  for (int k = 0; k < 11; ++k) {
+    for (const TyreLoadTerms *terms : {&front, &front, &rear}) {
+      const TyreLateral remembered = tyreLateralFast(*terms, alphas[k], speeds[k], &memo);
+      const TyreLateral fresh = tyreLateralFast(*terms, alphas[k], speeds[k]);
+      EXPECT_TRUE(sameOrBothNaN(fresh.Fy, remembered.Fy)) << k;
+      EXPECT_TRUE(sameOrBothNaN(fresh.Mz, remembered.Mz)) << k;
+      EXPECT_TRUE(sameOrBothNaN(fresh.nanProbe, remembered.nanProbe)) << k;
+    }
+  }
 }
 
 TEST(TyreFastPath, NonFiniteLoadsAreLeftToTheFullFormula) {
