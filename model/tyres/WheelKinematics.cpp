@@ -29,11 +29,21 @@ void normaliseTwist(double twist[6]) {
   }
 }
 
+// fmax of two magnitudes, without a call into the maths library: the larger one, or the
+// one that is a number when the other is NaN.  Neither operand is -0.0, so the choice
+// between equal zeros cannot show.
+inline double maxOfMagnitudes(double a, double b) {
+  if (a != a) {
+    return b;
+  }
+  return (b != b || a >= b) ? a : b;
+}
+
 }  // namespace
 
 double slipRatio(double omega, double vx) {
   const double rimSpeed = kWheelRadius * omega;
-  const double denominator = std::fmax(std::fabs(rimSpeed), std::fabs(vx));
+  const double denominator = maxOfMagnitudes(std::fabs(rimSpeed), std::fabs(vx));
   return (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
 }
 
