@@ -153,8 +153,9 @@ TyreLongitudinal tyreLongitudinalFast(const TyreLoadTerms &t, double kappa, doub
 
   // Combined-slip weighting Gn/Gd: its stiffness Bxa = (13.276·cos(atan(-13.778·kappa)))·0
   // is +0 for a non-NaN kappa; then both arguments of the weighting are signed zeros
-  // when alphaStar and Exa are finite, and Gn = Gd = cos(±0) = 1.
-  const double T = (0.0 * fx) / 4850.0;
+  // when alphaStar and Exa are finite, and Gn = Gd = cos(±0) = 1.  T is then
+  // (0·fx)/4850: a signed zero or NaN, which the division by 4850 leaves as it is.
+  const double T = 0.0 * fx;
   const double my = t.MyLoad * (T + atan(((1.0 - std::fabs(kappa)) * Vx) / 16.6) * 0.1);
 
   TyreLongitudinal longitudinal;
