@@ -2,17 +2,19 @@
 // bits, split into what depends on the vertical load only, the lateral part an axle's two
 // wheels share, and the longitudinal part of each wheel.
 //
-// Corvanta_FL stays the definition.  The fast path differs from it in exactly two ways:
+// Corvanta_FL stays the definition.  The fast path differs from it only in these ways:
 //   - load-only terms (the exp of the longitudinal stiffness, the atan/sin of the
 //     cornering stiffness, the zero-weighted shifts) come precomputed from
 //     TyreLoadTerms, built by the same expressions;
-//   - three products with a constant-zero factor whose other factor is provably finite
-//     and positive are not evaluated through the maths library:
-//       cos(atan(alphaR·Br))·Dr in the aligning moment, where Dr is always +0 or NaN,
-//       so the product is Dr itself;
-//       the combined-slip weighting Gn/Gd of the rolling-resistance term, which is
-//       exactly 1 when its zero-weighted arguments are finite.
-//     The arguments of those skipped calls are still formed and returned as a NaN probe.
+//   - two zero-weighted terms are not evaluated through the maths library:
+//       cos(atan(alphaR·Br))·Dr in the aligning moment: Dr is always +0 or NaN and the
+//       cosine of an arctangent lies in (0, 1], so the product is Dr itself;
+//       the combined-slip weighting Gn/Gd of the rolling-resistance term: its stiffness
+//       (13.276·cos(atan(-13.778·kappa)))·0 is +0, so both its arguments are signed
+//       zeros and Gn = Gd = 1 whenever those zero-weighted arguments are finite.
+//     The arguments of those skipped calls are still formed and returned as a NaN probe;
+//   - the weighting term T = (0·fx)/4850 is formed as 0·fx: a signed zero or NaN divided
+//     by 4850 is itself.
 // Every operation of the formula propagates NaN into an output, so a result whose four
 // outputs and probe are all free of NaN had no NaN anywhere inside, and then the skipped
 // terms have exactly the values assumed.  Whenever an output or the probe is NaN, the
