@@ -12,6 +12,8 @@
 #define CORVANTA_MODEL_CORVANTA_H
 
 #include "Records.h"
+#include "Lookup.h"
+#include "tyres/GradeCache.h"
 #include "VectorMath.h"
 
 // Values local to one evaluation of the outputs, handed from block to block.
@@ -34,6 +36,24 @@ struct Evaluation {
   double TyreFy[4];            // N, tyre axes
   double TyreMz[4];            // N·m aligning moment
   double TyreMy[4];            // N·m rolling-resistance moment
+};
+
+// The last interval of every table lookup of the model, per call site and dimension
+// (see LookupHint): only where to start looking, never a value of the model.
+struct LookupHints {
+  LookupHint InvCapacityFactor;
+  LookupHint TorqueRatio;
+  LookupHint ThrottleMapSpeed;
+  LookupHint ThrottleMapDemand;
+  LookupHint BrakeMapSpeed;
+  LookupHint BrakeMapDemand;
+  LookupHint UpshiftMapThrottle;
+  LookupHint UpshiftMapGear;
+  LookupHint DownshiftMapThrottle;
+  LookupHint DownshiftMapGear;
+  LookupHint EngineMapThrottle;
+  LookupHint EngineMapSpeed;
+  LookupHint GearRatio;
 };
 
 class Corvanta {
@@ -60,8 +80,12 @@ class Corvanta {
 
   // Numerical building blocks, named for the model; the routines live in runtime/.
   static void Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
-                                      const double *rowAxis, double *out);
+                                      const double *rowAxis, double *out, LookupHint *columnHint = nullptr,
+                                      LookupHint *rowHint = nullptr);
   static double Corvanta_norm(const double w[3]) { return rt_Norm3(w); }
+  // Gravity direction and static wheel loads for a road grade (the grade part of the
+  // wheel-load block).
+  static void Corvanta_gradeLoads(double roadGrade, GradeLoads *out);
 
   // Tyre force model (tyres/TyreModel.cpp).
   static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
@@ -112,6 +136,9 @@ class Corvanta {
   DiscStates_Corvanta_T DW;      // discrete states
   ContStates_Corvanta_T X;       // continuous states
   RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
+  GradeCache gradeCache;         // grade-only terms of the last RoadGrade evaluated
+  LookupHints lookupHints;       // where each table lookup starts looking
+  TyreLateralMemo lateralMemo[2];  // last lateral tyre curves of the front and the rear axle
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H

@@ -24,7 +24,8 @@ void Corvanta::brakeMap(Evaluation &e) {
   // included; the clamp turns the negative values there into no braking.
   double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, Corvanta_ConstP.DemandMapSpeed_Axis1,
                                   Corvanta_ConstP.BrakeMap_Axis2, Corvanta_ConstP.BrakeMap_Table,
-                                  Corvanta_ConstP.BrakeMap_LastIndex, kDemandMapSpeeds);
+                                  Corvanta_ConstP.BrakeMap_LastIndex, kDemandMapSpeeds,
+                                  &lookupHints.BrakeMapSpeed, &lookupHints.BrakeMapDemand);
   if (fraction < 0.0) {
     fraction = 0.0;
   }

@@ -31,7 +31,7 @@ void Corvanta::driveline(Evaluation &e) {
       break;
   }
   e.GearRatio = Corvanta_nearestLookup(gearCommand, Corvanta_ConstP.GearRatio_Axis1, Corvanta_ConstP.GearRatio_Table,
-                                       kGearRatioPoints);
+                                       kGearRatioPoints, &lookupHints.GearRatio);
   e.DriveTorque = (((B.ImpellerTorque * e.TorqueRatio) * e.GearRatio) * kFinalDrive) * kDriveTorqueFactor;
 }
 

@@ -55,9 +55,10 @@ void Corvanta::torqueConverter(Evaluation &e) {
     e.TorqueRatio = rtNaN;
   } else {
     invCapacityFactor = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.InvCapacityFactor_Axis1,
-                                          Corvanta_ConstP.InvCapacityFactor_Table, kInvCapacityPoints);
+                                          Corvanta_ConstP.InvCapacityFactor_Table, kInvCapacityPoints,
+                                          &lookupHints.InvCapacityFactor);
     e.TorqueRatio = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.TorqueRatio_Axis1,
-                                      Corvanta_ConstP.TorqueRatio_Table, kTorqueRatioPoints);
+                                      Corvanta_ConstP.TorqueRatio_Table, kTorqueRatioPoints, &lookupHints.TorqueRatio);
   }
   // Pump torque = (pump speed in rpm / capacity factor)²: never negative, also when the
   // turbine overruns the pump and the inverse capacity factor turns negative.
@@ -68,7 +69,8 @@ void Corvanta::torqueConverter(Evaluation &e) {
 void Corvanta::throttleMap(Evaluation &e) {
   double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, Corvanta_ConstP.DemandMapSpeed_Axis1,
                                   Corvanta_ConstP.ThrottleMap_Axis2, Corvanta_ConstP.ThrottleMap_Table,
-                                  Corvanta_ConstP.ThrottleMap_LastIndex, kDemandMapSpeeds);
+                                  Corvanta_ConstP.ThrottleMap_LastIndex, kDemandMapSpeeds,
+                                  &lookupHints.ThrottleMapSpeed, &lookupHints.ThrottleMapDemand);
   if (fraction > 1.0) {
     fraction = 1.0;
   } else if (fraction < 0.0) {
@@ -90,7 +92,8 @@ void Corvanta::engineTorqueMap(const Evaluation &e) {
   if (rpm >= 0.0 && rpm <= kEngineMapMaxRpm && throttle >= 0.0) {
     B.EngineTorque = Corvanta_gridLookup(throttle, rpm, Corvanta_ConstP.EngineTorqueMap_Table,
                                          Corvanta_ConstP.EngineTorqueMap_Axis1, Corvanta_ConstP.EngineTorqueMap_Axis2,
-                                         kEngineMapSpeeds, kEngineMapThrottles);
+                                         kEngineMapSpeeds, kEngineMapThrottles, &lookupHints.EngineMapThrottle,
+                                         &lookupHints.EngineMapSpeed);
   } else {
     B.EngineTorque = rtNaN;
   }

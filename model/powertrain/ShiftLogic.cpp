@@ -15,8 +15,10 @@ constexpr std::int32_t kNoBranch = 0x7FFFFFFF;
 }  // namespace
 
 void Corvanta::Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
-                                       const double *rowAxis, double *out) {
-  *out = Corvanta_gridLookup(a, b, table, columnAxis, rowAxis, kShiftMapGears, kShiftMapThrottles);
+                                       const double *rowAxis, double *out, LookupHint *columnHint,
+                                       LookupHint *rowHint) {
+  *out = Corvanta_gridLookup(a, b, table, columnAxis, rowAxis, kShiftMapGears, kShiftMapThrottles, columnHint,
+                             rowHint);
 }
 
 void Corvanta::shiftLogic(const Evaluation &e) {
@@ -30,9 +32,11 @@ void Corvanta::shiftLogic(const Evaluation &e) {
   double upshiftSpeed;
   double downshiftSpeed;
   Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.UpshiftMap_Table,
-                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &upshiftSpeed);
+                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &upshiftSpeed,
+                          &lookupHints.UpshiftMapThrottle, &lookupHints.UpshiftMapGear);
   Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.DownshiftMap_Table,
-                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &downshiftSpeed);
+                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &downshiftSpeed,
+                          &lookupHints.DownshiftMapThrottle, &lookupHints.DownshiftMapGear);
 
   // Shift chart.  NaN speeds fail every comparison: a steady chart stays steady, a
   // pending one keeps counting.

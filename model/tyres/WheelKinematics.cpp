@@ -7,6 +7,8 @@
 #include "VectorMath.h"
 #include "VehicleConstants.h"
 #include "WheelKinematics.h"
+#include "GradeCache.h"
+#include "TyreFastPath.h"
 
 namespace {
 
@@ -27,11 +29,21 @@ void normaliseTwist(double twist[6]) {
   }
 }
 
+// fmax of two magnitudes, without a call into the maths library: the larger one, or the
+// one that is a number when the other is NaN.  Neither operand is -0.0, so the choice
+// between equal zeros cannot show.
+inline double maxOfMagnitudes(double a, double b) {
+  if (a != a) {
+    return b;
+  }
+  return (b != b || a >= b) ? a : b;
+}
+
 }  // namespace
 
 double slipRatio(double omega, double vx) {
   const double rimSpeed = kWheelRadius * omega;
-  const double denominator = std::fmax(std::fabs(rimSpeed), std::fabs(vx));
+  const double denominator = maxOfMagnitudes(std::fabs(rimSpeed), std::fabs(vx));
   return (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
 }
 
@@ -40,10 +52,23 @@ double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
 }
 
 void Corvanta::wheelLoads(Evaluation &e) {
+  // The gravity direction and the loads depend on the grade only: computed by
+  // Corvanta_gradeLoads when the grade changes, taken from the cache otherwise.
+  const GradeLoads &loads = gradeCache.at(U.RoadGrade).loads;
+  for (int row = 0; row < 3; ++row) {
+    e.GravityDirection[row] = loads.GravityDirection[row];
+  }
+  e.GravityForceY = loads.GravityForceY;
+  e.GravityForceZ = loads.GravityForceZ;
+  e.FrontWheelLoad = loads.FrontWheelLoad;
+  e.RearWheelLoad = loads.RearWheelLoad;
+}
+
+void Corvanta::Corvanta_gradeLoads(double roadGrade, GradeLoads *out) {
   // World vertical in body axes: the inverse of the grade rotation about y, applied to
   // (0, 0, 1) as a full product so that a NaN anywhere in it propagates.
-  const double cosGrade = std::cos(U.RoadGrade);
-  const double sinGrade = std::sin(U.RoadGrade);
+  const double cosGrade = std::cos(roadGrade);
+  const double sinGrade = std::sin(roadGrade);
   double rotation[9] = {cosGrade, 0.0, -sinGrade, 0.0, 1.0, 0.0, sinGrade, 0.0, cosGrade};
   Corvanta_invert3(rotation, rotation);
   const int vertical[3] = {0, 0, 1};
@@ -52,16 +77,16 @@ void Corvanta::wheelLoads(Evaluation &e) {
     for (int column = 0; column < 3; ++column) {
       component += rotation[row + 3 * column] * static_cast<double>(vertical[column]);
     }
-    e.GravityDirection[row] = component;
+    out->GravityDirection[row] = component;
   }
-  e.GravityForceY = -kVehicleWeight * e.GravityDirection[1];
-  e.GravityForceZ = -kVehicleWeight * e.GravityDirection[2];
+  out->GravityForceY = -kVehicleWeight * out->GravityDirection[1];
+  out->GravityForceZ = -kVehicleWeight * out->GravityDirection[2];
 
   // Static loads by virtual work: a rotation about the rear axle does no work with the
   // rear contact forces, so the front loads balance the weight's work alone; likewise
   // for the rear.  Unit contact wrenches carry the moment (y, -x, 0) about the centre of
   // mass; the axle twists rotate about lines through the axles parallel to y.
-  const double fg = e.GravityForceZ;
+  const double fg = out->GravityForceZ;
   const double gravityWrench[6] = {0.0, 0.0, fg, 0.0 * fg, 0.0 - 0.0 * fg, 0.0};
   const double contactFL[6] = {0.0, 0.0, 1.0, kFrontHalfTrack, -kFrontAxleX, 0.0};
   const double contactFR[6] = {0.0, 0.0, 1.0, -kFrontHalfTrack, -kFrontAxleX, 0.0};
@@ -77,8 +102,8 @@ void Corvanta::wheelLoads(Evaluation &e) {
   const double q0 = virtualWork(gravityWrench, frontAxleTwist);
   const double q1 = virtualWork(contactRL, frontAxleTwist);
   const double q2 = virtualWork(contactRR, frontAxleTwist);
-  e.FrontWheelLoad = -p0 / (p2 + p1);
-  e.RearWheelLoad = -q0 / (q2 + q1);
+  out->FrontWheelLoad = -p0 / (p2 + p1);
+  out->RearWheelLoad = -q0 / (q2 + q1);
 }
 
 void Corvanta::wheelSlipAndTyres(Evaluation &e) {
@@ -101,19 +126,28 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
       {&DW.WheelSpeedRL_FirstInit, &X.WheelSpeedRL_State, &B.WheelSpeedRL},
       {&DW.WheelSpeedRR_FirstInit, &X.WheelSpeedRR_State, &B.WheelSpeedRR},
   };
+  double kappa[4];
   for (int w = 0; w < 4; ++w) {
     if (*wheels[w].firstInit != 0U) {
       *wheels[w].state = initialWheelSpeed;
     }
     const double omega = *wheels[w].state;
     *wheels[w].signal = omega;
+    kappa[w] = slipRatio(omega, vx);
+  }
 
-    const double kappa = slipRatio(omega, vx);
-    // The front wheels steer; the slip angle is the road-wheel angle minus the angle of
-    // the axle's velocity.
-    const bool front = w < kRL;
-    const double slipAngle = front ? e.FrontSteerAngle - frontBeta : 0.0 - rearBeta;
-    const double load = front ? e.FrontWheelLoad : e.RearWheelLoad;
-    Corvanta_FL(load, kappa, slipAngle, vx, &e.TyreFx[w], &e.TyreFy[w], &e.TyreMz[w], &e.TyreMy[w]);
+  // The front wheels steer; the slip angle is the road-wheel angle minus the angle of the
+  // axle's velocity.  Both tyres of an axle share load, slip angle and forward speed.
+  const GradeTerms &grade = gradeCache.at(U.RoadGrade);
+  TyreOutputs tyre[4];
+  evaluateAxleTyres(grade.frontTyre, kappa[kFL], kappa[kFR], e.FrontSteerAngle - frontBeta, vx, &tyre[kFL],
+                    &tyre[kFR], &lateralMemo[0]);
+  evaluateAxleTyres(grade.rearTyre, kappa[kRL], kappa[kRR], 0.0 - rearBeta, vx, &tyre[kRL], &tyre[kRR],
+                    &lateralMemo[1]);
+  for (int w = 0; w < 4; ++w) {
+    e.TyreFx[w] = tyre[w].Fx;
+    e.TyreFy[w] = tyre[w].Fy;
+    e.TyreMz[w] = tyre[w].Mz;
+    e.TyreMy[w] = tyre[w].My;
   }
 }

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
+#include "Corvanta.h"
 #include "corvanta.h"
 
 namespace {
@@ -64,6 +66,32 @@ TEST(Memory, SteppingAllocatesNothing) {
   EXPECT_EQ(allocations.load(), before);
   DeleteVehicleModel(car);
 }
+
+TEST(Memory, GradeChangesAndNonFiniteInputsAllocateNothing) {
+  // Grade-cache misses, full-formula fallbacks of the tyres and re-initialisation.
+  void *car = CreateVehicleModel();
+  ASSERT_NE(car, nullptr);
+  ExtU_Corvanta_T u{};
+  u.AccelerationDemand = 0.5;
+  u.GearSelector = 1.0;
+  u.InitialSpeed = 10.0;
+  SetInputs(car, &u);
+  Initialize(car);
+  const long before = allocations.load();
+  for (int k = 0; k < 6000; ++k) {
+    u.RoadGrade = 0.001 * (k % 7);
+    u.SteeringAngle = (k >= 3000 && k < 3010) ? std::numeric_limits<double>::quiet_NaN() : 0.02;
+    if (k == 4000) {
+      Initialize(car);
+    }
+    SetInputs(car, &u);
+    Step(car);
+  }
+  EXPECT_EQ(allocations.load(), before);
+  DeleteVehicleModel(car);
+}
+
+TEST(Memory, AnInstanceTakesAtMost20KiB) { EXPECT_LE(sizeof(Corvanta), 20U * 1024U); }
 
 TEST(Memory, AllocationFailureReturnsNull) {
   failAllocations = true;

@@ -186,3 +186,88 @@ TEST(NearestLookup, PicksTheNearestBreakpoint) {
 }
 
 }  // namespace
+
+// Lookups started from a remembered interval give the bits of the plain bisection, for
+// coordinates that walk along a table, jump, sit on breakpoints, leave the table or are
+// not numbers, and for a hint left in any state.
+namespace {
+
+class Walk {
+ public:
+  // The next coordinate: small steps mostly, then jumps, breakpoints and corner cases.
+  double next(const double *bp, int n) {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double u = static_cast<double>(state_ >> 11) * 0x1.0p-53;
+    const double span = bp[n - 1] - bp[0];
+    if (u < 0.6) {
+      x_ += (u - 0.3) * span * 0.01;
+    } else if (u < 0.75) {
+      x_ = bp[static_cast<int>((u - 0.6) / 0.15 * n) % n];
+    } else if (u < 0.9) {
+      x_ = bp[0] - 0.2 * span + 1.4 * span * ((u - 0.75) / 0.15);
+    } else {
+      const double corner[] = {rtNaN, rtInf, rtMinusInf, -0.0, 0.0, 1e300, -1e300};
+      return corner[static_cast<int>((u - 0.9) / 0.1 * 7) % 7];
+    }
+    return x_;
+  }
+
+ private:
+  std::uint64_t state_ = 99U;
+  double x_ = 0.0;
+};
+
+TEST(LookupHint, OneDimensionalLookupsMatchTheBisection) {
+  LookupHint ratioHint;
+  LookupHint capacityHint;
+  LookupHint gearHint;
+  Walk walk;
+  for (int k = 0; k < 20000; ++k) {
+    const double x = walk.next(P.TorqueRatio_Axis1, kTorqueRatioPoints);
+    EXPECT_SAME_BITS(torqueRatio(x),
+                     Corvanta_lookup1D(x, P.TorqueRatio_Axis1, P.TorqueRatio_Table, kTorqueRatioPoints, &ratioHint));
+    EXPECT_SAME_BITS(invCapacity(x), Corvanta_lookup1D(x, P.InvCapacityFactor_Axis1, P.InvCapacityFactor_Table,
+                                                       kInvCapacityPoints, &capacityHint));
+    const double gear = 7.0 * x - 2.0;
+    EXPECT_SAME_BITS(Corvanta_nearestLookup(gear, P.GearRatio_Axis1, P.GearRatio_Table, kGearRatioPoints),
+                     Corvanta_nearestLookup(gear, P.GearRatio_Axis1, P.GearRatio_Table, kGearRatioPoints, &gearHint));
+  }
+}
+
+TEST(LookupHint, TwoDimensionalLookupsMatchTheBisection) {
+  LookupHint speedHint;
+  LookupHint demandHint;
+  LookupHint throttleHint;
+  LookupHint rpmHint;
+  Walk speeds;
+  Walk demands;
+  for (int k = 0; k < 20000; ++k) {
+    const double speed = speeds.next(P.DemandMapSpeed_Axis1, kDemandMapSpeeds);
+    const double demand = demands.next(P.BrakeMap_Axis2, kBrakeMapDemands);
+    EXPECT_SAME_BITS(look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table,
+                                   P.BrakeMap_LastIndex, kDemandMapSpeeds),
+                     look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table,
+                                   P.BrakeMap_LastIndex, kDemandMapSpeeds, &speedHint, &demandHint));
+    const double throttle = 0.5 + 0.05 * speed;
+    const double rpm = 700.0 * speed;
+    EXPECT_SAME_BITS(Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1,
+                                         P.EngineTorqueMap_Axis2, kEngineMapSpeeds, kEngineMapThrottles),
+                     Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1,
+                                         P.EngineTorqueMap_Axis2, kEngineMapSpeeds, kEngineMapThrottles,
+                                         &throttleHint, &rpmHint));
+  }
+}
+
+TEST(LookupHint, StaleOrOutOfRangeHintsAreCorrected) {
+  const double bp[] = {0.0, 1.0, 1.0, 2.0, 3.0};  // a repeated breakpoint too
+  for (int start : {-5, 0, 1, 2, 3, 4, 99}) {
+    for (double x : {-1.0, 0.0, 0.5, 1.0, 1.5, 2.0, 2.999, 3.0, 4.0, rtNaN}) {
+      LookupHint hint;
+      hint.index = start;
+      EXPECT_EQ(Corvanta_intervalIndex(x, bp, 5), Corvanta_intervalIndexHinted(x, bp, 5, &hint))
+          << "x " << x << " hint " << start;
+    }
+  }
+}
+
+}  // namespace

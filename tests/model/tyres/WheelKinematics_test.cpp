@@ -66,6 +66,25 @@ TEST(SlipRatio, Cases) {
   EXPECT_TRUE(std::isnan(slipRatio(5.0, rtNaN)));
 }
 
+TEST(SlipRatio, EqualsTheFmaxFormulaOnEveryCorner) {
+  // The denominator is fmax(|0.314·omega|, |vx|), formed without a maths-library call.
+  const double values[] = {0.0,    -0.0,  1.0,    -1.0,     20.0,  -20.0, 63.69426751592357, 1e-310, -1e-310,
+                           1e308,  -1e308, rtInf, rtMinusInf, rtNaN, 4.9e-324};
+  for (double omega : values) {
+    for (double vx : values) {
+      const double rimSpeed = 0.314 * omega;
+      const double denominator = std::fmax(std::fabs(rimSpeed), std::fabs(vx));
+      const double expected = (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
+      const double actual = slipRatio(omega, vx);
+      if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(actual)) << omega << " " << vx;
+      } else {
+        EXPECT_SAME_BITS(expected, actual) << omega << " " << vx;
+      }
+    }
+  }
+}
+
 TEST(SlipRatio, InitialWheelSpeedReproducesTheSpeedAlmostExactly) {
   EXPECT_SAME_BITS(0.0, slipRatio(3.1847133757961785 * 20.0, 20.0));
   // 0.314 × (13.9 × 3.1847133757961785) is one unit in the last place above 13.9.
