@@ -95,6 +95,9 @@ class Corvanta {
   DiscStates_Corvanta_T DW;      // discrete states
   ContStates_Corvanta_T X;       // continuous states
   RT_MODEL_Corvanta_T M;         // time base and solver bookkeeping
+  // Values local to an evaluation, kept after it (the last evaluation of a step is the
+  // one behind the outputs) so that observers can read the tyre forces, loads and maps.
+  Evaluation E;
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H
