@@ -33,10 +33,10 @@ FmuInstance *core(fmi2Component c) { return c != nullptr ? &static_cast<Componen
 fmi2Status status(Status s) { return static_cast<fmi2Status>(s); }
 
 // Every function on a null instance answers with an error.
-#define CORVANTA_FMI2_INSTANCE(c)  \
-  FmuInstance *fmu = core(c);      \
-  if (fmu == nullptr) {            \
-    return fmi2Error;              \
+#define CORVANTA_FMI2_INSTANCE(c) \
+  FmuInstance *fmu = core(c);     \
+  if (fmu == nullptr) {           \
+    return fmi2Error;             \
   }
 
 void logWithoutInstance(const fmi2CallbackFunctions *functions, fmi2String instanceName, const char *message) {
@@ -57,7 +57,7 @@ const char *fmi2GetVersion(void) { return "2.0"; }
 fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nCategories,
                                const fmi2String categories[]) {
   CORVANTA_FMI2_INSTANCE(c)
-  return status(fmu->setDebugLogging(loggingOn != fmi2False, nCategories, categories));
+  return status(fmu->setDebugLogging("fmi2SetDebugLogging", loggingOn != fmi2False, nCategories, categories));
 }
 
 fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
@@ -79,8 +79,8 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     return nullptr;
   }
   const fmi2CallbackFunctions none = {nullptr, nullptr, nullptr, nullptr, nullptr};
-  auto *component = new (std::nothrow) Component(instanceName, functions != nullptr ? *functions : none,
-                                                 loggingOn != fmi2False);
+  auto *component =
+      new (std::nothrow) Component(instanceName, functions != nullptr ? *functions : none, loggingOn != fmi2False);
   if (component == nullptr) {
     logWithoutInstance(functions, instanceName, "fmi2Instantiate: out of memory");
   }
@@ -89,8 +89,8 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
 
 void fmi2FreeInstance(fmi2Component c) { delete static_cast<Component *>(c); }
 
-fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
-                               fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime) {
+fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance, fmi2Real startTime,
+                               fmi2Boolean stopTimeDefined, fmi2Real stopTime) {
   CORVANTA_FMI2_INSTANCE(c)
   // The step is fixed: a tolerance has nothing to act on.
   static_cast<void>(toleranceDefined);
@@ -199,8 +199,8 @@ fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedSta
 }
 
 fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReference vUnknown_ref[], size_t nUnknown,
-                                        const fmi2ValueReference vKnown_ref[], size_t nKnown,
-                                        const fmi2Real dvKnown[], fmi2Real dvUnknown[]) {
+                                        const fmi2ValueReference vKnown_ref[], size_t nKnown, const fmi2Real dvKnown[],
+                                        fmi2Real dvUnknown[]) {
   CORVANTA_FMI2_INSTANCE(c)
   static_cast<void>(vUnknown_ref);
   static_cast<void>(nUnknown);

@@ -48,14 +48,7 @@ typedef bool fmi3Clock;
 #define fmi3False false
 
 typedef enum { fmi3OK, fmi3Warning, fmi3Discard, fmi3Error, fmi3Fatal } fmi3Status;
-typedef enum {
-  fmi3Independent,
-  fmi3Constant,
-  fmi3Fixed,
-  fmi3Tunable,
-  fmi3Discrete,
-  fmi3Dependent
-} fmi3DependencyKind;
+typedef enum { fmi3Independent, fmi3Constant, fmi3Fixed, fmi3Tunable, fmi3Discrete, fmi3Dependent } fmi3DependencyKind;
 typedef enum { fmi3IntervalNotYetKnown, fmi3IntervalUnchanged, fmi3IntervalChanged } fmi3IntervalQualifier;
 
 typedef void (*fmi3LogMessageCallback)(fmi3InstanceEnvironment instanceEnvironment, fmi3Status status,
@@ -81,12 +74,12 @@ FMI3_EXPORT fmi3Instance fmi3InstantiateModelExchange(fmi3String instanceName, f
                                                       fmi3Boolean loggingOn,
                                                       fmi3InstanceEnvironment instanceEnvironment,
                                                       fmi3LogMessageCallback logMessage);
-FMI3_EXPORT fmi3Instance fmi3InstantiateCoSimulation(
-    fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath, fmi3Boolean visible,
-    fmi3Boolean loggingOn, fmi3Boolean eventModeUsed, fmi3Boolean earlyReturnAllowed,
-    const fmi3ValueReference requiredIntermediateVariables[], size_t nRequiredIntermediateVariables,
-    fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
-    fmi3IntermediateUpdateCallback intermediateUpdate);
+FMI3_EXPORT fmi3Instance
+fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath,
+                            fmi3Boolean visible, fmi3Boolean loggingOn, fmi3Boolean eventModeUsed,
+                            fmi3Boolean earlyReturnAllowed, const fmi3ValueReference requiredIntermediateVariables[],
+                            size_t nRequiredIntermediateVariables, fmi3InstanceEnvironment instanceEnvironment,
+                            fmi3LogMessageCallback logMessage, fmi3IntermediateUpdateCallback intermediateUpdate);
 FMI3_EXPORT fmi3Instance fmi3InstantiateScheduledExecution(
     fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath, fmi3Boolean visible,
     fmi3Boolean loggingOn, fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
@@ -104,10 +97,10 @@ FMI3_EXPORT fmi3Status fmi3Terminate(fmi3Instance instance);
 FMI3_EXPORT fmi3Status fmi3Reset(fmi3Instance instance);
 
 /* Getting and setting variable values. */
-#define FMI3_GETTER_SETTER(Type)                                                                               \
-  FMI3_EXPORT fmi3Status fmi3Get##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[],       \
-                                       size_t nValueReferences, fmi3##Type values[], size_t nValues);           \
-  FMI3_EXPORT fmi3Status fmi3Set##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[],       \
+#define FMI3_GETTER_SETTER(Type)                                                                          \
+  FMI3_EXPORT fmi3Status fmi3Get##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], \
+                                       size_t nValueReferences, fmi3##Type values[], size_t nValues);     \
+  FMI3_EXPORT fmi3Status fmi3Set##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], \
                                        size_t nValueReferences, const fmi3##Type values[], size_t nValues);
 FMI3_GETTER_SETTER(Float32)
 FMI3_GETTER_SETTER(Float64)
@@ -123,8 +116,7 @@ FMI3_GETTER_SETTER(Boolean)
 FMI3_GETTER_SETTER(String)
 #undef FMI3_GETTER_SETTER
 FMI3_EXPORT fmi3Status fmi3GetBinary(fmi3Instance instance, const fmi3ValueReference valueReferences[],
-                                     size_t nValueReferences, size_t valueSizes[], fmi3Binary values[],
-                                     size_t nValues);
+                                     size_t nValueReferences, size_t valueSizes[], fmi3Binary values[], size_t nValues);
 FMI3_EXPORT fmi3Status fmi3SetBinary(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                      size_t nValueReferences, const size_t valueSizes[], const fmi3Binary values[],
                                      size_t nValues);
@@ -147,16 +139,16 @@ FMI3_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState *FMUS
 FMI3_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState FMUState);
 FMI3_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState *FMUState);
 FMI3_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState FMUState, size_t *size);
-FMI3_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState FMUState,
-                                             fmi3Byte serializedState[], size_t size);
+FMI3_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState FMUState, fmi3Byte serializedState[],
+                                             size_t size);
 FMI3_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance, const fmi3Byte serializedState[], size_t size,
                                                fmi3FMUState *FMUState);
 
 /* Partial derivatives. */
 FMI3_EXPORT fmi3Status fmi3GetDirectionalDerivative(fmi3Instance instance, const fmi3ValueReference unknowns[],
-                                                    size_t nUnknowns, const fmi3ValueReference knowns[],
-                                                    size_t nKnowns, const fmi3Float64 seed[], size_t nSeed,
-                                                    fmi3Float64 sensitivity[], size_t nSensitivity);
+                                                    size_t nUnknowns, const fmi3ValueReference knowns[], size_t nKnowns,
+                                                    const fmi3Float64 seed[], size_t nSeed, fmi3Float64 sensitivity[],
+                                                    size_t nSensitivity);
 FMI3_EXPORT fmi3Status fmi3GetAdjointDerivative(fmi3Instance instance, const fmi3ValueReference unknowns[],
                                                 size_t nUnknowns, const fmi3ValueReference knowns[], size_t nKnowns,
                                                 const fmi3Float64 seed[], size_t nSeed, fmi3Float64 sensitivity[],
@@ -169,13 +161,12 @@ FMI3_EXPORT fmi3Status fmi3GetIntervalDecimal(fmi3Instance instance, const fmi3V
                                               size_t nValueReferences, fmi3Float64 intervals[],
                                               fmi3IntervalQualifier qualifiers[]);
 FMI3_EXPORT fmi3Status fmi3GetIntervalFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
-                                               size_t nValueReferences, fmi3UInt64 counters[],
-                                               fmi3UInt64 resolutions[], fmi3IntervalQualifier qualifiers[]);
+                                               size_t nValueReferences, fmi3UInt64 counters[], fmi3UInt64 resolutions[],
+                                               fmi3IntervalQualifier qualifiers[]);
 FMI3_EXPORT fmi3Status fmi3GetShiftDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                            size_t nValueReferences, fmi3Float64 shifts[]);
 FMI3_EXPORT fmi3Status fmi3GetShiftFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
-                                            size_t nValueReferences, fmi3UInt64 counters[],
-                                            fmi3UInt64 resolutions[]);
+                                            size_t nValueReferences, fmi3UInt64 counters[], fmi3UInt64 resolutions[]);
 FMI3_EXPORT fmi3Status fmi3SetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                               size_t nValueReferences, const fmi3Float64 intervals[]);
 FMI3_EXPORT fmi3Status fmi3SetIntervalFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
@@ -195,8 +186,7 @@ FMI3_EXPORT fmi3Status fmi3UpdateDiscreteStates(fmi3Instance instance, fmi3Boole
 
 /* Model exchange. */
 FMI3_EXPORT fmi3Status fmi3EnterContinuousTimeMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3CompletedIntegratorStep(fmi3Instance instance,
-                                                   fmi3Boolean noSetFMUStatePriorToCurrentPoint,
+FMI3_EXPORT fmi3Status fmi3CompletedIntegratorStep(fmi3Instance instance, fmi3Boolean noSetFMUStatePriorToCurrentPoint,
                                                    fmi3Boolean *enterEventMode, fmi3Boolean *terminateSimulation);
 FMI3_EXPORT fmi3Status fmi3SetTime(fmi3Instance instance, fmi3Float64 time);
 FMI3_EXPORT fmi3Status fmi3SetContinuousStates(fmi3Instance instance, const fmi3Float64 continuousStates[],
@@ -215,8 +205,8 @@ FMI3_EXPORT fmi3Status fmi3GetNumberOfContinuousStates(fmi3Instance instance, si
 /* Co-simulation. */
 FMI3_EXPORT fmi3Status fmi3EnterStepMode(fmi3Instance instance);
 FMI3_EXPORT fmi3Status fmi3GetOutputDerivatives(fmi3Instance instance, const fmi3ValueReference valueReferences[],
-                                                size_t nValueReferences, const fmi3Int32 orders[],
-                                                fmi3Float64 values[], size_t nValues);
+                                                size_t nValueReferences, const fmi3Int32 orders[], fmi3Float64 values[],
+                                                size_t nValues);
 FMI3_EXPORT fmi3Status fmi3DoStep(fmi3Instance instance, fmi3Float64 currentCommunicationPoint,
                                   fmi3Float64 communicationStepSize, fmi3Boolean noSetFMUStatePriorToCurrentPoint,
                                   fmi3Boolean *eventHandlingNeeded, fmi3Boolean *terminateSimulation,

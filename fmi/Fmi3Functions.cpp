@@ -68,7 +68,7 @@ const char *fmi3GetVersion(void) { return "3.0"; }
 fmi3Status fmi3SetDebugLogging(fmi3Instance instance, fmi3Boolean loggingOn, size_t nCategories,
                                const fmi3String categories[]) {
   CORVANTA_FMI3_INSTANCE(instance)
-  return status(fmu->setDebugLogging(loggingOn, nCategories, categories));
+  return status(fmu->setDebugLogging("fmi3SetDebugLogging", loggingOn, nCategories, categories));
 }
 
 fmi3Instance fmi3InstantiateModelExchange(fmi3String, fmi3String, fmi3String, fmi3Boolean, fmi3Boolean,
@@ -82,8 +82,8 @@ fmi3Instance fmi3InstantiateModelExchange(fmi3String, fmi3String, fmi3String, fm
 fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken, fmi3String,
                                          fmi3Boolean, fmi3Boolean loggingOn, fmi3Boolean eventModeUsed, fmi3Boolean,
                                          const fmi3ValueReference[], size_t nRequiredIntermediateVariables,
-                                         fmi3InstanceEnvironment instanceEnvironment,
-                                         fmi3LogMessageCallback logMessage, fmi3IntermediateUpdateCallback) {
+                                         fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
+                                         fmi3IntermediateUpdateCallback) {
   if (instanceName == nullptr || instanceName[0] == '\0') {
     logWithoutInstance(instanceEnvironment, logMessage, "fmi3InstantiateCoSimulation: an instance name is required");
     return nullptr;
@@ -99,8 +99,7 @@ fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String ins
                        "fmi3InstantiateCoSimulation: this FMU provides no intermediate update");
     return nullptr;
   }
-  auto *instance =
-      new (std::nothrow) Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
+  auto *instance = new (std::nothrow) Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
   if (instance == nullptr) {
     logWithoutInstance(instanceEnvironment, logMessage, "fmi3InstantiateCoSimulation: out of memory");
   }
@@ -130,8 +129,8 @@ fmi3Status fmi3EnterInitializationMode(fmi3Instance instance, fmi3Boolean, fmi3F
 
 fmi3Status fmi3ExitInitializationMode(fmi3Instance instance) {
   CORVANTA_FMI3_INSTANCE(instance)
-  return status(fmu->exitInitializationMode("fmi3ExitInitializationMode",
-                                            static_cast<Instance *>(instance)->eventModeUsed));
+  return status(
+      fmu->exitInitializationMode("fmi3ExitInitializationMode", static_cast<Instance *>(instance)->eventModeUsed));
 }
 
 fmi3Status fmi3EnterEventMode(fmi3Instance instance) {
@@ -172,16 +171,16 @@ fmi3Status fmi3SetFloat64(fmi3Instance instance, const fmi3ValueReference valueR
 }
 
 // Types without variables: only empty requests succeed.
-#define CORVANTA_FMI3_NO_VARIABLES(Type)                                                                           \
-  fmi3Status fmi3Get##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[],                      \
-                           size_t nValueReferences, fmi3##Type[], size_t) {                                          \
-    CORVANTA_FMI3_INSTANCE(instance)                                                                               \
-    return status(fmu->noVariablesOfType("fmi3Get" #Type, valueReferences, nValueReferences, false));              \
-  }                                                                                                                \
-  fmi3Status fmi3Set##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[],                      \
-                           size_t nValueReferences, const fmi3##Type[], size_t) {                                    \
-    CORVANTA_FMI3_INSTANCE(instance)                                                                               \
-    return status(fmu->noVariablesOfType("fmi3Set" #Type, valueReferences, nValueReferences, true));               \
+#define CORVANTA_FMI3_NO_VARIABLES(Type)                                                                               \
+  fmi3Status fmi3Get##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences, \
+                           fmi3##Type[], size_t) {                                                                     \
+    CORVANTA_FMI3_INSTANCE(instance)                                                                                   \
+    return status(fmu->noVariablesOfType("fmi3Get" #Type, valueReferences, nValueReferences, false));                  \
+  }                                                                                                                    \
+  fmi3Status fmi3Set##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences, \
+                           const fmi3##Type[], size_t) {                                                               \
+    CORVANTA_FMI3_INSTANCE(instance)                                                                                   \
+    return status(fmu->noVariablesOfType("fmi3Set" #Type, valueReferences, nValueReferences, true));                   \
   }
 CORVANTA_FMI3_NO_VARIABLES(Float32)
 CORVANTA_FMI3_NO_VARIABLES(Int8)
@@ -208,22 +207,18 @@ fmi3Status fmi3SetBinary(fmi3Instance instance, const fmi3ValueReference valueRe
   return status(fmu->noVariablesOfType("fmi3SetBinary", valueReferences, nValueReferences, true));
 }
 
-fmi3Status fmi3GetClock(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3Clock[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetClock")
-}
+fmi3Status fmi3GetClock(fmi3Instance instance, const fmi3ValueReference[], size_t,
+                        fmi3Clock[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetClock")}
 
-fmi3Status fmi3SetClock(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3Clock[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetClock")
-}
+fmi3Status fmi3SetClock(fmi3Instance instance, const fmi3ValueReference[], size_t,
+                        const fmi3Clock[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetClock")}
 
-fmi3Status fmi3GetNumberOfVariableDependencies(fmi3Instance instance, fmi3ValueReference, size_t *) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfVariableDependencies")
-}
+fmi3Status fmi3GetNumberOfVariableDependencies(fmi3Instance instance, fmi3ValueReference, size_t *){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfVariableDependencies")}
 
 fmi3Status fmi3GetVariableDependencies(fmi3Instance instance, fmi3ValueReference, size_t[], fmi3ValueReference[],
-                                       size_t[], fmi3DependencyKind[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetVariableDependencies")
-}
+                                       size_t[], fmi3DependencyKind[],
+                                       size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetVariableDependencies")}
 
 fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState *FMUState) {
   CORVANTA_FMI3_INSTANCE(instance)
@@ -258,65 +253,47 @@ fmi3Status fmi3DeserializeFMUState(fmi3Instance instance, const fmi3Byte seriali
 }
 
 fmi3Status fmi3GetDirectionalDerivative(fmi3Instance instance, const fmi3ValueReference[], size_t,
-                                        const fmi3ValueReference[], size_t, const fmi3Float64[], size_t,
-                                        fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetDirectionalDerivative")
-}
+                                        const fmi3ValueReference[], size_t, const fmi3Float64[], size_t, fmi3Float64[],
+                                        size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetDirectionalDerivative")}
 
 fmi3Status fmi3GetAdjointDerivative(fmi3Instance instance, const fmi3ValueReference[], size_t,
                                     const fmi3ValueReference[], size_t, const fmi3Float64[], size_t, fmi3Float64[],
-                                    size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetAdjointDerivative")
-}
+                                    size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetAdjointDerivative")}
 
-fmi3Status fmi3EnterConfigurationMode(fmi3Instance instance) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EnterConfigurationMode")
-}
+fmi3Status
+    fmi3EnterConfigurationMode(fmi3Instance instance){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EnterConfigurationMode")}
 
-fmi3Status fmi3ExitConfigurationMode(fmi3Instance instance) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3ExitConfigurationMode")
-}
+fmi3Status
+    fmi3ExitConfigurationMode(fmi3Instance instance){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3ExitConfigurationMode")}
 
-fmi3Status fmi3GetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3Float64[],
-                                  fmi3IntervalQualifier[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetIntervalDecimal")
-}
+fmi3Status
+    fmi3GetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3Float64[],
+                           fmi3IntervalQualifier[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetIntervalDecimal")}
 
-fmi3Status fmi3GetIntervalFraction(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3UInt64[],
-                                   fmi3UInt64[], fmi3IntervalQualifier[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetIntervalFraction")
-}
+fmi3Status
+    fmi3GetIntervalFraction(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3UInt64[], fmi3UInt64[],
+                            fmi3IntervalQualifier[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetIntervalFraction")}
 
-fmi3Status fmi3GetShiftDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3Float64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetShiftDecimal")
-}
+fmi3Status fmi3GetShiftDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t,
+                               fmi3Float64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetShiftDecimal")}
 
 fmi3Status fmi3GetShiftFraction(fmi3Instance instance, const fmi3ValueReference[], size_t, fmi3UInt64[],
-                                fmi3UInt64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetShiftFraction")
-}
+                                fmi3UInt64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetShiftFraction")}
 
-fmi3Status fmi3SetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3Float64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetIntervalDecimal")
-}
+fmi3Status fmi3SetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t,
+                                  const fmi3Float64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetIntervalDecimal")}
 
 fmi3Status fmi3SetIntervalFraction(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3UInt64[],
-                                   const fmi3UInt64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetIntervalFraction")
-}
+                                   const fmi3UInt64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetIntervalFraction")}
 
-fmi3Status fmi3SetShiftDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3Float64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetShiftDecimal")
-}
+fmi3Status fmi3SetShiftDecimal(fmi3Instance instance, const fmi3ValueReference[], size_t,
+                               const fmi3Float64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetShiftDecimal")}
 
 fmi3Status fmi3SetShiftFraction(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3UInt64[],
-                                const fmi3UInt64[]) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetShiftFraction")
-}
+                                const fmi3UInt64[]){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetShiftFraction")}
 
-fmi3Status fmi3EvaluateDiscreteStates(fmi3Instance instance) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EvaluateDiscreteStates")
-}
+fmi3Status
+    fmi3EvaluateDiscreteStates(fmi3Instance instance){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EvaluateDiscreteStates")}
 
 fmi3Status fmi3UpdateDiscreteStates(fmi3Instance instance, fmi3Boolean *discreteStatesNeedUpdate,
                                     fmi3Boolean *terminateSimulation, fmi3Boolean *nominalsOfContinuousStatesChanged,
@@ -341,43 +318,34 @@ fmi3Status fmi3UpdateDiscreteStates(fmi3Instance instance, fmi3Boolean *discrete
   return fmi3OK;
 }
 
-fmi3Status fmi3EnterContinuousTimeMode(fmi3Instance instance) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EnterContinuousTimeMode")
-}
+fmi3Status fmi3EnterContinuousTimeMode(fmi3Instance instance){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3EnterContinuousTimeMode")}
 
-fmi3Status fmi3CompletedIntegratorStep(fmi3Instance instance, fmi3Boolean, fmi3Boolean *, fmi3Boolean *) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3CompletedIntegratorStep")
-}
+fmi3Status fmi3CompletedIntegratorStep(fmi3Instance instance, fmi3Boolean, fmi3Boolean *, fmi3Boolean *){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3CompletedIntegratorStep")}
 
-fmi3Status fmi3SetTime(fmi3Instance instance, fmi3Float64) { CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetTime") }
+fmi3Status fmi3SetTime(fmi3Instance instance, fmi3Float64){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetTime")}
 
-fmi3Status fmi3SetContinuousStates(fmi3Instance instance, const fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetContinuousStates")
-}
+fmi3Status fmi3SetContinuousStates(fmi3Instance instance, const fmi3Float64[],
+                                   size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3SetContinuousStates")}
 
-fmi3Status fmi3GetContinuousStateDerivatives(fmi3Instance instance, fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetContinuousStateDerivatives")
-}
+fmi3Status fmi3GetContinuousStateDerivatives(fmi3Instance instance, fmi3Float64[], size_t){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetContinuousStateDerivatives")}
 
-fmi3Status fmi3GetEventIndicators(fmi3Instance instance, fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetEventIndicators")
-}
+fmi3Status fmi3GetEventIndicators(fmi3Instance instance, fmi3Float64[],
+                                  size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetEventIndicators")}
 
-fmi3Status fmi3GetContinuousStates(fmi3Instance instance, fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetContinuousStates")
-}
+fmi3Status fmi3GetContinuousStates(fmi3Instance instance, fmi3Float64[],
+                                   size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetContinuousStates")}
 
-fmi3Status fmi3GetNominalsOfContinuousStates(fmi3Instance instance, fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNominalsOfContinuousStates")
-}
+fmi3Status fmi3GetNominalsOfContinuousStates(fmi3Instance instance, fmi3Float64[], size_t){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNominalsOfContinuousStates")}
 
-fmi3Status fmi3GetNumberOfEventIndicators(fmi3Instance instance, size_t *) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfEventIndicators")
-}
+fmi3Status fmi3GetNumberOfEventIndicators(fmi3Instance instance, size_t *){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfEventIndicators")}
 
-fmi3Status fmi3GetNumberOfContinuousStates(fmi3Instance instance, size_t *) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfContinuousStates")
-}
+fmi3Status fmi3GetNumberOfContinuousStates(fmi3Instance instance, size_t *){
+    CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetNumberOfContinuousStates")}
 
 fmi3Status fmi3EnterStepMode(fmi3Instance instance) {
   CORVANTA_FMI3_INSTANCE(instance)
@@ -385,9 +353,8 @@ fmi3Status fmi3EnterStepMode(fmi3Instance instance) {
 }
 
 fmi3Status fmi3GetOutputDerivatives(fmi3Instance instance, const fmi3ValueReference[], size_t, const fmi3Int32[],
-                                    fmi3Float64[], size_t) {
-  CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetOutputDerivatives")
-}
+                                    fmi3Float64[],
+                                    size_t){CORVANTA_FMI3_UNSUPPORTED(instance, "fmi3GetOutputDerivatives")}
 
 fmi3Status fmi3DoStep(fmi3Instance instance, fmi3Float64 currentCommunicationPoint, fmi3Float64 communicationStepSize,
                       fmi3Boolean, fmi3Boolean *eventHandlingNeeded, fmi3Boolean *terminateSimulation,

@@ -72,9 +72,10 @@ void FmuInstance::applyStartValues() {
 // ---------------------------------------------------------------------------------------
 // Logging.
 
-Status FmuInstance::setDebugLogging(bool loggingOn, std::size_t nCategories, const char *const categories[]) {
+Status FmuInstance::setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories,
+                                    const char *const categories[]) {
   if (nCategories > 0 && categories == nullptr) {
-    return fail("SetDebugLogging", "%zu categories announced but no array given", nCategories);
+    return fail(function, "%zu categories announced but no array given", nCategories);
   }
   bool wanted[kCategoryCount] = {false, false, false};
   for (std::size_t k = 0; k < nCategories; ++k) {
@@ -86,7 +87,7 @@ Status FmuInstance::setDebugLogging(bool loggingOn, std::size_t nCategories, con
       }
     }
     if (!known) {
-      return fail("SetDebugLogging", "unknown log category '%s' (known: logStatusError, logStatusWarning, logEvents)",
+      return fail(function, "unknown log category '%s' (known: logStatusError, logStatusWarning, logEvents)",
                   categories[k] != nullptr ? categories[k] : "(null)");
     }
   }
@@ -234,8 +235,8 @@ Status FmuInstance::doStep(const char *function, double currentCommunicationPoin
   }
   const double now = time();
   if (!(std::fabs(currentCommunicationPoint - now) <= kStepTolerance * kInternalStep)) {
-    return fail(function, "communication point %.17g s does not match the FMU's time %.17g s", currentCommunicationPoint,
-                now);
+    return fail(function, "communication point %.17g s does not match the FMU's time %.17g s",
+                currentCommunicationPoint, now);
   }
   const auto n = static_cast<std::uint64_t>(steps);
   if (stopTimeDefined_) {
@@ -341,8 +342,8 @@ double *writableField(Corvanta &model, std::uint32_t vr, Settable *kind) {
 }  // namespace
 
 Status FmuInstance::getReal(const char *function, const std::uint32_t vr[], std::size_t nvr, double values[]) {
-  if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated,
-                               Phase::Error})) {
+  if (!requirePhase(function,
+                    {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated, Phase::Error})) {
     return Status::Error;
   }
   if (nvr > 0 && (vr == nullptr || values == nullptr)) {
@@ -387,8 +388,8 @@ Status FmuInstance::noVariablesOfType(const char *function, const std::uint32_t 
     if (!requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
       return Status::Error;
     }
-  } else if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode,
-                                      Phase::Terminated, Phase::Error})) {
+  } else if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated,
+                                      Phase::Error})) {
     return Status::Error;
   }
   if (nvr == 0) {

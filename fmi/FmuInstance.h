@@ -43,7 +43,7 @@ class FmuInstance {
   FmuInstance(const FmuInstance &) = delete;
   FmuInstance &operator=(const FmuInstance &) = delete;
 
-  Status setDebugLogging(bool loggingOn, std::size_t nCategories, const char *const categories[]);
+  Status setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories, const char *const categories[]);
 
   // Lifecycle.  `function` names the FMI function for the log messages.
   Status setupExperiment(const char *function, double startTime, bool stopTimeDefined, double stopTime);

@@ -80,8 +80,8 @@ struct TimeBase {
 };
 
 struct SolverRecord {
-  std::uint8_t wired;            // initialize() has run: the references are to be set
-  std::int32_t derivativeRow;    // stage row derivativeBuffer refers to, -1 for none
+  std::uint8_t wired;          // initialize() has run: the references are to be set
+  std::int32_t derivativeRow;  // stage row derivativeBuffer refers to, -1 for none
 };
 
 // The record sizes, so that a state of another layout is refused.
@@ -400,8 +400,7 @@ Status FmuInstance::serializeStateTo(const char *function, void *state, std::uin
   return Status::OK;
 }
 
-Status FmuInstance::deserializeState(const char *function, const std::uint8_t *buffer, std::size_t size,
-                                     void **state) {
+Status FmuInstance::deserializeState(const char *function, const std::uint8_t *buffer, std::size_t size, void **state) {
   if (stateAccess(function) != Status::OK) {
     return Status::Error;
   }

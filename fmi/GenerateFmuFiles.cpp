@@ -32,7 +32,8 @@ const std::vector<Variable> &variables() {
   static const std::vector<Variable> list = {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
   {vr, #name, "independent", "continuous", "s", "", description},
-#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) {vr, #name, "input", "continuous", unit, start, description},
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  {vr, #name, "input", "continuous", unit, start, description},
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   {vr, #name, "parameter", "fixed", unit, start, description},
 #define CORVANTA_FMU_OUTPUT(vr, name, unit, description) {vr, #name, "output", "continuous", unit, "", description},
@@ -125,8 +126,7 @@ void writeUnitsAndCategories(std::ostream &out) {
 void writeLogCategories(std::ostream &out) {
   out << "  <LogCategories>\n";
   for (const LogCategory &category : kLogCategories) {
-    out << "    <Category name=\"" << category.name << "\" description=\"" << escape(category.description)
-        << "\"/>\n";
+    out << "    <Category name=\"" << category.name << "\" description=\"" << escape(category.description) << "\"/>\n";
   }
   out << "  </LogCategories>\n";
 }
