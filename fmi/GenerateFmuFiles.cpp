@@ -4,7 +4,8 @@
 //   generate_fmu_files OUTPUT_DIRECTORY
 //
 // gives OUTPUT_DIRECTORY/2.0/modelDescription.xml, OUTPUT_DIRECTORY/3.0/modelDescription.xml
-// and OUTPUT_DIRECTORY/documentation/index.html.  Each file is written under a temporary name
+// and OUTPUT_DIRECTORY/documentation/index.html, and the variable table of README.md as
+// OUTPUT_DIRECTORY/variables.md.  Each file is written under a temporary name
 // and renamed, so it is complete or absent.
 #include <cstdio>
 #include <fstream>
@@ -288,6 +289,17 @@ std::string documentation() {
   return out.str();
 }
 
+// The variable table of README.md, which a test keeps equal to this.
+std::string markdownTable() {
+  std::ostringstream out;
+  out << "| VR | Name | Causality | Unit | Start | Description |\n|---|---|---|---|---|---|\n";
+  for (const Variable &v : variables()) {
+    out << "| " << v.vr << " | `" << v.name << "` | " << v.causality << (v.variability == "discrete" ? " (discrete)" : "")
+        << " | " << (v.unit.empty() ? "–" : v.unit) << " | " << v.start << " | " << v.description << " |\n";
+  }
+  return out.str();
+}
+
 bool writeFile(const std::string &path, const std::string &text) {
   const std::string temporary = path + ".tmp";
   {
@@ -311,13 +323,14 @@ bool writeFile(const std::string &path, const std::string &text) {
 int main(int argc, char **argv) {
   if (argc != 2) {
     std::cerr << "usage: generate_fmu_files OUTPUT_DIRECTORY\n"
-              << "writes 2.0/modelDescription.xml, 3.0/modelDescription.xml and documentation/index.html\n"
+              << "writes 2.0/modelDescription.xml, 3.0/modelDescription.xml, documentation/index.html, variables.md\n"
               << "(the directories must exist)\n";
     return 2;
   }
   const std::string dir = argv[1];
   const bool ok = writeFile(dir + "/2.0/modelDescription.xml", fmi2ModelDescription()) &&
                   writeFile(dir + "/3.0/modelDescription.xml", fmi3ModelDescription()) &&
-                  writeFile(dir + "/documentation/index.html", documentation());
+                  writeFile(dir + "/documentation/index.html", documentation()) &&
+                  writeFile(dir + "/variables.md", markdownTable());
   return ok ? 0 : 1;
 }
