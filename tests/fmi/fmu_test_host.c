@@ -411,6 +411,21 @@ static void test_reset(FmuLibrary *lib) {
   /* Dirty the instance in every way, then Reset, then a whole run. */
   run_for(&fmu, lib, scenario_named("corner-left"), 1.5);
   CHECK(fmu_reset(&fmu) == FMU_OK, "reset after a run");
+  {
+    /* Fresh: start values back, outputs and clocks at zero. */
+    const double start[8] = {0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    double values[8];
+    CHECK(fmu_enter_initialization(&fmu, 0.0) == FMU_OK, "enter after reset");
+    CHECK(fmu_get(&fmu, input_vr, 8, values) == FMU_OK && memcmp(values, start, sizeof start) == 0,
+          "inputs back at their start values after Reset");
+    CHECK(fmu_get(&fmu, output_vr, 7, values) == FMU_OK, "outputs");
+    for (k = 0; k < 7; ++k) {
+      CHECK(same_bits(values[k], 0.0), "output %s is %g after Reset", output_names[k], values[k]);
+    }
+    CHECK(same_bits(observable(&fmu, "ModelTime"), 0.0) && same_bits(observable(&fmu, "time"), 0.0),
+          "clocks at zero after Reset");
+    CHECK(fmu_reset(&fmu) == FMU_OK, "reset");
+  }
   CHECK(start_run(&fmu, s), "start after reset");
   reference_start(&ref, s);
   for (k = 0; k < s->steps / 500; ++k) {
