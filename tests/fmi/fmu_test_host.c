@@ -23,12 +23,31 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+typedef HANDLE Thread;
+static int start_thread(Thread *thread, DWORD(WINAPI *body)(void *), void *argument) {
+  *thread = CreateThread(NULL, 0, body, argument, 0, NULL);
+  return *thread != NULL;
+}
+static void join_thread(Thread thread) {
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+#define THREAD_BODY(name) static DWORD WINAPI name(void *argument)
+#define THREAD_RETURN return 0
 static void *open_c_library(const char *path) { return (void *)LoadLibraryA(path); }
 static void *c_symbol(void *library, const char *name) {
   return (void *)(size_t)GetProcAddress((HMODULE)library, name);
 }
 #else
 #include <dlfcn.h>
+#include <pthread.h>
+typedef pthread_t Thread;
+static int start_thread(Thread *thread, void *(*body)(void *), void *argument) {
+  return pthread_create(thread, NULL, body, argument) == 0;
+}
+static void join_thread(Thread thread) { pthread_join(thread, NULL); }
+#define THREAD_BODY(name) static void *name(void *argument)
+#define THREAD_RETURN return NULL
 static void *open_c_library(const char *path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
 static void *c_symbol(void *library, const char *name) { return dlsym(library, name); }
 #endif
@@ -401,6 +420,56 @@ static void test_two_instances(FmuLibrary *lib) {
   printf("  two instances stepped in turn: each identical to its own C instance\n");
 }
 
+/* One instance per thread, at the same time: each matches its own C instance. */
+typedef struct {
+  FmuLibrary *lib;
+  const Scenario *scenario;
+  int steps;
+  int mismatches;
+} ThreadRun;
+
+THREAD_BODY(run_in_thread) {
+  ThreadRun *run = (ThreadRun *)argument;
+  Fmu fmu;
+  Reference ref;
+  double t = 0.0;
+  double values[7];
+  run->mismatches = 1;
+  if (fmu_instantiate(&fmu, run->lib, run->scenario->name, NULL) != FMU_OK || !start_run(&fmu, run->scenario)) {
+    THREAD_RETURN;
+  }
+  reference_start(&ref, run->scenario);
+  run->mismatches = 0;
+  while (ref.step < run->steps) {
+    reference_advance(&ref, run->scenario, 100);
+    if (fmu_advance(&fmu, run->scenario, ref.step - 100, &t, 100) != FMU_OK ||
+        fmu_get(&fmu, output_vr, 7, values) != FMU_OK || memcmp(values, &ref.y->PositionX, sizeof values) != 0) {
+      ++run->mismatches;
+    }
+  }
+  c_api.Delete(ref.car);
+  fmu_free(&fmu);
+  THREAD_RETURN;
+}
+
+static void test_threads(FmuLibrary *lib) {
+  ThreadRun runs[3] = {{lib, NULL, 20000, 0}, {lib, NULL, 20000, 0}, {lib, NULL, 20000, 0}};
+  Thread threads[3];
+  int k;
+  runs[0].scenario = scenario_named("corner-left");
+  runs[1].scenario = scenario_named("brake-to-standstill");
+  runs[2].scenario = scenario_named("step-steer");
+  for (k = 0; k < 3; ++k) {
+    CHECK(start_thread(&threads[k], run_in_thread, &runs[k]), "starting a thread");
+  }
+  for (k = 0; k < 3; ++k) {
+    join_thread(threads[k]);
+    CHECK(runs[k].mismatches == 0, "%s in its own thread: %d mismatching communication points", runs[k].scenario->name,
+          runs[k].mismatches);
+  }
+  printf("  three instances in three threads at once: each identical to its own C instance\n");
+}
+
 static void test_reset(FmuLibrary *lib) {
   const Scenario *s = scenario_named("step-steer");
   const int pattern[] = {500};
@@ -706,6 +775,7 @@ int main(int argc, char **argv) {
   run_scenario(&lib, scenario_named("brake-to-standstill"), mixed, 5, 1);
   test_observable_signs(&lib);
   test_two_instances(&lib);
+  test_threads(&lib);
   test_reset(&lib);
   printf("FMU state:\n");
   test_state(&lib);
