@@ -2,7 +2,8 @@
  * Fmi2Api.h - types and function signatures of the FMI 2.0 interface (common functions and
  * co-simulation), written after the function list of the FMI 2.0 standard.  The FMU exports
  * these functions with C linkage under their plain names (no prefix macro), so that a host
- * finds every one of them by name.
+ * finds every one of them by name.  Each function's type is typedef'd once (fmi2DoStepTYPE) so
+ * that hosts binding by name cast to the same signature.
  */
 #ifndef CORVANTA_FMI_FMI2API_H
 #define CORVANTA_FMI_FMI2API_H
@@ -52,56 +53,90 @@ typedef struct {
 } fmi2CallbackFunctions;
 
 /* Common functions. */
-FMI2_EXPORT const char *fmi2GetTypesPlatform(void);
-FMI2_EXPORT const char *fmi2GetVersion(void);
-FMI2_EXPORT fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nCategories,
+typedef const char *fmi2GetTypesPlatformTYPE(void);
+FMI2_EXPORT fmi2GetTypesPlatformTYPE fmi2GetTypesPlatform;
+typedef const char *fmi2GetVersionTYPE(void);
+FMI2_EXPORT fmi2GetVersionTYPE fmi2GetVersion;
+typedef fmi2Status fmi2SetDebugLoggingTYPE(fmi2Component c, fmi2Boolean loggingOn, size_t nCategories,
                                            const fmi2String categories[]);
-FMI2_EXPORT fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
+FMI2_EXPORT fmi2SetDebugLoggingTYPE fmi2SetDebugLogging;
+typedef fmi2Component fmi2InstantiateTYPE(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
                                           fmi2String fmuResourceLocation, const fmi2CallbackFunctions *functions,
                                           fmi2Boolean visible, fmi2Boolean loggingOn);
-FMI2_EXPORT void fmi2FreeInstance(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
+FMI2_EXPORT fmi2InstantiateTYPE fmi2Instantiate;
+typedef void fmi2FreeInstanceTYPE(fmi2Component c);
+FMI2_EXPORT fmi2FreeInstanceTYPE fmi2FreeInstance;
+typedef fmi2Status fmi2SetupExperimentTYPE(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
                                            fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime);
-FMI2_EXPORT fmi2Status fmi2EnterInitializationMode(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2ExitInitializationMode(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2Terminate(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2Reset(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Real value[]);
-FMI2_EXPORT fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Integer value[]);
-FMI2_EXPORT fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Boolean value[]);
-FMI2_EXPORT fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2String value[]);
-FMI2_EXPORT fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Real value[]);
-FMI2_EXPORT fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+FMI2_EXPORT fmi2SetupExperimentTYPE fmi2SetupExperiment;
+typedef fmi2Status fmi2EnterInitializationModeTYPE(fmi2Component c);
+FMI2_EXPORT fmi2EnterInitializationModeTYPE fmi2EnterInitializationMode;
+typedef fmi2Status fmi2ExitInitializationModeTYPE(fmi2Component c);
+FMI2_EXPORT fmi2ExitInitializationModeTYPE fmi2ExitInitializationMode;
+typedef fmi2Status fmi2TerminateTYPE(fmi2Component c);
+FMI2_EXPORT fmi2TerminateTYPE fmi2Terminate;
+typedef fmi2Status fmi2ResetTYPE(fmi2Component c);
+FMI2_EXPORT fmi2ResetTYPE fmi2Reset;
+typedef fmi2Status fmi2GetRealTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Real value[]);
+FMI2_EXPORT fmi2GetRealTYPE fmi2GetReal;
+typedef fmi2Status fmi2GetIntegerTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Integer value[]);
+FMI2_EXPORT fmi2GetIntegerTYPE fmi2GetInteger;
+typedef fmi2Status fmi2GetBooleanTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Boolean value[]);
+FMI2_EXPORT fmi2GetBooleanTYPE fmi2GetBoolean;
+typedef fmi2Status fmi2GetStringTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2String value[]);
+FMI2_EXPORT fmi2GetStringTYPE fmi2GetString;
+typedef fmi2Status fmi2SetRealTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Real value[]);
+FMI2_EXPORT fmi2SetRealTYPE fmi2SetReal;
+typedef fmi2Status fmi2SetIntegerTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       const fmi2Integer value[]);
-FMI2_EXPORT fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+FMI2_EXPORT fmi2SetIntegerTYPE fmi2SetInteger;
+typedef fmi2Status fmi2SetBooleanTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                       const fmi2Boolean value[]);
-FMI2_EXPORT fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+FMI2_EXPORT fmi2SetBooleanTYPE fmi2SetBoolean;
+typedef fmi2Status fmi2SetStringTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                      const fmi2String value[]);
-FMI2_EXPORT fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate *FMUstate);
-FMI2_EXPORT fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate);
-FMI2_EXPORT fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate *FMUstate);
-FMI2_EXPORT fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t *size);
-FMI2_EXPORT fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byte serializedState[],
+FMI2_EXPORT fmi2SetStringTYPE fmi2SetString;
+typedef fmi2Status fmi2GetFMUstateTYPE(fmi2Component c, fmi2FMUstate *FMUstate);
+FMI2_EXPORT fmi2GetFMUstateTYPE fmi2GetFMUstate;
+typedef fmi2Status fmi2SetFMUstateTYPE(fmi2Component c, fmi2FMUstate FMUstate);
+FMI2_EXPORT fmi2SetFMUstateTYPE fmi2SetFMUstate;
+typedef fmi2Status fmi2FreeFMUstateTYPE(fmi2Component c, fmi2FMUstate *FMUstate);
+FMI2_EXPORT fmi2FreeFMUstateTYPE fmi2FreeFMUstate;
+typedef fmi2Status fmi2SerializedFMUstateSizeTYPE(fmi2Component c, fmi2FMUstate FMUstate, size_t *size);
+FMI2_EXPORT fmi2SerializedFMUstateSizeTYPE fmi2SerializedFMUstateSize;
+typedef fmi2Status fmi2SerializeFMUstateTYPE(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byte serializedState[],
                                              size_t size);
-FMI2_EXPORT fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[], size_t size,
+FMI2_EXPORT fmi2SerializeFMUstateTYPE fmi2SerializeFMUstate;
+typedef fmi2Status fmi2DeSerializeFMUstateTYPE(fmi2Component c, const fmi2Byte serializedState[], size_t size,
                                                fmi2FMUstate *FMUstate);
-FMI2_EXPORT fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReference vUnknown_ref[],
+FMI2_EXPORT fmi2DeSerializeFMUstateTYPE fmi2DeSerializeFMUstate;
+typedef fmi2Status fmi2GetDirectionalDerivativeTYPE(fmi2Component c, const fmi2ValueReference vUnknown_ref[],
                                                     size_t nUnknown, const fmi2ValueReference vKnown_ref[],
                                                     size_t nKnown, const fmi2Real dvKnown[], fmi2Real dvUnknown[]);
+FMI2_EXPORT fmi2GetDirectionalDerivativeTYPE fmi2GetDirectionalDerivative;
 
 /* Co-simulation functions. */
-FMI2_EXPORT fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+typedef fmi2Status fmi2SetRealInputDerivativesTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                                    const fmi2Integer order[], const fmi2Real value[]);
-FMI2_EXPORT fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+FMI2_EXPORT fmi2SetRealInputDerivativesTYPE fmi2SetRealInputDerivatives;
+typedef fmi2Status fmi2GetRealOutputDerivativesTYPE(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
                                                     const fmi2Integer order[], fmi2Real value[]);
-FMI2_EXPORT fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2Real communicationStepSize,
+FMI2_EXPORT fmi2GetRealOutputDerivativesTYPE fmi2GetRealOutputDerivatives;
+typedef fmi2Status fmi2DoStepTYPE(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2Real communicationStepSize,
                                   fmi2Boolean noSetFMUStatePriorToCurrentPoint);
-FMI2_EXPORT fmi2Status fmi2CancelStep(fmi2Component c);
-FMI2_EXPORT fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status *value);
-FMI2_EXPORT fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real *value);
-FMI2_EXPORT fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer *value);
-FMI2_EXPORT fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean *value);
-FMI2_EXPORT fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String *value);
+FMI2_EXPORT fmi2DoStepTYPE fmi2DoStep;
+typedef fmi2Status fmi2CancelStepTYPE(fmi2Component c);
+FMI2_EXPORT fmi2CancelStepTYPE fmi2CancelStep;
+typedef fmi2Status fmi2GetStatusTYPE(fmi2Component c, const fmi2StatusKind s, fmi2Status *value);
+FMI2_EXPORT fmi2GetStatusTYPE fmi2GetStatus;
+typedef fmi2Status fmi2GetRealStatusTYPE(fmi2Component c, const fmi2StatusKind s, fmi2Real *value);
+FMI2_EXPORT fmi2GetRealStatusTYPE fmi2GetRealStatus;
+typedef fmi2Status fmi2GetIntegerStatusTYPE(fmi2Component c, const fmi2StatusKind s, fmi2Integer *value);
+FMI2_EXPORT fmi2GetIntegerStatusTYPE fmi2GetIntegerStatus;
+typedef fmi2Status fmi2GetBooleanStatusTYPE(fmi2Component c, const fmi2StatusKind s, fmi2Boolean *value);
+FMI2_EXPORT fmi2GetBooleanStatusTYPE fmi2GetBooleanStatus;
+typedef fmi2Status fmi2GetStringStatusTYPE(fmi2Component c, const fmi2StatusKind s, fmi2String *value);
+FMI2_EXPORT fmi2GetStringStatusTYPE fmi2GetStringStatus;
 
 #ifdef __cplusplus
 }

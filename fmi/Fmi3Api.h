@@ -2,7 +2,8 @@
  * Fmi3Api.h - types and function signatures of the FMI 3.0 interface (common functions,
  * model exchange, co-simulation and scheduled execution), written after the function list
  * of the FMI 3.0 standard.  The FMU exports every one of them with C linkage under its plain
- * name; those of interface types it does not provide answer with an error.
+ * name; those of interface types it does not provide answer with an error.  Each function's
+ * type is typedef'd once (fmi3DoStepTYPE) so that hosts binding by name cast to the same signature.
  */
 #ifndef CORVANTA_FMI_FMI3API_H
 #define CORVANTA_FMI_FMI3API_H
@@ -64,44 +65,57 @@ typedef void (*fmi3LockPreemptionCallback)(void);
 typedef void (*fmi3UnlockPreemptionCallback)(void);
 
 /* Inquire version, debug logging. */
-FMI3_EXPORT const char *fmi3GetVersion(void);
-FMI3_EXPORT fmi3Status fmi3SetDebugLogging(fmi3Instance instance, fmi3Boolean loggingOn, size_t nCategories,
+typedef const char *fmi3GetVersionTYPE(void);
+FMI3_EXPORT fmi3GetVersionTYPE fmi3GetVersion;
+typedef fmi3Status fmi3SetDebugLoggingTYPE(fmi3Instance instance, fmi3Boolean loggingOn, size_t nCategories,
                                            const fmi3String categories[]);
+FMI3_EXPORT fmi3SetDebugLoggingTYPE fmi3SetDebugLogging;
 
 /* Creation and destruction. */
-FMI3_EXPORT fmi3Instance fmi3InstantiateModelExchange(fmi3String instanceName, fmi3String instantiationToken,
+typedef fmi3Instance fmi3InstantiateModelExchangeTYPE(fmi3String instanceName, fmi3String instantiationToken,
                                                       fmi3String resourcePath, fmi3Boolean visible,
                                                       fmi3Boolean loggingOn,
                                                       fmi3InstanceEnvironment instanceEnvironment,
                                                       fmi3LogMessageCallback logMessage);
-FMI3_EXPORT fmi3Instance
-fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath,
-                            fmi3Boolean visible, fmi3Boolean loggingOn, fmi3Boolean eventModeUsed,
-                            fmi3Boolean earlyReturnAllowed, const fmi3ValueReference requiredIntermediateVariables[],
-                            size_t nRequiredIntermediateVariables, fmi3InstanceEnvironment instanceEnvironment,
-                            fmi3LogMessageCallback logMessage, fmi3IntermediateUpdateCallback intermediateUpdate);
-FMI3_EXPORT fmi3Instance fmi3InstantiateScheduledExecution(
+FMI3_EXPORT fmi3InstantiateModelExchangeTYPE fmi3InstantiateModelExchange;
+typedef fmi3Instance fmi3InstantiateCoSimulationTYPE(
+    fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath, fmi3Boolean visible,
+    fmi3Boolean loggingOn, fmi3Boolean eventModeUsed, fmi3Boolean earlyReturnAllowed,
+    const fmi3ValueReference requiredIntermediateVariables[], size_t nRequiredIntermediateVariables,
+    fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
+    fmi3IntermediateUpdateCallback intermediateUpdate);
+FMI3_EXPORT fmi3InstantiateCoSimulationTYPE fmi3InstantiateCoSimulation;
+typedef fmi3Instance fmi3InstantiateScheduledExecutionTYPE(
     fmi3String instanceName, fmi3String instantiationToken, fmi3String resourcePath, fmi3Boolean visible,
     fmi3Boolean loggingOn, fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
     fmi3ClockUpdateCallback clockUpdate, fmi3LockPreemptionCallback lockPreemption,
     fmi3UnlockPreemptionCallback unlockPreemption);
-FMI3_EXPORT void fmi3FreeInstance(fmi3Instance instance);
+FMI3_EXPORT fmi3InstantiateScheduledExecutionTYPE fmi3InstantiateScheduledExecution;
+typedef void fmi3FreeInstanceTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3FreeInstanceTYPE fmi3FreeInstance;
 
 /* Initialization, termination, reset. */
-FMI3_EXPORT fmi3Status fmi3EnterInitializationMode(fmi3Instance instance, fmi3Boolean toleranceDefined,
+typedef fmi3Status fmi3EnterInitializationModeTYPE(fmi3Instance instance, fmi3Boolean toleranceDefined,
                                                    fmi3Float64 tolerance, fmi3Float64 startTime,
                                                    fmi3Boolean stopTimeDefined, fmi3Float64 stopTime);
-FMI3_EXPORT fmi3Status fmi3ExitInitializationMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3EnterEventMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3Terminate(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3Reset(fmi3Instance instance);
+FMI3_EXPORT fmi3EnterInitializationModeTYPE fmi3EnterInitializationMode;
+typedef fmi3Status fmi3ExitInitializationModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3ExitInitializationModeTYPE fmi3ExitInitializationMode;
+typedef fmi3Status fmi3EnterEventModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3EnterEventModeTYPE fmi3EnterEventMode;
+typedef fmi3Status fmi3TerminateTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3TerminateTYPE fmi3Terminate;
+typedef fmi3Status fmi3ResetTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3ResetTYPE fmi3Reset;
 
 /* Getting and setting variable values. */
-#define FMI3_GETTER_SETTER(Type)                                                                          \
-  FMI3_EXPORT fmi3Status fmi3Get##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], \
-                                       size_t nValueReferences, fmi3##Type values[], size_t nValues);     \
-  FMI3_EXPORT fmi3Status fmi3Set##Type(fmi3Instance instance, const fmi3ValueReference valueReferences[], \
-                                       size_t nValueReferences, const fmi3##Type values[], size_t nValues);
+#define FMI3_GETTER_SETTER(Type)                                                                              \
+  typedef fmi3Status fmi3Get##Type##TYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],   \
+                                         size_t nValueReferences, fmi3##Type values[], size_t nValues);       \
+  FMI3_EXPORT fmi3Get##Type##TYPE fmi3Get##Type;                                                              \
+  typedef fmi3Status fmi3Set##Type##TYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],   \
+                                         size_t nValueReferences, const fmi3##Type values[], size_t nValues); \
+  FMI3_EXPORT fmi3Set##Type##TYPE fmi3Set##Type;
 FMI3_GETTER_SETTER(Float32)
 FMI3_GETTER_SETTER(Float64)
 FMI3_GETTER_SETTER(Int8)
@@ -115,106 +129,146 @@ FMI3_GETTER_SETTER(UInt64)
 FMI3_GETTER_SETTER(Boolean)
 FMI3_GETTER_SETTER(String)
 #undef FMI3_GETTER_SETTER
-FMI3_EXPORT fmi3Status fmi3GetBinary(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+typedef fmi3Status fmi3GetBinaryTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                      size_t nValueReferences, size_t valueSizes[], fmi3Binary values[], size_t nValues);
-FMI3_EXPORT fmi3Status fmi3SetBinary(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetBinaryTYPE fmi3GetBinary;
+typedef fmi3Status fmi3SetBinaryTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                      size_t nValueReferences, const size_t valueSizes[], const fmi3Binary values[],
                                      size_t nValues);
-FMI3_EXPORT fmi3Status fmi3GetClock(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3SetBinaryTYPE fmi3SetBinary;
+typedef fmi3Status fmi3GetClockTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, fmi3Clock values[]);
-FMI3_EXPORT fmi3Status fmi3SetClock(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetClockTYPE fmi3GetClock;
+typedef fmi3Status fmi3SetClockTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, const fmi3Clock values[]);
+FMI3_EXPORT fmi3SetClockTYPE fmi3SetClock;
 
 /* Variable dependencies. */
-FMI3_EXPORT fmi3Status fmi3GetNumberOfVariableDependencies(fmi3Instance instance, fmi3ValueReference valueReference,
+typedef fmi3Status fmi3GetNumberOfVariableDependenciesTYPE(fmi3Instance instance, fmi3ValueReference valueReference,
                                                            size_t *nDependencies);
-FMI3_EXPORT fmi3Status fmi3GetVariableDependencies(fmi3Instance instance, fmi3ValueReference dependent,
+FMI3_EXPORT fmi3GetNumberOfVariableDependenciesTYPE fmi3GetNumberOfVariableDependencies;
+typedef fmi3Status fmi3GetVariableDependenciesTYPE(fmi3Instance instance, fmi3ValueReference dependent,
                                                    size_t elementIndicesOfDependent[],
                                                    fmi3ValueReference independents[],
                                                    size_t elementIndicesOfIndependents[],
                                                    fmi3DependencyKind dependencyKinds[], size_t nDependencies);
+FMI3_EXPORT fmi3GetVariableDependenciesTYPE fmi3GetVariableDependencies;
 
 /* FMU state. */
-FMI3_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState *FMUState);
-FMI3_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState FMUState);
-FMI3_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState *FMUState);
-FMI3_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState FMUState, size_t *size);
-FMI3_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState FMUState, fmi3Byte serializedState[],
+typedef fmi3Status fmi3GetFMUStateTYPE(fmi3Instance instance, fmi3FMUState *FMUState);
+FMI3_EXPORT fmi3GetFMUStateTYPE fmi3GetFMUState;
+typedef fmi3Status fmi3SetFMUStateTYPE(fmi3Instance instance, fmi3FMUState FMUState);
+FMI3_EXPORT fmi3SetFMUStateTYPE fmi3SetFMUState;
+typedef fmi3Status fmi3FreeFMUStateTYPE(fmi3Instance instance, fmi3FMUState *FMUState);
+FMI3_EXPORT fmi3FreeFMUStateTYPE fmi3FreeFMUState;
+typedef fmi3Status fmi3SerializedFMUStateSizeTYPE(fmi3Instance instance, fmi3FMUState FMUState, size_t *size);
+FMI3_EXPORT fmi3SerializedFMUStateSizeTYPE fmi3SerializedFMUStateSize;
+typedef fmi3Status fmi3SerializeFMUStateTYPE(fmi3Instance instance, fmi3FMUState FMUState, fmi3Byte serializedState[],
                                              size_t size);
-FMI3_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance, const fmi3Byte serializedState[], size_t size,
+FMI3_EXPORT fmi3SerializeFMUStateTYPE fmi3SerializeFMUState;
+typedef fmi3Status fmi3DeserializeFMUStateTYPE(fmi3Instance instance, const fmi3Byte serializedState[], size_t size,
                                                fmi3FMUState *FMUState);
+FMI3_EXPORT fmi3DeserializeFMUStateTYPE fmi3DeserializeFMUState;
 
 /* Partial derivatives. */
-FMI3_EXPORT fmi3Status fmi3GetDirectionalDerivative(fmi3Instance instance, const fmi3ValueReference unknowns[],
+typedef fmi3Status fmi3GetDirectionalDerivativeTYPE(fmi3Instance instance, const fmi3ValueReference unknowns[],
                                                     size_t nUnknowns, const fmi3ValueReference knowns[], size_t nKnowns,
                                                     const fmi3Float64 seed[], size_t nSeed, fmi3Float64 sensitivity[],
                                                     size_t nSensitivity);
-FMI3_EXPORT fmi3Status fmi3GetAdjointDerivative(fmi3Instance instance, const fmi3ValueReference unknowns[],
+FMI3_EXPORT fmi3GetDirectionalDerivativeTYPE fmi3GetDirectionalDerivative;
+typedef fmi3Status fmi3GetAdjointDerivativeTYPE(fmi3Instance instance, const fmi3ValueReference unknowns[],
                                                 size_t nUnknowns, const fmi3ValueReference knowns[], size_t nKnowns,
                                                 const fmi3Float64 seed[], size_t nSeed, fmi3Float64 sensitivity[],
                                                 size_t nSensitivity);
+FMI3_EXPORT fmi3GetAdjointDerivativeTYPE fmi3GetAdjointDerivative;
 
 /* Configuration mode and clocks. */
-FMI3_EXPORT fmi3Status fmi3EnterConfigurationMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3ExitConfigurationMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3GetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+typedef fmi3Status fmi3EnterConfigurationModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3EnterConfigurationModeTYPE fmi3EnterConfigurationMode;
+typedef fmi3Status fmi3ExitConfigurationModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3ExitConfigurationModeTYPE fmi3ExitConfigurationMode;
+typedef fmi3Status fmi3GetIntervalDecimalTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                               size_t nValueReferences, fmi3Float64 intervals[],
                                               fmi3IntervalQualifier qualifiers[]);
-FMI3_EXPORT fmi3Status fmi3GetIntervalFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetIntervalDecimalTYPE fmi3GetIntervalDecimal;
+typedef fmi3Status fmi3GetIntervalFractionTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                                size_t nValueReferences, fmi3UInt64 counters[], fmi3UInt64 resolutions[],
                                                fmi3IntervalQualifier qualifiers[]);
-FMI3_EXPORT fmi3Status fmi3GetShiftDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetIntervalFractionTYPE fmi3GetIntervalFraction;
+typedef fmi3Status fmi3GetShiftDecimalTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                            size_t nValueReferences, fmi3Float64 shifts[]);
-FMI3_EXPORT fmi3Status fmi3GetShiftFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetShiftDecimalTYPE fmi3GetShiftDecimal;
+typedef fmi3Status fmi3GetShiftFractionTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                             size_t nValueReferences, fmi3UInt64 counters[], fmi3UInt64 resolutions[]);
-FMI3_EXPORT fmi3Status fmi3SetIntervalDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3GetShiftFractionTYPE fmi3GetShiftFraction;
+typedef fmi3Status fmi3SetIntervalDecimalTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                               size_t nValueReferences, const fmi3Float64 intervals[]);
-FMI3_EXPORT fmi3Status fmi3SetIntervalFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3SetIntervalDecimalTYPE fmi3SetIntervalDecimal;
+typedef fmi3Status fmi3SetIntervalFractionTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                                size_t nValueReferences, const fmi3UInt64 counters[],
                                                const fmi3UInt64 resolutions[]);
-FMI3_EXPORT fmi3Status fmi3SetShiftDecimal(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3SetIntervalFractionTYPE fmi3SetIntervalFraction;
+typedef fmi3Status fmi3SetShiftDecimalTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                            size_t nValueReferences, const fmi3Float64 shifts[]);
-FMI3_EXPORT fmi3Status fmi3SetShiftFraction(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+FMI3_EXPORT fmi3SetShiftDecimalTYPE fmi3SetShiftDecimal;
+typedef fmi3Status fmi3SetShiftFractionTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                             size_t nValueReferences, const fmi3UInt64 counters[],
                                             const fmi3UInt64 resolutions[]);
-FMI3_EXPORT fmi3Status fmi3EvaluateDiscreteStates(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3UpdateDiscreteStates(fmi3Instance instance, fmi3Boolean *discreteStatesNeedUpdate,
+FMI3_EXPORT fmi3SetShiftFractionTYPE fmi3SetShiftFraction;
+typedef fmi3Status fmi3EvaluateDiscreteStatesTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3EvaluateDiscreteStatesTYPE fmi3EvaluateDiscreteStates;
+typedef fmi3Status fmi3UpdateDiscreteStatesTYPE(fmi3Instance instance, fmi3Boolean *discreteStatesNeedUpdate,
                                                 fmi3Boolean *terminateSimulation,
                                                 fmi3Boolean *nominalsOfContinuousStatesChanged,
                                                 fmi3Boolean *valuesOfContinuousStatesChanged,
                                                 fmi3Boolean *nextEventTimeDefined, fmi3Float64 *nextEventTime);
+FMI3_EXPORT fmi3UpdateDiscreteStatesTYPE fmi3UpdateDiscreteStates;
 
 /* Model exchange. */
-FMI3_EXPORT fmi3Status fmi3EnterContinuousTimeMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3CompletedIntegratorStep(fmi3Instance instance, fmi3Boolean noSetFMUStatePriorToCurrentPoint,
+typedef fmi3Status fmi3EnterContinuousTimeModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3EnterContinuousTimeModeTYPE fmi3EnterContinuousTimeMode;
+typedef fmi3Status fmi3CompletedIntegratorStepTYPE(fmi3Instance instance, fmi3Boolean noSetFMUStatePriorToCurrentPoint,
                                                    fmi3Boolean *enterEventMode, fmi3Boolean *terminateSimulation);
-FMI3_EXPORT fmi3Status fmi3SetTime(fmi3Instance instance, fmi3Float64 time);
-FMI3_EXPORT fmi3Status fmi3SetContinuousStates(fmi3Instance instance, const fmi3Float64 continuousStates[],
+FMI3_EXPORT fmi3CompletedIntegratorStepTYPE fmi3CompletedIntegratorStep;
+typedef fmi3Status fmi3SetTimeTYPE(fmi3Instance instance, fmi3Float64 time);
+FMI3_EXPORT fmi3SetTimeTYPE fmi3SetTime;
+typedef fmi3Status fmi3SetContinuousStatesTYPE(fmi3Instance instance, const fmi3Float64 continuousStates[],
                                                size_t nContinuousStates);
-FMI3_EXPORT fmi3Status fmi3GetContinuousStateDerivatives(fmi3Instance instance, fmi3Float64 derivatives[],
+FMI3_EXPORT fmi3SetContinuousStatesTYPE fmi3SetContinuousStates;
+typedef fmi3Status fmi3GetContinuousStateDerivativesTYPE(fmi3Instance instance, fmi3Float64 derivatives[],
                                                          size_t nContinuousStates);
-FMI3_EXPORT fmi3Status fmi3GetEventIndicators(fmi3Instance instance, fmi3Float64 eventIndicators[],
+FMI3_EXPORT fmi3GetContinuousStateDerivativesTYPE fmi3GetContinuousStateDerivatives;
+typedef fmi3Status fmi3GetEventIndicatorsTYPE(fmi3Instance instance, fmi3Float64 eventIndicators[],
                                               size_t nEventIndicators);
-FMI3_EXPORT fmi3Status fmi3GetContinuousStates(fmi3Instance instance, fmi3Float64 continuousStates[],
+FMI3_EXPORT fmi3GetEventIndicatorsTYPE fmi3GetEventIndicators;
+typedef fmi3Status fmi3GetContinuousStatesTYPE(fmi3Instance instance, fmi3Float64 continuousStates[],
                                                size_t nContinuousStates);
-FMI3_EXPORT fmi3Status fmi3GetNominalsOfContinuousStates(fmi3Instance instance, fmi3Float64 nominals[],
+FMI3_EXPORT fmi3GetContinuousStatesTYPE fmi3GetContinuousStates;
+typedef fmi3Status fmi3GetNominalsOfContinuousStatesTYPE(fmi3Instance instance, fmi3Float64 nominals[],
                                                          size_t nContinuousStates);
-FMI3_EXPORT fmi3Status fmi3GetNumberOfEventIndicators(fmi3Instance instance, size_t *nEventIndicators);
-FMI3_EXPORT fmi3Status fmi3GetNumberOfContinuousStates(fmi3Instance instance, size_t *nContinuousStates);
+FMI3_EXPORT fmi3GetNominalsOfContinuousStatesTYPE fmi3GetNominalsOfContinuousStates;
+typedef fmi3Status fmi3GetNumberOfEventIndicatorsTYPE(fmi3Instance instance, size_t *nEventIndicators);
+FMI3_EXPORT fmi3GetNumberOfEventIndicatorsTYPE fmi3GetNumberOfEventIndicators;
+typedef fmi3Status fmi3GetNumberOfContinuousStatesTYPE(fmi3Instance instance, size_t *nContinuousStates);
+FMI3_EXPORT fmi3GetNumberOfContinuousStatesTYPE fmi3GetNumberOfContinuousStates;
 
 /* Co-simulation. */
-FMI3_EXPORT fmi3Status fmi3EnterStepMode(fmi3Instance instance);
-FMI3_EXPORT fmi3Status fmi3GetOutputDerivatives(fmi3Instance instance, const fmi3ValueReference valueReferences[],
+typedef fmi3Status fmi3EnterStepModeTYPE(fmi3Instance instance);
+FMI3_EXPORT fmi3EnterStepModeTYPE fmi3EnterStepMode;
+typedef fmi3Status fmi3GetOutputDerivativesTYPE(fmi3Instance instance, const fmi3ValueReference valueReferences[],
                                                 size_t nValueReferences, const fmi3Int32 orders[], fmi3Float64 values[],
                                                 size_t nValues);
-FMI3_EXPORT fmi3Status fmi3DoStep(fmi3Instance instance, fmi3Float64 currentCommunicationPoint,
+FMI3_EXPORT fmi3GetOutputDerivativesTYPE fmi3GetOutputDerivatives;
+typedef fmi3Status fmi3DoStepTYPE(fmi3Instance instance, fmi3Float64 currentCommunicationPoint,
                                   fmi3Float64 communicationStepSize, fmi3Boolean noSetFMUStatePriorToCurrentPoint,
                                   fmi3Boolean *eventHandlingNeeded, fmi3Boolean *terminateSimulation,
                                   fmi3Boolean *earlyReturn, fmi3Float64 *lastSuccessfulTime);
+FMI3_EXPORT fmi3DoStepTYPE fmi3DoStep;
 
 /* Scheduled execution. */
-FMI3_EXPORT fmi3Status fmi3ActivateModelPartition(fmi3Instance instance, fmi3ValueReference clockReference,
+typedef fmi3Status fmi3ActivateModelPartitionTYPE(fmi3Instance instance, fmi3ValueReference clockReference,
                                                   fmi3Float64 activationTime);
+FMI3_EXPORT fmi3ActivateModelPartitionTYPE fmi3ActivateModelPartition;
 
 #ifdef __cplusplus
 }

@@ -2,6 +2,7 @@
 #include "FmuInstance.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,43 @@ constexpr int kCategoryCount = 3;
 
 // Value references of the variables the importer may write.
 enum class Settable { No, Input, Parameter };
+
+// The list covers the input record (inputs, then initial conditions: value references 1 to 8)
+// and the output record (9 to 15) field by field, in record order.
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
+  static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
+  static_assert(offsetof(ExtY_Corvanta_T, name) == ((vr)-9) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) +1
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) +1
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
+constexpr int kListedInputs = 0
+#include "FmuVariables.def"
+    ;
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) +1
+constexpr int kListedOutputs = 0
+#include "FmuVariables.def"
+    ;
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+static_assert(kListedInputs * sizeof(double) == sizeof(ExtU_Corvanta_T), "every input field is listed once");
+static_assert(kListedOutputs * sizeof(double) == sizeof(ExtY_Corvanta_T), "every output field is listed once");
 
 // Largest communication step accepted, in internal steps: keeps n exact as a double and the
 // loop bounded by something a host could mean (about 3.2 years of model time).

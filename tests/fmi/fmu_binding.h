@@ -36,12 +36,12 @@ typedef struct {
   FmuVariable variables[FMU_MAX_VARIABLES];
   int variable_count;
   struct {
-#define FMI2_MEMBER(name) __typeof__(&fmi2##name) name;
+#define FMI2_MEMBER(name) fmi2##name##TYPE *name;
 #include "fmi2_functions.inc"
 #undef FMI2_MEMBER
   } f2;
   struct {
-#define FMI3_MEMBER(name) __typeof__(&fmi3##name) name;
+#define FMI3_MEMBER(name) fmi3##name##TYPE *name;
 #include "fmi3_functions.inc"
 #undef FMI3_MEMBER
   } f3;
