@@ -156,7 +156,8 @@ fmi3Status fmi3GetFloat64(fmi3Instance instance, const fmi3ValueReference valueR
                           fmi3Float64 values[], size_t nValues) {
   CORVANTA_FMI3_INSTANCE(instance)
   if (nValues != nValueReferences) {
-    return status(fmu->fail("fmi3GetFloat64", "%zu values for %zu scalar variables", nValues, nValueReferences));
+    return status(fmu->fail("fmi3GetFloat64", "%lu values for %lu scalar variables",
+                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
   }
   return status(fmu->getReal("fmi3GetFloat64", valueReferences, nValueReferences, values));
 }
@@ -165,7 +166,8 @@ fmi3Status fmi3SetFloat64(fmi3Instance instance, const fmi3ValueReference valueR
                           const fmi3Float64 values[], size_t nValues) {
   CORVANTA_FMI3_INSTANCE(instance)
   if (nValues != nValueReferences) {
-    return status(fmu->fail("fmi3SetFloat64", "%zu values for %zu scalar variables", nValues, nValueReferences));
+    return status(fmu->fail("fmi3SetFloat64", "%lu values for %lu scalar variables",
+                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
   }
   return status(fmu->setReal("fmi3SetFloat64", valueReferences, nValueReferences, values));
 }

@@ -95,8 +95,8 @@ FmuInstance::~FmuInstance() { delete model_; }
 void FmuInstance::applyStartValues() {
   ExtU_Corvanta_T &u = model_->U;
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
-#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) u.name = std::strtod(start, nullptr);
-#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) u.name = std::strtod(start, nullptr);
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) u.name = (start);
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) u.name = (start);
 #define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
 #define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
 #include "FmuVariables.def"
@@ -113,7 +113,7 @@ void FmuInstance::applyStartValues() {
 Status FmuInstance::setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories,
                                     const char *const categories[]) {
   if (nCategories > 0 && categories == nullptr) {
-    return fail(function, "%zu categories announced but no array given", nCategories);
+    return fail(function, "%lu categories announced but no array given", static_cast<unsigned long>(nCategories));
   }
   bool wanted[kCategoryCount] = {false, false, false};
   for (std::size_t k = 0; k < nCategories; ++k) {

@@ -394,7 +394,8 @@ Status FmuInstance::serializeStateTo(const char *function, void *state, std::uin
     return fail(function, "not an FMU state of this model");
   }
   if (buffer == nullptr || size < object->bytes.size()) {
-    return fail(function, "buffer of %zu bytes too small for the state of %zu bytes", size, object->bytes.size());
+    return fail(function, "buffer of %lu bytes too small for the state of %lu bytes", static_cast<unsigned long>(size),
+                static_cast<unsigned long>(object->bytes.size()));
   }
   std::memcpy(buffer, object->bytes.data(), object->bytes.size());
   return Status::OK;

@@ -34,9 +34,9 @@ const std::vector<Variable> &variables() {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
   {vr, #name, "independent", "continuous", "s", "", description},
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
-  {vr, #name, "input", "continuous", unit, start, description},
+  {vr, #name, "input", "continuous", unit, #start, description},
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
-  {vr, #name, "parameter", "fixed", unit, start, description},
+  {vr, #name, "parameter", "fixed", unit, #start, description},
 #define CORVANTA_FMU_OUTPUT(vr, name, unit, description) {vr, #name, "output", "continuous", unit, "", description},
 #define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value) \
   {vr, #name, "local", #variability, unit, "", description},
