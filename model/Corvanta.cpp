@@ -3,7 +3,7 @@
 
 #include "VehicleConstants.h"
 
-Corvanta::Corvanta() : U(), Y(), B(), DW(), X(), M() {}
+Corvanta::Corvanta() : U(), Y(), B(), DW(), X(), M(), E() {}
 
 void Corvanta::initialize() {
   // Wire the solver bookkeeping: the integrator reads and writes the model's own fields.
@@ -106,7 +106,7 @@ void Corvanta::step() {
 
 void Corvanta::outputPhase() {
   // Every block signal and output, in the order of the block diagram.
-  Evaluation e;
+  Evaluation &e = E;
   torqueConverter(e);
   vehicleSpeed();
   brakeMap(e);

@@ -139,6 +139,9 @@ class Corvanta {
   GradeCache gradeCache;         // grade-only terms of the last RoadGrade evaluated
   LookupHints lookupHints;       // where each table lookup starts looking
   TyreLateralMemo lateralMemo[2];  // last lateral tyre curves of the front and the rear axle
+  // Values local to an evaluation, kept after it (the last evaluation of a step is the
+  // one behind the outputs) so that observers can read the tyre forces, loads and maps.
+  Evaluation E;
 };
 
 #endif  // CORVANTA_MODEL_CORVANTA_H

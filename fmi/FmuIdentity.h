@@ -1,0 +1,20 @@
+// What identifies the Corvanta FMUs: shared by the FMU binaries and the generator of their
+// model descriptions, so that the two always agree.
+#ifndef CORVANTA_FMI_FMUIDENTITY_H
+#define CORVANTA_FMI_FMUIDENTITY_H
+
+namespace corvanta_fmi {
+
+// Instantiation token (FMI 3.0) and GUID (FMI 2.0): the model and its variable list.  Change
+// it whenever FmuVariables.def changes; FMU states carry it too.
+inline constexpr const char *kInstantiationToken = "{5b0c3f6e-2d41-4c8a-9e57-c0a7f1d24e13}";
+
+inline constexpr const char *kModelIdentifier = "Corvanta";
+
+// The model's fixed internal step, s, and the tolerance of the step rule, in internal steps.
+inline constexpr double kInternalStep = 0.0001;
+inline constexpr double kStepTolerance = 1e-3;
+
+}  // namespace corvanta_fmi
+
+#endif  // CORVANTA_FMI_FMUIDENTITY_H

@@ -1,0 +1,447 @@
+// Lifecycle, stepping, variable access and logging of an FMU instance.
+#include "FmuInstance.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace corvanta_fmi {
+
+const char *const kLogCategoryNames[3] = {"logStatusError", "logStatusWarning", "logEvents"};
+
+namespace {
+
+constexpr int kCategoryCount = 3;
+
+// Value references of the variables the importer may write.
+enum class Settable { No, Input, Parameter };
+
+// The list covers the input record (inputs, then initial conditions: value references 1 to 8)
+// and the output record (9 to 15) field by field, in record order.
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
+  static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
+  static_assert(offsetof(ExtY_Corvanta_T, name) == ((vr)-9) * sizeof(double), #name " out of record order");
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) +1
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) +1
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
+constexpr int kListedInputs = 0
+#include "FmuVariables.def"
+    ;
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) +1
+constexpr int kListedOutputs = 0
+#include "FmuVariables.def"
+    ;
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+static_assert(kListedInputs * sizeof(double) == sizeof(ExtU_Corvanta_T), "every input field is listed once");
+static_assert(kListedOutputs * sizeof(double) == sizeof(ExtY_Corvanta_T), "every output field is listed once");
+
+// Largest communication step accepted, in internal steps: keeps n exact as a double and the
+// loop bounded by something a host could mean (about 3.2 years of model time).
+constexpr double kMaxStepsPerCall = 1e12;
+
+}  // namespace
+
+const char *phaseName(Phase phase) {
+  switch (phase) {
+    case Phase::Instantiated:
+      return "instantiated";
+    case Phase::InitializationMode:
+      return "initialization mode";
+    case Phase::EventMode:
+      return "event mode";
+    case Phase::StepMode:
+      return "step mode";
+    case Phase::Terminated:
+      return "terminated";
+    case Phase::Error:
+      return "error";
+  }
+  return "unknown";
+}
+
+FmuInstance::FmuInstance(const char *instanceName, LogSink sink, void *sinkContext, bool loggingOn)
+    : name_(instanceName != nullptr ? instanceName : ""),
+      sink_(sink),
+      sinkContext_(sinkContext),
+      loggingOn_(loggingOn),
+      categoryOn_{true, true, true},
+      model_(new Corvanta()) {
+  applyStartValues();
+}
+
+FmuInstance::~FmuInstance() { delete model_; }
+
+void FmuInstance::applyStartValues() {
+  ExtU_Corvanta_T &u = model_->U;
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) u.name = (start);
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) u.name = (start);
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+}
+
+// ---------------------------------------------------------------------------------------
+// Logging.
+
+Status FmuInstance::setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories,
+                                    const char *const categories[]) {
+  if (nCategories > 0 && categories == nullptr) {
+    return fail(function, "%lu categories announced but no array given", static_cast<unsigned long>(nCategories));
+  }
+  bool wanted[kCategoryCount] = {false, false, false};
+  for (std::size_t k = 0; k < nCategories; ++k) {
+    bool known = false;
+    for (int c = 0; c < kCategoryCount; ++c) {
+      if (categories[k] != nullptr && std::strcmp(categories[k], kLogCategoryNames[c]) == 0) {
+        wanted[c] = true;
+        known = true;
+      }
+    }
+    if (!known) {
+      return fail(function, "unknown log category '%s' (known: logStatusError, logStatusWarning, logEvents)",
+                  categories[k] != nullptr ? categories[k] : "(null)");
+    }
+  }
+  if (nCategories == 0) {
+    // loggingOn applies to every category.
+    loggingOn_ = loggingOn;
+    for (bool &on : categoryOn_) {
+      on = true;
+    }
+  } else if (loggingOn) {
+    // Only the named categories are logged.
+    loggingOn_ = true;
+    for (int c = 0; c < kCategoryCount; ++c) {
+      categoryOn_[c] = wanted[c];
+    }
+  } else {
+    // The named categories are switched off, the others keep their setting.
+    for (int c = 0; c < kCategoryCount; ++c) {
+      categoryOn_[c] = categoryOn_[c] && !wanted[c];
+    }
+  }
+  return Status::OK;
+}
+
+void FmuInstance::emit(LogCategory category, Status status, const char *message) {
+  if (sink_ == nullptr) {
+    return;
+  }
+  // Errors always reach the importer: it must learn why a call failed.
+  const int c = static_cast<int>(category);
+  if (category != LogCategory::StatusError && !(loggingOn_ && categoryOn_[c])) {
+    return;
+  }
+  sink_(sinkContext_, name_.c_str(), status, kLogCategoryNames[c], message);
+}
+
+void FmuInstance::log(LogCategory category, Status status, const char *format, ...) {
+  char message[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  emit(category, status, message);
+}
+
+Status FmuInstance::fail(const char *function, const char *format, ...) {
+  char detail[448];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(detail, sizeof detail, format, args);
+  va_end(args);
+  char message[512];
+  std::snprintf(message, sizeof message, "%s: %s", function, detail);
+  emit(LogCategory::StatusError, Status::Error, message);
+  phase_ = Phase::Error;
+  return Status::Error;
+}
+
+Status FmuInstance::unsupported(const char *function) {
+  return fail(function, "not supported by this FMU (co-simulation only, no derivatives, clocks or events)");
+}
+
+bool FmuInstance::requirePhase(const char *function, std::initializer_list<Phase> allowed) {
+  for (Phase p : allowed) {
+    if (p == phase_) {
+      return true;
+    }
+  }
+  fail(function, "not allowed in %s", phaseName(phase_));
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Lifecycle.
+
+Status FmuInstance::setupExperiment(const char *function, double startTime, bool stopTimeDefined, double stopTime) {
+  if (!requirePhase(function, {Phase::Instantiated})) {
+    return Status::Error;
+  }
+  if (!std::isfinite(startTime) || (stopTimeDefined && !(stopTime >= startTime))) {
+    return fail(function, "start time %.17g and stop time %.17g do not form an interval", startTime, stopTime);
+  }
+  startTime_ = startTime;
+  stopTimeDefined_ = stopTimeDefined;
+  stopTime_ = stopTime;
+  return Status::OK;
+}
+
+Status FmuInstance::enterInitializationMode(const char *function) {
+  if (!requirePhase(function, {Phase::Instantiated})) {
+    return Status::Error;
+  }
+  phase_ = Phase::InitializationMode;
+  log(LogCategory::Events, Status::OK, "%s: initialization mode, start time %.17g", function, startTime_);
+  return Status::OK;
+}
+
+Status FmuInstance::exitInitializationMode(const char *function, bool toEventMode) {
+  if (!requirePhase(function, {Phase::InitializationMode})) {
+    return Status::Error;
+  }
+  // The model samples the initial-condition parameters at its first step.
+  model_->initialize();
+  phase_ = toEventMode ? Phase::EventMode : Phase::StepMode;
+  log(LogCategory::Events, Status::OK, "%s: %s", function, phaseName(phase_));
+  return Status::OK;
+}
+
+Status FmuInstance::enterEventMode(const char *function) {
+  if (!requirePhase(function, {Phase::StepMode})) {
+    return Status::Error;
+  }
+  phase_ = Phase::EventMode;
+  return Status::OK;
+}
+
+Status FmuInstance::enterStepMode(const char *function) {
+  if (!requirePhase(function, {Phase::EventMode})) {
+    return Status::Error;
+  }
+  phase_ = Phase::StepMode;
+  return Status::OK;
+}
+
+double FmuInstance::time() const { return startTime_ + static_cast<double>(stepsTaken_) * kInternalStep; }
+
+Status FmuInstance::doStep(const char *function, double currentCommunicationPoint, double communicationStepSize) {
+  if (!requirePhase(function, {Phase::StepMode})) {
+    return Status::Error;
+  }
+  if (!model_->isInitialized()) {
+    return fail(function, "the model holds a state taken before initialisation; it cannot step");
+  }
+  const double ratio = communicationStepSize / kInternalStep;
+  if (!(ratio >= 1.0 - kStepTolerance && ratio <= kMaxStepsPerCall)) {
+    return fail(function, "communication step %.17g s is not a positive multiple of the internal step 0.0001 s",
+                communicationStepSize);
+  }
+  const double steps = std::nearbyint(ratio);
+  if (std::fabs(ratio - steps) > kStepTolerance) {
+    return fail(function,
+                "communication step %.17g s is not a whole number of internal steps of 0.0001 s "
+                "(%.6f steps; tolerance %g step)",
+                communicationStepSize, ratio, kStepTolerance);
+  }
+  const double now = time();
+  if (!(std::fabs(currentCommunicationPoint - now) <= kStepTolerance * kInternalStep)) {
+    return fail(function, "communication point %.17g s does not match the FMU's time %.17g s",
+                currentCommunicationPoint, now);
+  }
+  const auto n = static_cast<std::uint64_t>(steps);
+  if (stopTimeDefined_) {
+    const double end = startTime_ + static_cast<double>(stepsTaken_ + n) * kInternalStep;
+    if (end > stopTime_ + kStepTolerance * kInternalStep) {
+      return fail(function, "the step would end at %.17g s, after the stop time %.17g s", end, stopTime_);
+    }
+  }
+  for (std::uint64_t k = 0; k < n; ++k) {
+    model_->step();
+  }
+  stepsTaken_ += n;
+  return Status::OK;
+}
+
+Status FmuInstance::terminate(const char *function) {
+  if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
+    return Status::Error;
+  }
+  Corvanta::terminate();
+  phase_ = Phase::Terminated;
+  log(LogCategory::Events, Status::OK, "%s: terminated at %.17g s", function, time());
+  return Status::OK;
+}
+
+void FmuInstance::reset() {
+  // Exactly the state of a fresh instantiation: the model is constructed anew.
+  model_->~Corvanta();
+  new (model_) Corvanta();
+  applyStartValues();
+  phase_ = Phase::Instantiated;
+  startTime_ = 0.0;
+  stopTimeDefined_ = false;
+  stopTime_ = 0.0;
+  stepsTaken_ = 0;
+  log(LogCategory::Events, Status::OK, "reset: instantiated");
+}
+
+// ---------------------------------------------------------------------------------------
+// Variables.
+
+namespace {
+
+bool readVariable(const Corvanta &model, const FmuInstance &fmu, std::uint32_t vr, double *value) {
+  switch (vr) {
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value_) \
+  case vr:                                                      \
+    *value = (value_);                                          \
+    return true;
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  case vr:                                                     \
+    *value = model.U.name;                                     \
+    return true;
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
+  case vr:                                                         \
+    *value = model.U.name;                                         \
+    return true;
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
+  case vr:                                               \
+    *value = model.Y.name;                               \
+    return true;
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value_) \
+  case vr:                                                                   \
+    *value = (value_);                                                       \
+    return true;
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+    default:
+      return false;
+  }
+}
+
+// The field an input or parameter writes, and which of the two it is.
+double *writableField(Corvanta &model, std::uint32_t vr, Settable *kind) {
+  switch (vr) {
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  case vr:                                                     \
+    *kind = Settable::Input;                                   \
+    return &model.U.name;
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
+  case vr:                                                         \
+    *kind = Settable::Parameter;                                   \
+    return &model.U.name;
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+    default:
+      *kind = Settable::No;
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+Status FmuInstance::getReal(const char *function, const std::uint32_t vr[], std::size_t nvr, double values[]) {
+  if (!requirePhase(function,
+                    {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated, Phase::Error})) {
+    return Status::Error;
+  }
+  if (nvr > 0 && (vr == nullptr || values == nullptr)) {
+    return fail(function, "null value-reference or value array");
+  }
+  for (std::size_t k = 0; k < nvr; ++k) {
+    if (!readVariable(*model_, *this, vr[k], &values[k])) {
+      return fail(function, "no real variable has value reference %u", static_cast<unsigned>(vr[k]));
+    }
+  }
+  return Status::OK;
+}
+
+Status FmuInstance::setReal(const char *function, const std::uint32_t vr[], std::size_t nvr, const double values[]) {
+  if (!requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
+    return Status::Error;
+  }
+  if (nvr > 0 && (vr == nullptr || values == nullptr)) {
+    return fail(function, "null value-reference or value array");
+  }
+  // Check every reference first: a refused call changes nothing.
+  for (std::size_t k = 0; k < nvr; ++k) {
+    Settable kind = Settable::No;
+    writableField(*model_, vr[k], &kind);
+    if (kind == Settable::No) {
+      return fail(function, "value reference %u is not an input or parameter", static_cast<unsigned>(vr[k]));
+    }
+    if (kind == Settable::Parameter && phase_ != Phase::Instantiated && phase_ != Phase::InitializationMode) {
+      return fail(function, "the initial-condition parameter with value reference %u is fixed after initialisation",
+                  static_cast<unsigned>(vr[k]));
+    }
+  }
+  for (std::size_t k = 0; k < nvr; ++k) {
+    Settable kind = Settable::No;
+    *writableField(*model_, vr[k], &kind) = values[k];
+  }
+  return Status::OK;
+}
+
+Status FmuInstance::noVariablesOfType(const char *function, const std::uint32_t vr[], std::size_t nvr, bool setting) {
+  if (setting) {
+    if (!requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
+      return Status::Error;
+    }
+  } else if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated,
+                                      Phase::Error})) {
+    return Status::Error;
+  }
+  if (nvr == 0) {
+    return Status::OK;
+  }
+  return fail(function, "no variable of this type has value reference %u (all variables are real)",
+              vr != nullptr ? static_cast<unsigned>(vr[0]) : 0U);
+}
+
+Status FmuInstance::stateAccess(const char *function) {
+  return requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode,
+                                 Phase::Terminated})
+             ? Status::OK
+             : Status::Error;
+}
+
+}  // namespace corvanta_fmi

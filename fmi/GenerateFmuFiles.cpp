@@ -1,0 +1,336 @@
+// Writes the files of the Corvanta FMUs that come from the variable list: the FMI 2.0 and
+// FMI 3.0 model descriptions and the documentation page.
+//
+//   generate_fmu_files OUTPUT_DIRECTORY
+//
+// gives OUTPUT_DIRECTORY/2.0/modelDescription.xml, OUTPUT_DIRECTORY/3.0/modelDescription.xml
+// and OUTPUT_DIRECTORY/documentation/index.html, and the variable table of README.md as
+// OUTPUT_DIRECTORY/variables.md.  Each file is written under a temporary name
+// and renamed, so it is complete or absent.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FmuIdentity.h"
+#include "corvanta.h"
+
+namespace {
+
+struct Variable {
+  unsigned vr;
+  std::string name;
+  std::string causality;    // independent, input, parameter, output, local
+  std::string variability;  // continuous, discrete, fixed
+  std::string unit;         // empty: dimensionless
+  std::string start;        // empty: none
+  std::string description;
+};
+
+const std::vector<Variable> &variables() {
+  static const std::vector<Variable> list = {
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
+  {vr, #name, "independent", "continuous", "s", "", description},
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
+  {vr, #name, "input", "continuous", unit, #start, description},
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
+  {vr, #name, "parameter", "fixed", unit, #start, description},
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) {vr, #name, "output", "continuous", unit, "", description},
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value) \
+  {vr, #name, "local", #variability, unit, "", description},
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+  };
+  return list;
+}
+
+struct Unit {
+  const char *name;
+  const char *baseUnit;  // attributes of BaseUnit
+  const char *meaning;
+};
+
+const Unit kUnits[] = {
+    {"s", "s=\"1\"", "second"},
+    {"m", "m=\"1\"", "metre"},
+    {"m/s", "m=\"1\" s=\"-1\"", "metre per second"},
+    {"m/s2", "m=\"1\" s=\"-2\"", "metre per second squared"},
+    {"rad", "rad=\"1\"", "radian"},
+    {"rad/s", "rad=\"1\" s=\"-1\"", "radian per second"},
+    {"N", "kg=\"1\" m=\"1\" s=\"-2\"", "newton"},
+    {"N.m", "kg=\"1\" m=\"2\" s=\"-2\"", "newton metre"},
+};
+
+struct LogCategory {
+  const char *name;
+  const char *description;
+};
+
+const LogCategory kLogCategories[] = {
+    {"logStatusError", "Refused calls and their reasons (always reported)"},
+    {"logStatusWarning", "Warnings"},
+    {"logEvents", "Changes of the instance's FMI state"},
+};
+
+const char *const kModelDescription =
+    "Rear-wheel-drive passenger car with a five-speed automatic gearbox: engine, torque converter, "
+    "shift logic, brakes, four Magic-Formula tyres, planar body with pitch and roll";
+
+std::string escape(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+bool usesUnit(const char *unit) {
+  for (const Variable &v : variables()) {
+    if (v.unit == unit) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void writeUnitsAndCategories(std::ostream &out) {
+  out << "  <UnitDefinitions>\n";
+  for (const Unit &unit : kUnits) {
+    if (usesUnit(unit.name)) {
+      out << "    <Unit name=\"" << unit.name << "\"><BaseUnit " << unit.baseUnit << "/></Unit>\n";
+    }
+  }
+  out << "  </UnitDefinitions>\n";
+}
+
+void writeLogCategories(std::ostream &out) {
+  out << "  <LogCategories>\n";
+  for (const LogCategory &category : kLogCategories) {
+    out << "    <Category name=\"" << category.name << "\" description=\"" << escape(category.description) << "\"/>\n";
+  }
+  out << "  </LogCategories>\n";
+}
+
+void writeDefaultExperiment(std::ostream &out) {
+  out << "  <DefaultExperiment startTime=\"0\" stopTime=\"10\" stepSize=\"0.0001\"/>\n";
+}
+
+std::string header(const char *version, const char *tokenAttribute) {
+  std::ostringstream out;
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<fmiModelDescription fmiVersion=\"" << version << "\" modelName=\"Corvanta\" " << tokenAttribute << "=\""
+      << corvanta_fmi::kInstantiationToken << "\"\n"
+      << "    description=\"" << escape(kModelDescription) << "\"\n"
+      << "    version=\"" << CORVANTA_VERSION_STRING << "\" generationTool=\"Corvanta generate_fmu_files\""
+      << " variableNamingConvention=\"flat\"";
+  return out.str();
+}
+
+std::string fmi2ModelDescription() {
+  std::ostringstream out;
+  out << header("2.0", "guid") << " numberOfEventIndicators=\"0\">\n";
+  out << "  <CoSimulation modelIdentifier=\"" << corvanta_fmi::kModelIdentifier << "\""
+      << " canHandleVariableCommunicationStepSize=\"true\" canInterpolateInputs=\"false\""
+      << " maxOutputDerivativeOrder=\"0\" canRunAsynchronuously=\"false\""
+      << " canBeInstantiatedOnlyOncePerProcess=\"false\" canNotUseMemoryManagementFunctions=\"true\""
+      << " canGetAndSetFMUstate=\"true\" canSerializeFMUstate=\"true\" providesDirectionalDerivative=\"false\"/>\n";
+  writeUnitsAndCategories(out);
+  writeLogCategories(out);
+  writeDefaultExperiment(out);
+  out << "  <ModelVariables>\n";
+  std::vector<std::size_t> outputs;
+  std::size_t index = 0;
+  for (const Variable &v : variables()) {
+    ++index;
+    out << "    <!-- " << index << " -->\n";
+    out << "    <ScalarVariable name=\"" << v.name << "\" valueReference=\"" << v.vr << "\" description=\""
+        << escape(v.description) << "\"\n"
+        << "        causality=\"" << v.causality << "\" variability=\"" << v.variability << "\"";
+    if (v.causality == "parameter") {
+      out << " initial=\"exact\"";
+    }
+    out << ">\n      <Real";
+    if (!v.unit.empty()) {
+      out << " unit=\"" << v.unit << "\"";
+    }
+    if (!v.start.empty()) {
+      out << " start=\"" << v.start << "\"";
+    }
+    out << "/>\n    </ScalarVariable>\n";
+    if (v.causality == "output") {
+      outputs.push_back(index);
+    }
+  }
+  out << "  </ModelVariables>\n  <ModelStructure>\n    <Outputs>\n";
+  for (std::size_t i : outputs) {
+    out << "      <Unknown index=\"" << i << "\"/>\n";
+  }
+  out << "    </Outputs>\n    <InitialUnknowns>\n";
+  for (std::size_t i : outputs) {
+    out << "      <Unknown index=\"" << i << "\"/>\n";
+  }
+  out << "    </InitialUnknowns>\n  </ModelStructure>\n</fmiModelDescription>\n";
+  return out.str();
+}
+
+std::string fmi3ModelDescription() {
+  std::ostringstream out;
+  out << header("3.0", "instantiationToken") << ">\n";
+  out << "  <CoSimulation modelIdentifier=\"" << corvanta_fmi::kModelIdentifier << "\""
+      << " canHandleVariableCommunicationStepSize=\"true\" fixedInternalStepSize=\"0.0001\""
+      << " maxOutputDerivativeOrder=\"0\" canBeInstantiatedOnlyOncePerProcess=\"false\""
+      << " canGetAndSetFMUState=\"true\" canSerializeFMUState=\"true\""
+      << " providesDirectionalDerivatives=\"false\" providesAdjointDerivatives=\"false\""
+      << " hasEventMode=\"false\" providesIntermediateUpdate=\"false\""
+      << " canReturnEarlyAfterIntermediateUpdate=\"false\"/>\n";
+  writeUnitsAndCategories(out);
+  writeLogCategories(out);
+  writeDefaultExperiment(out);
+  out << "  <ModelVariables>\n";
+  std::vector<unsigned> outputs;
+  for (const Variable &v : variables()) {
+    out << "    <Float64 name=\"" << v.name << "\" valueReference=\"" << v.vr << "\" description=\""
+        << escape(v.description) << "\"\n"
+        << "        causality=\"" << v.causality << "\" variability=\"" << v.variability << "\"";
+    if (v.causality == "parameter") {
+      out << " initial=\"exact\"";
+    }
+    if (!v.unit.empty()) {
+      out << " unit=\"" << v.unit << "\"";
+    }
+    if (!v.start.empty()) {
+      out << " start=\"" << v.start << "\"";
+    }
+    out << "/>\n";
+    if (v.causality == "output") {
+      outputs.push_back(v.vr);
+    }
+  }
+  out << "  </ModelVariables>\n  <ModelStructure>\n";
+  for (unsigned vr : outputs) {
+    out << "    <Output valueReference=\"" << vr << "\"/>\n";
+  }
+  for (unsigned vr : outputs) {
+    out << "    <InitialUnknown valueReference=\"" << vr << "\"/>\n";
+  }
+  out << "  </ModelStructure>\n</fmiModelDescription>\n";
+  return out.str();
+}
+
+std::string documentation() {
+  std::ostringstream out;
+  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      << "<title>Corvanta FMU</title>\n"
+      << "<style>body{font-family:sans-serif;max-width:70em;margin:2em auto}table{border-collapse:collapse}"
+      << "td,th{border:1px solid #999;padding:0.2em 0.5em;text-align:left;vertical-align:top}</style>\n"
+      << "</head>\n<body>\n<h1>Corvanta " << CORVANTA_VERSION_STRING << " &mdash; co-simulation FMU</h1>\n"
+      << "<p>" << escape(kModelDescription) << ".</p>\n"
+      << "<p>Model identifier <code>Corvanta</code>; instantiation token (GUID) <code>"
+      << corvanta_fmi::kInstantiationToken << "</code>. One file carries FMI 2.0 or FMI 3.0 binaries for "
+      << "64-bit Linux and 64-bit Windows.</p>\n"
+      << "<h2>Step rule</h2>\n"
+      << "<p>The model advances in fixed internal steps of 0.0001 s (fourth-order Runge-Kutta). A communication "
+      << "step must be a positive whole multiple <i>n</i> of it: <code>|h / 0.0001 - n| &lt;= "
+      << corvanta_fmi::kStepTolerance << "</code>. The FMU then takes exactly <i>n</i> internal steps. Its time is "
+      << "<code>startTime + (steps taken) &times; 0.0001 s</code>, formed from an integer count, so it never "
+      << "drifts; <code>currentCommunicationPoint</code> must match it within " << corvanta_fmi::kStepTolerance
+      << " internal step (1e-7 s). Any other step, a mismatching communication point, or a call in the wrong "
+      << "state returns the error status with a logged message; the instance then accepts only getters, Reset "
+      << "and FreeInstance.</p>\n"
+      << "<p>Inputs are held over a communication step. The initial-condition parameters are read by the first "
+      << "internal step after initialisation and are fixed afterwards. Outputs and observables after a step are "
+      << "the values of the step's last evaluation, exactly what the C interface returns after the same steps; "
+      << "<code>EngineSpeed</code> is the state at the communication point.</p>\n"
+      << "<h2>Conventions</h2>\n<ul>\n"
+      << "<li>SI units throughout (m, m/s, rad, rad/s, N, N&middot;m).</li>\n"
+      << "<li>Body axes: x forward, y to the left, z up, origin at the centre of mass.</li>\n"
+      << "<li>Global X, Y lie in the road plane; heading and yaw are measured from X, positive "
+      << "counter-clockwise seen from above; positive steering turns left.</li>\n"
+      << "<li>Wheel order FL, FR, RL, RR; tyre forces are given in the tyre's own axes.</li>\n"
+      << "<li>Undefined values (outside a map, invalid inputs) are NaN and propagate.</li>\n</ul>\n"
+      << "<h2>Capabilities</h2>\n<p>Co-simulation only. Get, set, free, serialise and deserialise the FMU "
+      << "state (a serialised state carries a format version and a CRC-32; truncated, corrupted or foreign "
+      << "states are rejected). Several instances per process, each used by one thread at a time. Not "
+      << "provided (the functions exist and return the error status): directional and adjoint derivatives, "
+      << "input and output derivatives, asynchronous steps, model exchange, scheduled execution, clocks, "
+      << "configuration mode. Log categories: ";
+  for (const LogCategory &category : kLogCategories) {
+    out << "<code>" << category.name << "</code> (" << escape(category.description) << ") ";
+  }
+  out << "</p>\n<h2>Variables</h2>\n<table>\n<tr><th>Value reference</th><th>Name</th><th>Causality</th>"
+      << "<th>Variability</th><th>Unit</th><th>Start</th><th>Description</th></tr>\n";
+  for (const Variable &v : variables()) {
+    out << "<tr><td>" << v.vr << "</td><td><code>" << v.name << "</code></td><td>" << v.causality << "</td><td>"
+        << v.variability << "</td><td>" << (v.unit.empty() ? "&ndash;" : escape(v.unit)) << "</td><td>"
+        << (v.start.empty() ? "" : v.start) << "</td><td>" << escape(v.description) << "</td></tr>\n";
+  }
+  out << "</table>\n</body>\n</html>\n";
+  return out.str();
+}
+
+// The variable table of README.md, which a test keeps equal to this.
+std::string markdownTable() {
+  std::ostringstream out;
+  out << "| VR | Name | Causality | Unit | Start | Description |\n|---|---|---|---|---|---|\n";
+  for (const Variable &v : variables()) {
+    out << "| " << v.vr << " | `" << v.name << "` | " << v.causality << (v.variability == "discrete" ? " (discrete)" : "")
+        << " | " << (v.unit.empty() ? "–" : v.unit) << " | " << v.start << " | " << v.description << " |\n";
+  }
+  return out.str();
+}
+
+bool writeFile(const std::string &path, const std::string &text) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    if (!file.flush()) {
+      std::cerr << "generate_fmu_files: cannot write " << temporary << "\n";
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::cerr << "generate_fmu_files: cannot rename " << temporary << " to " << path << "\n";
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    std::cerr << "usage: generate_fmu_files OUTPUT_DIRECTORY\n"
+              << "writes 2.0/modelDescription.xml, 3.0/modelDescription.xml, documentation/index.html, variables.md\n"
+              << "(the directories must exist)\n";
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const bool ok = writeFile(dir + "/2.0/modelDescription.xml", fmi2ModelDescription()) &&
+                  writeFile(dir + "/3.0/modelDescription.xml", fmi3ModelDescription()) &&
+                  writeFile(dir + "/documentation/index.html", documentation()) &&
+                  writeFile(dir + "/variables.md", markdownTable());
+  return ok ? 0 : 1;
+}
