@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -24,6 +25,7 @@
 #include "RunSummary.h"
 #include "ScenarioFile.h"
 #include "Simulation.h"
+#include "TestCommand.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
 #define CORVANTA_SIM_BUILD_TREE_LIBRARY ""
@@ -273,6 +275,9 @@ void defineOptions(CLI::App &app, Options &options) {
 int main(int argc, char **argv) {
   using namespace corvanta::sim;
   try {
+    if (argc > 1 && std::string(argv[1]) == "test") {
+      return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);
+    }
     CLI::App app{"Runs a Corvanta driving scenario and writes the vehicle's outputs as CSV.", kProgram};
     Options options;
     defineOptions(app, options);
