@@ -1,6 +1,8 @@
 #include "Path.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <string>
 
 namespace corvanta::driving {
@@ -80,35 +82,39 @@ PathProjection Path::project(Point2 p, double hint, double window) const {
   double bestDistance2 = INFINITY;
   const std::size_t count = segmentCount();
   const bool searchAll = !(window > 0.0) || 2.0 * window >= length();
-  for (std::size_t segment = 0; segment < count; ++segment) {
-    if (!searchAll) {
-      // Skip segments wholly outside the window (measured around the loop when closed).
-      const double start = cumulative_[segment];
-      const double end = cumulative_[segment + 1];
-      double gapBefore = start - hint;  // > 0: the segment starts after the window centre
-      double gapAfter = hint - end;     // > 0: the segment ends before the window centre
-      if (closed_) {
-        const double half = 0.5 * length();
-        const double centre = wrap(hint);
-        const double mid = 0.5 * (start + end);
-        double offset = mid - centre;
-        if (offset > half) offset -= length();
-        if (offset < -half) offset += length();
-        const double halfSegment = 0.5 * (end - start);
-        gapBefore = offset - halfSegment;
-        gapAfter = -offset - halfSegment;
-      }
-      if (gapBefore > window || gapAfter > window) {
-        continue;
-      }
+  if (searchAll) {
+    for (std::size_t segment = 0; segment < count; ++segment) {
+      projectOnSegment(segment, p, !closed_ && segment == 0, !closed_ && segment + 1 == count, best, bestDistance2);
     }
-    const bool extendBefore = !closed_ && segment == 0;
-    const bool extendAfter = !closed_ && segment + 1 == count;
-    projectOnSegment(segment, p, extendBefore, extendAfter, best, bestDistance2);
+    return best;
   }
-  if (bestDistance2 == INFINITY) {
-    // Nothing in the window (a vehicle far off its path): search everything.
-    return project(p, 0.0, 0.0);
+  // The segment holding the hint, then its neighbours on both sides while they start
+  // (ahead) or end (behind) within the window.
+  const double centre = std::clamp(wrap(hint), 0.0, length());
+  const auto upper = std::upper_bound(cumulative_.begin(), cumulative_.end(), centre);
+  const std::size_t home = std::min(count - 1, static_cast<std::size_t>(std::max<std::ptrdiff_t>(
+                                                   0, (upper - cumulative_.begin()) - 1)));
+  const auto visit = [&](std::size_t segment) {
+    projectOnSegment(segment, p, !closed_ && segment == 0, !closed_ && segment + 1 == count, best, bestDistance2);
+  };
+  visit(home);
+  double reach = cumulative_[home + 1] - centre;
+  for (std::size_t step = 1; step < count && reach <= window; ++step) {
+    const std::size_t segment = home + step;
+    if (segment >= count && !closed_) {
+      break;
+    }
+    visit(segment % count);
+    reach += cumulative_[segment % count + 1] - cumulative_[segment % count];
+  }
+  reach = centre - cumulative_[home];
+  for (std::size_t step = 1; step < count && reach <= window; ++step) {
+    if (step > home && !closed_) {
+      break;
+    }
+    const std::size_t segment = (home + count - step) % count;
+    visit(segment);
+    reach += cumulative_[segment + 1] - cumulative_[segment];
   }
   return best;
 }

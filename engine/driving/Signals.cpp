@@ -30,6 +30,7 @@ void DerivedSignals::restart(const SignalFrame &frame) {
   heading_ = frame[kInitialHeading];
   vx_ = std::cos(heading_) * frame[kInitialSpeed];
   vy_ = std::sin(heading_) * frame[kInitialSpeed];
+  firstStep_ = true;
 }
 
 void DerivedSignals::update(SignalFrame &frame, double stepSize) {
@@ -41,8 +42,11 @@ void DerivedSignals::update(SignalFrame &frame, double stepSize) {
   distance_ += std::hypot(dx, dy);
   const double vx = dx / stepSize;
   const double vy = dy / stepSize;
-  const double ax = (vx - vx_) / stepSize;
-  const double ay = (vy - vy_) / stepSize;
+  // The initial velocity holds at time 0, the first difference half a step later.
+  const double interval = firstStep_ ? 0.5 * stepSize : stepSize;
+  firstStep_ = false;
+  const double ax = (vx - vx_) / interval;
+  const double ay = (vy - vy_) / interval;
   const double c = std::cos(heading_);
   const double s = std::sin(heading_);
 

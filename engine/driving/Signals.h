@@ -15,7 +15,8 @@
 //   TargetSpeed               the speed controller's target, m/s (NaN without one)
 //   time_in_state             model time since the last condition event fired (or the start), s
 // The differences start from the initial-condition inputs (InitialPositionX/Y,
-// InitialHeading and a velocity of InitialSpeed along it), so every signal is defined from
+// InitialHeading and a velocity of InitialSpeed along it, which holds at time 0 where the
+// first difference velocity holds half a step later), so every signal is defined from
 // the first step on.  Being backward differences they lag by half a step (velocities and
 // yaw rate) or one step (accelerations), 0.05 ms or 0.1 ms.
 #ifndef CORVANTA_DRIVING_SIGNALS_H
@@ -95,6 +96,7 @@ class DerivedSignals {
   double x_ = 0.0, y_ = 0.0, heading_ = 0.0;
   double vx_ = 0.0, vy_ = 0.0;
   double distance_ = 0.0;
+  bool firstStep_ = true;
 };
 
 }  // namespace corvanta::driving

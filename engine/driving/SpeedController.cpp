@@ -54,6 +54,9 @@ void validate(const SpeedControllerSettings &settings) {
   if (settings.kp < 0.0 || settings.ki < 0.0) {
     throw DrivingError("speed controller: kp and ki must be >= 0");
   }
+  if (!(settings.integralBand > 0.0)) {
+    throw DrivingError("speed controller: integral_band must be > 0");
+  }
   requireFinite(settings.minDemand, "min_demand");
   requireFinite(settings.maxDemand, "max_demand");
   if (!(settings.minDemand < settings.maxDemand)) {
@@ -98,7 +101,7 @@ SpeedCommand SpeedController::update(double speed, double elapsed, double distan
   const double demand = std::clamp(unclamped, settings_.minDemand, settings_.maxDemand);
   const bool pushingHigh = unclamped >= settings_.maxDemand && error > 0.0;
   const bool pushingLow = unclamped <= settings_.minDemand && error < 0.0;
-  if (!pushingHigh && !pushingLow) {
+  if (!pushingHigh && !pushingLow && std::fabs(error) <= settings_.integralBand) {
     integral_ += error * dt;
   }
   return SpeedCommand{demand, reverse ? kGearReverse : kGearDrive};

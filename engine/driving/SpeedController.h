@@ -7,8 +7,11 @@
 //     direction d = +1 (drive, GearSelector 1) or -1 (reverse, GearSelector 3),
 //     e = |target| - d * v,
 //     demand = clamp(kp * e + ki * I, minDemand, maxDemand),
-//     I += e * dt, unless the demand is at a limit and e pushes it further (anti-windup
-//                  by conditional integration).
+//     I += e * dt, only while |e| <= integralBand and unless the demand is at a limit
+//                  and e pushes it further (anti-windup by conditional integration).
+// The band keeps the integral out of long accelerations and decelerations, which the
+// proportional part handles alone: the car's brakes barely act on small negative demands,
+// so an integral wound up on the way to the target would take many seconds to unwind.
 // A positive demand drives in the selected direction; a negative one brakes, whatever
 // the direction.  The limits default to the demand range the model's throttle and brake
 // maps cover, -4.204974631199062 to 1.9924867053765989 m/s^2.
@@ -48,8 +51,9 @@ struct SpeedControllerSettings {
   SpeedProfile profile;          // Mode::Profile
   double demand = 0.0;           // m/s^2, Mode::Demand
   double gear = kGearDrive;      // Mode::Demand: the GearSelector code held
-  double kp = 1.0;               // (m/s^2) per (m/s)
+  double kp = 2.0;               // (m/s^2) per (m/s)
   double ki = 0.5;               // (m/s^2) per (m/s) per s
+  double integralBand = 0.5;     // m/s: |e| within which the integral acts
   double minDemand = kMinDemand; // m/s^2
   double maxDemand = kMaxDemand; // m/s^2
 };

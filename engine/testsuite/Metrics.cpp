@@ -192,14 +192,13 @@ StepResponse stepResponse(const std::vector<double> &time, const std::vector<dou
       peakIndex = i;
     }
   }
-  if (peakIndex == lastIndex || !(peak > steadyOut)) {
+  result.overshoot = std::max(0.0, (peak - steadyOut) / steadyOut * 100.0);
+  if (peakIndex == lastIndex || !(result.overshoot >= kDistinctPeak)) {
     result.peakResponse = NAN;
     result.peakTime = NAN;
-    result.overshoot = 0.0;
   } else {
     result.peakResponse = responseSign * peak;
     result.peakTime = peakAt - result.referenceTime;
-    result.overshoot = (peak - steadyOut) / steadyOut * 100.0;
   }
   return result;
 }

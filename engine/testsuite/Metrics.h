@@ -47,10 +47,14 @@ LineFit fitLine(const std::vector<double> &x, const std::vector<double> &y, doub
 //   referenceTime   time the input reaches 50 % of its steady change, s
 //   gain            steady response change / steady input change
 //   responseTime    time from referenceTime to the first 90 % of the steady response, s
-//   peakTime        time from referenceTime to the response's peak: its largest value
-//                   within `peakWindow` s after referenceTime, s; NaN when there is no
-//                   peak above the steady value (the largest value is the window's last)
-//   overshoot       (peak - steady) / steady, %; 0 without a peak
+//   overshoot       (peak - steady) / steady, %, where the peak is the response's largest
+//                   value within `peakWindow` s after referenceTime; 0 when it does not
+//                   exceed the steady value
+//   peakTime        time from referenceTime to that peak, s; NaN when there is no distinct
+//                   peak: the overshoot is below kDistinctPeak, or the largest value is the
+//                   window's last (the response is still rising)
+inline constexpr double kDistinctPeak = 0.5;  // %, smallest overshoot that has a peak time
+
 struct StepResponse {
   double referenceTime = 0.0;
   double steadyInput = 0.0;

@@ -233,9 +233,10 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
       {"response_time", response.responseTime, "s",
        "from the steering reaching 50 % of its step to the yaw rate first reaching 90 % of its steady change"},
       {"peak_response_time", response.peakTime, "s",
-       "from the same 50 % steering instant to the yaw-rate peak (its largest value within 1.5 s; none when the "
-       "yaw rate is still rising then or never exceeds its steady value)"},
-      {"overshoot", response.overshoot, "%", "(peak - steady) / steady yaw-rate change; 0 without a peak"},
+       "from the same 50 % steering instant to the yaw-rate peak, its largest value within 1.5 s; none (null) "
+       "when the overshoot is below 0.5 % or the yaw rate is still rising after 1.5 s"},
+      {"overshoot", response.overshoot, "%",
+       "(peak - steady) / steady yaw-rate change, the peak taken within 1.5 s of the 50 % steering instant"},
       {"steady_lateral_acceleration", steadyAy, "m/s^2", "mean LateralAcceleration over the last 1 s"},
   };
   Plot plot{"response.svg", "Yaw-rate response to a steering step", "time (s)", false, false, {}};
@@ -438,9 +439,12 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
                             stopSpeed);
   const std::vector<double> decel = scaled(movingAverage(time, record.column(driving::kLongitudinalAcceleration), 0.1),
                                            -1.0);
+  // Over the fully developed part, down to 10 % of the initial speed: the last metres to
+  // a standstill bring spikes of the tyre forces that are no braking performance.
+  const std::vector<double> speeds = record.column(driving::kLongitudinalSpeed);
   double peakDecel = 0.0;
   for (std::size_t i = 0; i < time.size(); ++i) {
-    if (time[i] >= onset) {
+    if (time[i] >= onset && speeds[i] >= 0.1 * b.initialSpeed) {
       peakDecel = std::max(peakDecel, decel[i]);
     }
   }
@@ -454,7 +458,8 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
       {"stopping_time", b.time, "s", "time from the brake onset to standstill"},
       {"mfdd", b.mfdd, "m/s^2",
        "mean fully developed deceleration (v_b^2 - v_e^2) / (2 (s_e - s_b)), v_b = 0.8 v0, v_e = 0.1 v0"},
-      {"peak_deceleration", peakDecel, "m/s^2", "largest 0.1 s average of -LongitudinalAcceleration while braking"},
+      {"peak_deceleration", peakDecel, "m/s^2",
+       "largest 0.1 s average of -LongitudinalAcceleration from the onset until the speed falls below 0.1 v0"},
   };
   if (!record.stopped) {
     result.notes.push_back("the car did not come to a standstill within 30 s of braking");

@@ -1,5 +1,6 @@
 #include "TestOutput.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -27,7 +28,9 @@ std::string csvNumber(double value) {
   if (std::isinf(value)) {
     return value > 0 ? "inf" : "-inf";
   }
-  return driving::shortestText(value);
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
 // Columns of a run's CSV: every signal but the four initial-condition inputs, which
