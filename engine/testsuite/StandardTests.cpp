@@ -22,19 +22,19 @@ constexpr int inputIndex(Signal signal) { return signal - driving::kFirstInputSi
 
 // ---- Building scenarios ------------------------------------------------------------
 
-sim::Schedule makeSchedule(const std::string &name, double duration, double initialSpeed) {
-  sim::Schedule schedule;
+engine::Schedule makeSchedule(const std::string &name, double duration, double initialSpeed) {
+  engine::Schedule schedule;
   schedule.name = name;
-  schedule.stepCount = static_cast<std::uint64_t>(sim::stepCountOf(duration));
+  schedule.stepCount = static_cast<std::uint64_t>(engine::stepCountOf(duration));
   schedule.initialInputs[inputIndex(driving::kGearSelector)] = driving::kGearDrive;
   schedule.initialInputs[inputIndex(driving::kInitialSpeed)] = initialSpeed;
   return schedule;
 }
 
-void addRamp(sim::Schedule &schedule, double from, double until, int input, double target) {
-  sim::ScheduledEvent event;
-  event.step = static_cast<std::uint64_t>(sim::stepCountOf(from));
-  event.ramps.push_back(sim::RampStart{input, target, static_cast<std::uint64_t>(sim::stepCountOf(until))});
+void addRamp(engine::Schedule &schedule, double from, double until, int input, double target) {
+  engine::ScheduledEvent event;
+  event.step = static_cast<std::uint64_t>(engine::stepCountOf(from));
+  event.ramps.push_back(engine::RampStart{input, target, static_cast<std::uint64_t>(engine::stepCountOf(until))});
   schedule.events.push_back(event);
 }
 
@@ -73,7 +73,7 @@ void stopWhenOffPath(driving::DrivingSpec &spec, double limit) {
 }
 
 RunRecord run(const TestContext &context, TestScenario scenario) {
-  return runTest(context.api, scenario, 10, context.progress);
+  return runTest(context.model, scenario, 10, context.progress);
 }
 
 // ---- Reading results ---------------------------------------------------------------
@@ -137,13 +137,13 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
   const double endSpeed = o.at("end-speed");
   const double rampTime = o.at("ramp-time");
   const double settle = 5.0;
-  TestScenario scenario{"steady-state-circle", makeSchedule("steady-state-circle", settle + rampTime, startSpeed), {}};
+  TestScenario scenario{"steady-state-circle", makeSchedule("steady-state-circle", settle + rampTime, startSpeed)};
   driving::SpeedControllerSettings speed;
   speed.mode = SpeedControllerSettings::Mode::Profile;
   speed.profile = driving::SpeedProfile{false, {0.0, settle, settle + rampTime}, {startSpeed, startSpeed, endSpeed}};
-  scenario.driving.driver.speed = speed;
-  scenario.driving.driver.path = driving::PathSpec{driving::circlePath(radius, true), true, "circle, left"};
-  stopWhenOffPath(scenario.driving, 3.0);
+  scenario.schedule.driving.driver.speed = speed;
+  scenario.schedule.driving.driver.path = driving::PathSpec{driving::circlePath(radius, true), true, "circle, left"};
+  stopWhenOffPath(scenario.schedule.driving, 3.0);
   RunRecord record = run(context, scenario);
 
   // Quasi-steady values: 1 s moving averages from the end of the settling time on.
@@ -212,9 +212,9 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
   const double rise = o.at("rise-time");
   const double start = 3.0;
   const double hold = o.at("hold");
-  TestScenario scenario{"step-steer", makeSchedule("step-steer", start + hold, speed), {}};
+  TestScenario scenario{"step-steer", makeSchedule("step-steer", start + hold, speed)};
   addRamp(scenario.schedule, start, start + rise, inputIndex(driving::kSteeringAngle), steer);
-  scenario.driving.driver.speed = holdSpeed(speed);
+  scenario.schedule.driving.driver.speed = holdSpeed(speed);
   RunRecord record = run(context, scenario);
 
   const std::vector<double> time = record.column(driving::kTime);
@@ -277,7 +277,7 @@ TestResult frequencyResponse(const TestContext &context, const OptionValues &o) 
     const double sineEnd = sineStart + (cycles + 1.0) * period;
     char name[64];
     std::snprintf(name, sizeof name, "sine-%.3gHz", frequency);
-    TestScenario scenario{name, makeSchedule(name, sineEnd, speed), {}};
+    TestScenario scenario{name, makeSchedule(name, sineEnd, speed)};
     const int segments = static_cast<int>(std::ceil((cycles + 1.0) * 64.0));
     for (int k = 0; k < segments; ++k) {
       const double t0 = sineStart + (sineEnd - sineStart) * (static_cast<double>(k) / segments);
@@ -285,7 +285,7 @@ TestResult frequencyResponse(const TestContext &context, const OptionValues &o) 
       addRamp(scenario.schedule, t0, t1, inputIndex(driving::kSteeringAngle),
               amplitude * std::sin(2.0 * 3.14159265358979323846 * frequency * (t1 - sineStart)));
     }
-    scenario.driving.driver.speed = holdSpeed(speed);
+    scenario.schedule.driving.driver.speed = holdSpeed(speed);
     RunRecord record = run(context, scenario);
     const std::vector<double> t = record.column(driving::kTime);
     const FrequencyPoint point = frequencyPoint(t, record.column(driving::kSteeringAngle),
@@ -341,10 +341,10 @@ TestResult doubleLaneChange(const TestContext &context, const OptionValues &o) {
   course.vehicleWidth = o.at("width");
   course.offset = o.at("offset");
   const double duration = course.totalLength() / speed + 2.0;
-  TestScenario scenario{"double-lane-change", makeSchedule("double-lane-change", duration, speed), {}};
-  scenario.driving.driver.speed = holdSpeed(speed);
-  scenario.driving.driver.path = driving::PathSpec{driving::laneChangePath(course), false, "double lane change"};
-  scenario.driving.events.push_back(
+  TestScenario scenario{"double-lane-change", makeSchedule("double-lane-change", duration, speed)};
+  scenario.schedule.driving.driver.speed = holdSpeed(speed);
+  scenario.schedule.driving.driver.path = driving::PathSpec{driving::laneChangePath(course), false, "double lane change"};
+  scenario.schedule.driving.events.push_back(
       stopWhen({compare(driving::kPositionX, driving::Comparison::Operator::Greater, course.totalLength())}));
   RunRecord record = run(context, scenario);
 
@@ -421,16 +421,16 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
   const double demand = o.at("demand");
   const double settle = 2.0;
   const double stopSpeed = 0.05;
-  TestScenario scenario{"braking", makeSchedule("braking", settle + 30.0, speed), {}};
-  scenario.driving.driver.speed = holdSpeed(speed);
-  scenario.driving.driver.path = straightAhead();
+  TestScenario scenario{"braking", makeSchedule("braking", settle + 30.0, speed)};
+  scenario.schedule.driving.driver.speed = holdSpeed(speed);
+  scenario.schedule.driving.driver.path = straightAhead();
   using Op = driving::Comparison::Operator;
   driving::ConditionEvent brake;
   brake.when = {compare(driving::kTime, Op::GreaterEqual, settle)};
   brake.changesSpeed = true;
   brake.speed = fixedDemand(demand, driving::kGearDrive);
-  scenario.driving.events.push_back(brake);
-  scenario.driving.events.push_back(stopWhen({compare(driving::kLongitudinalSpeed, Op::Less, stopSpeed)}));
+  scenario.schedule.driving.events.push_back(brake);
+  scenario.schedule.driving.events.push_back(stopWhen({compare(driving::kLongitudinalSpeed, Op::Less, stopSpeed)}));
   RunRecord record = run(context, scenario);
 
   const double onset = record.firedAt(0);
@@ -484,10 +484,10 @@ TestResult accelerationTest(const TestContext &context, const OptionValues &o) {
   const double interval = o.at("interval");
   const double demand = o.at("demand");
   const double limit = o.at("time-limit");
-  TestScenario scenario{"acceleration", makeSchedule("acceleration", limit, 0.0), {}};
-  scenario.driving.driver.speed = fixedDemand(demand, driving::kGearDrive);
-  scenario.driving.driver.path = straightAhead();
-  scenario.driving.events.push_back(
+  TestScenario scenario{"acceleration", makeSchedule("acceleration", limit, 0.0)};
+  scenario.schedule.driving.driver.speed = fixedDemand(demand, driving::kGearDrive);
+  scenario.schedule.driving.driver.path = straightAhead();
+  scenario.schedule.driving.events.push_back(
       stopWhen({compare(driving::kLongitudinalSpeed, driving::Comparison::Operator::GreaterEqual, to)}));
   RunRecord record = run(context, scenario);
 
@@ -538,10 +538,10 @@ TestResult coastDown(const TestContext &context, const OptionValues &o) {
   if (!(endSpeed < speed)) {
     throw TestOptionError("coast-down: --end-speed must be lower than --speed");
   }
-  TestScenario scenario{"coast-down", makeSchedule("coast-down", 300.0, speed), {}};
-  scenario.driving.driver.speed = fixedDemand(0.0, driving::kGearNeutral);
-  scenario.driving.driver.path = straightAhead();
-  scenario.driving.events.push_back(
+  TestScenario scenario{"coast-down", makeSchedule("coast-down", 300.0, speed)};
+  scenario.schedule.driving.driver.speed = fixedDemand(0.0, driving::kGearNeutral);
+  scenario.schedule.driving.driver.path = straightAhead();
+  scenario.schedule.driving.events.push_back(
       stopWhen({compare(driving::kLongitudinalSpeed, driving::Comparison::Operator::Less, endSpeed)}));
   RunRecord record = run(context, scenario);
 

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
 #include "TestRun.h"
 
 namespace corvanta::testsuite {
@@ -84,7 +83,7 @@ struct TestResult {
 };
 
 struct TestContext {
-  const tools::CorvantaApi &api;
+  CorvantaModelFunctions model;
   ProgressCallback progress;  // may be empty
 };
 

@@ -1,6 +1,6 @@
-// One closed-loop run of a standard test: a scenario (input schedule plus driver and
-// condition events) stepped through the library's seven C functions, keeping every
-// `recordEvery`-th frame of signals for the metrics.
+// One closed-loop run of a standard test: a schedule with its driver and condition events
+// run by the scenario engine, keeping every `recordEvery`-th frame of the closed loop's
+// signals for the metrics.
 #ifndef CORVANTA_TESTSUITE_TESTRUN_H
 #define CORVANTA_TESTSUITE_TESTRUN_H
 
@@ -10,15 +10,14 @@
 #include <vector>
 
 #include "ClosedLoop.h"
-#include "CorvantaLibrary.h"
 #include "Schedule.h"
+#include "corvanta_engine.h"
 
 namespace corvanta::testsuite {
 
 struct TestScenario {
-  std::string name;         // run name, also the CSV file's stem
-  sim::Schedule schedule;   // inputs at time 0, timed events, duration (the longest the run may take)
-  driving::DrivingSpec driving;
+  std::string name;          // run name, also the CSV file's stem
+  engine::Schedule schedule;  // inputs, timed events, the longest duration, driver and condition events
 };
 
 struct RunRecord {
@@ -38,9 +37,10 @@ struct RunRecord {
 // Called with the steps taken after every step; for progress output.
 using ProgressCallback = std::function<void(std::uint64_t steps, std::uint64_t total)>;
 
-// Runs the scenario.  Throws driving::DrivingError for unusable driver settings and
-// tools::LibraryError when the library fails.
-RunRecord runTest(const tools::CorvantaApi &api, const TestScenario &scenario, std::uint64_t recordEvery,
+// Runs the scenario, which must have a driver or condition events.  Throws
+// driving::DrivingError for unusable driver settings and engine::ModelError when the
+// library fails.
+RunRecord runTest(const CorvantaModelFunctions &model, const TestScenario &scenario, std::uint64_t recordEvery,
                   const ProgressCallback &progress = nullptr);
 
 }  // namespace corvanta::testsuite

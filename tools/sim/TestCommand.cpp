@@ -9,6 +9,7 @@
 #include "CorvantaLibrary.h"
 #include "Path.h"
 #include "ProgressBar.h"
+#include "Runner.h"
 #include "StandardTests.h"
 #include "TestOutput.h"
 
@@ -116,10 +117,12 @@ tools::CorvantaLibrary openLibrary(const TestCommandLine &line, const std::strin
 
 ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &options, const tools::CorvantaApi &api,
                       bool quiet) {
+  const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
+                                     api.Step, api.GetOutputs, api.Terminate};
   std::optional<ProgressBar> progress;
   std::uint64_t base = 0;
   std::uint64_t last = 0;
-  ts::TestContext context{api, nullptr};
+  ts::TestContext context{model, nullptr};
   if (!quiet && ProgressBar::standardErrorIsTerminal()) {
     // One bar per run; a test with several runs shows them one after the other.
     context.progress = [&](std::uint64_t steps, std::uint64_t total) {
@@ -219,7 +222,7 @@ int runTestCommand(const std::vector<std::string> &arguments, const std::string 
   } catch (const ts::OutputError &error) {
     std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
     return 4;
-  } catch (const tools::LibraryError &error) {
+  } catch (const engine::ModelError &error) {
     std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
     return 3;
   }

@@ -7,20 +7,25 @@
 
 #include "Metrics.h"
 #include "PathShapes.h"
+#include "CorvantaLibrary.h"
 #include "TestOutput.h"
 
 namespace corvanta::testsuite {
 namespace {
 
-const tools::CorvantaLibrary &library() {
+// The model as any host sees it: the built library, loaded at run time.
+const CorvantaModelFunctions &model() {
   static const tools::CorvantaLibrary loaded = tools::CorvantaLibrary::open(CORVANTA_TEST_LIBRARY);
-  return loaded;
+  static const CorvantaModelFunctions functions{
+      loaded.api().CreateVehicleModel, loaded.api().DeleteVehicleModel, loaded.api().Initialize,
+      loaded.api().SetInputs, loaded.api().Step, loaded.api().GetOutputs, loaded.api().Terminate};
+  return functions;
 }
 
 TestScenario scenario(double duration, double initialSpeed) {
   TestScenario made;
   made.name = "run";
-  made.schedule.stepCount = static_cast<std::uint64_t>(sim::stepCountOf(duration));
+  made.schedule.stepCount = static_cast<std::uint64_t>(engine::stepCountOf(duration));
   made.schedule.initialInputs[1] = driving::kGearDrive;
   made.schedule.initialInputs[7] = initialSpeed;
   return made;
@@ -48,8 +53,8 @@ double maxAbsAfter(const RunRecord &run, driving::Signal signal, double from) {
 // 15 s on.
 TEST(DriverOnModel, SpeedSettlesAtTheTarget) {
   TestScenario run = scenario(25.0, 5.0);
-  run.driving.driver.speed = target(8.0);
-  const RunRecord record = runTest(library().api(), run, 10);
+  run.schedule.driving.driver.speed = target(8.0);
+  const RunRecord record = runTest(model(), run, 10);
   for (const driving::SignalFrame &frame : record.frames) {
     ASSERT_LT(frame[driving::kLongitudinalSpeed], 8.1) << frame[driving::kTime];
     if (frame[driving::kTime] >= 15.0) {
@@ -60,9 +65,9 @@ TEST(DriverOnModel, SpeedSettlesAtTheTarget) {
 
 TEST(DriverOnModel, NegativeTargetReversesAtThatSpeed) {
   TestScenario run = scenario(20.0, 0.0);
-  run.driving.driver.speed = target(-2.0);
-  run.driving.driver.path = driving::PathSpec{{{0.0, 0.0}, {-200.0, 0.0}}, false, "backwards"};
-  const RunRecord record = runTest(library().api(), run, 10);
+  run.schedule.driving.driver.speed = target(-2.0);
+  run.schedule.driving.driver.path = driving::PathSpec{{{0.0, 0.0}, {-200.0, 0.0}}, false, "backwards"};
+  const RunRecord record = runTest(model(), run, 10);
   const driving::SignalFrame &last = record.frames.back();
   EXPECT_EQ(last[driving::kGearSelector], driving::kGearReverse);
   EXPECT_NEAR(last[driving::kLongitudinalSpeed], -2.0, 0.02);
@@ -72,9 +77,9 @@ TEST(DriverOnModel, NegativeTargetReversesAtThatSpeed) {
 
 TEST(DriverOnModel, CircleIsFollowedWithinHalfAMetre) {
   TestScenario run = scenario(30.0, 8.0);
-  run.driving.driver.speed = target(8.0);
-  run.driving.driver.path = driving::PathSpec{driving::circlePath(30.0, false), true, "circle, right"};
-  const RunRecord record = runTest(library().api(), run, 10);
+  run.schedule.driving.driver.speed = target(8.0);
+  run.schedule.driving.driver.path = driving::PathSpec{driving::circlePath(30.0, false), true, "circle, right"};
+  const RunRecord record = runTest(model(), run, 10);
   EXPECT_LT(maxAbsAfter(record, driving::kLateralDeviation, 5.0), 0.5);
   // More than one lap: the closed path wraps.
   EXPECT_GT(record.frames.back()[driving::kDistance], 2.0 * M_PI * 30.0);
@@ -85,15 +90,15 @@ TEST(DriverOnModel, CircleIsFollowedWithinHalfAMetre) {
 TEST(DriverOnModel, ConditionEventsSetInputsAndStopTheRun) {
   using Op = driving::Comparison::Operator;
   TestScenario run = scenario(60.0, 10.0);
-  run.driving.driver.path = driving::PathSpec{driving::straightPath(500.0), false, "straight"};
+  run.schedule.driving.driver.path = driving::PathSpec{driving::straightPath(500.0), false, "straight"};
   driving::ConditionEvent brake;
   brake.when = {{driving::kDistance, Op::Greater, 20.0}};
   brake.sets = {{0, -3.0}};  // AccelerationDemand
   driving::ConditionEvent stop;
   stop.when = {{driving::kLongitudinalSpeed, Op::Less, 0.05}};
   stop.stop = true;
-  run.driving.events = {brake, stop};
-  const RunRecord record = runTest(library().api(), run, 10);
+  run.schedule.driving.events = {brake, stop};
+  const RunRecord record = runTest(model(), run, 10);
   ASSERT_TRUE(record.stopped);
   ASSERT_EQ(record.fired.size(), 2u);
   EXPECT_EQ(record.fired[0].index, 0u);
@@ -107,10 +112,10 @@ TEST(DriverOnModel, ConditionEventsSetInputsAndStopTheRun) {
 
 TEST(DriverOnModel, RunsAreBitForBitRepeatable) {
   TestScenario run = scenario(3.0, 6.0);
-  run.driving.driver.speed = target(7.0);
-  run.driving.driver.path = driving::PathSpec{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
-  const RunRecord first = runTest(library().api(), run, 1);
-  const RunRecord second = runTest(library().api(), run, 1);
+  run.schedule.driving.driver.speed = target(7.0);
+  run.schedule.driving.driver.path = driving::PathSpec{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
+  const RunRecord first = runTest(model(), run, 1);
+  const RunRecord second = runTest(model(), run, 1);
   ASSERT_EQ(first.frames.size(), 30001u);
   EXPECT_EQ(runCsv(first, 1), runCsv(second, 1));
 }
@@ -150,7 +155,7 @@ struct Pinned {
 
 void expectMetrics(const Pinned &pinned) {
   const TestDefinition &test = findTest(pinned.test);
-  const TestResult result = runStandardTest(test, resolveOptions(test, {}), TestContext{library().api(), nullptr});
+  const TestResult result = runStandardTest(test, resolveOptions(test, {}), TestContext{model(), nullptr});
   ASSERT_EQ(result.metrics.size(), pinned.metrics.size()) << pinned.test;
   for (const Metric &metric : result.metrics) {
     SCOPED_TRACE(std::string(pinned.test) + " " + metric.name);

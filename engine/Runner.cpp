@@ -1,0 +1,97 @@
+#include "Runner.h"
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "InputSequencer.h"
+
+namespace corvanta::engine {
+
+ModelInstance::ModelInstance(const CorvantaModelFunctions &model)
+    : model_(model), handle_(model.CreateVehicleModel()) {
+  if (handle_ == nullptr) {
+    throw ModelError("CreateVehicleModel returned NULL (out of memory)");
+  }
+}
+
+ModelInstance::~ModelInstance() { model_.DeleteVehicleModel(handle_); }
+
+const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *handle) {
+  const ExtY_Corvanta_T *outputs = model.GetOutputs(handle);
+  if (outputs == nullptr) {
+    throw ModelError("GetOutputs returned NULL for a live instance");
+  }
+  return *outputs;
+}
+
+RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer) {
+  ModelInstance instance(model);
+  InputSequencer sequencer(schedule);
+  std::optional<driving::ClosedLoop> loop;
+  if (!schedule.driving.empty()) {
+    loop.emplace(schedule.driving, schedule.initialInputs.data(), kStepSize);
+  }
+
+  ExtU_Corvanta_T record = toInputRecord(schedule.initialInputs);
+  model.SetInputs(instance.handle(), &record);
+  model.Initialize(instance.handle());
+  const ExtY_Corvanta_T &outputs = outputsOf(model, instance.handle());
+  if (observer.started && !observer.started(outputs)) {
+    return RunEnd::Stopped;
+  }
+
+  // The values held for each input: the schedule's, or a condition event's since the
+  // schedule last changed that input.
+  InputValues held = schedule.initialInputs;
+  InputValues previous = schedule.initialInputs;
+  InputValues applied{};
+  std::vector<driving::InputSet> changes;
+  for (std::uint64_t step = 0; step < schedule.stepCount; ++step) {
+    const bool reinitialize = sequencer.prepareStep(step);
+    if (reinitialize) {
+      model.Initialize(instance.handle());
+    }
+    const InputValues *inputs = &sequencer.values();
+    if (loop) {
+      for (std::size_t input = 0; input < held.size(); ++input) {
+        // A NaN held by the schedule is "unchanged" too: compare bits, not values.
+        if (std::memcmp(&sequencer.values()[input], &previous[input], sizeof(double)) != 0) {
+          held[input] = sequencer.values()[input];
+        }
+      }
+      previous = sequencer.values();
+      applied = held;
+      loop->beforeStep(step, applied.data());
+      inputs = &applied;
+    }
+    record = toInputRecord(*inputs);
+    model.SetInputs(instance.handle(), &record);
+    model.Step(instance.handle());
+    bool last = step + 1 == schedule.stepCount;
+    if (loop) {
+      if (reinitialize) {
+        loop->restart(inputs->data());
+      }
+      const OutputValues values = toOutputArray(outputs);
+      changes.clear();
+      loop->afterStep(step + 1, inputs->data(), values.data(), changes);
+      for (const driving::InputSet &change : changes) {
+        held[static_cast<std::size_t>(change.input)] = change.value;
+      }
+      last = last || loop->stopRequested();
+    }
+    const StepReport report{step + 1, reinitialize || step == 0, *inputs, outputs, last,
+                            loop ? &*loop : nullptr};
+    if (observer.stepped && !observer.stepped(report)) {
+      return RunEnd::Stopped;
+    }
+    if (last) {
+      break;
+    }
+  }
+  model.Terminate(instance.handle());
+  return RunEnd::Completed;
+}
+
+}  // namespace corvanta::engine
