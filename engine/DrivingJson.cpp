@@ -39,7 +39,7 @@ class DrivingReader {
         std::size_t index = 0;
         for (const std::string_view key : allowed) {
           expected += (index == 0) ? "" : (index + 1 == allowed.size()) ? " or " : ", ";
-          expected += "\"" + std::string(key) + "\"";
+          expected += std::string(key);
           ++index;
         }
         fail(childPath(path, item.key()), "unknown key" +

@@ -80,15 +80,15 @@ TEST(DrivingJson, ReadsConditionEventsApartFromTimedOnes) {
   const Schedule schedule = parseJsonScenario(R"({"duration": 30,
       "driver": {"speed": {"target": 10}},
       "events": [
-        {"time": 1, "set": {"SteeringAngle": 0.01}},
+        {"time": 0.5, "set": {"SteeringAngle": 0.01}},
         {"when": {"time_in_state": {">=": 2}}, "driver": {"speed": {"demand": -4}}, "set": {"RoadGrade": 0.01}},
-        {"time": 0.5, "set": {"SteeringAngle": 0}},
+        {"time": 1, "set": {"SteeringAngle": 0}},
         {"when": {"LongitudinalSpeed": {"<": 0.05}, "time": {">": 1}}, "stop": true},
         {"when": {"Distance": {">": 10}}, "driver": {"speed": null}}
       ]})",
                                               "s.json");
-  ASSERT_EQ(schedule.events.size(), 2u);  // timed events keep their own order rule...
-  EXPECT_EQ(schedule.events[1].step, 5000u);
+  ASSERT_EQ(schedule.events.size(), 2u);
+  EXPECT_EQ(schedule.events[1].step, 10000u);
   const auto &events = schedule.driving.events;
   ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[0].when[0].signal, driving::kTimeInState);
@@ -104,8 +104,7 @@ TEST(DrivingJson, ReadsConditionEventsApartFromTimedOnes) {
 
 TEST(DrivingJson, ErrorsNameThePlace) {
   EXPECT_EQ(errorOf(withDriver(R"({"sped": {"target": 1}})")),
-            "s.json: driver.sped: unknown key (did you mean \"speed\"?); expected \"speed\", \"path\" or "
-            "\"update_period\"");
+            "s.json: driver.sped: unknown key (did you mean speed?); expected speed, path or update_period");
   EXPECT_EQ(errorOf(withDriver(R"({"speed": {}})")),
             "s.json: driver.speed: expected exactly one of \"target\" (m/s), \"profile\" or \"demand\" (m/s^2)");
   EXPECT_EQ(errorOf(withDriver(R"({"speed": {"target": 5, "gear": "neutral"}})")),
