@@ -168,7 +168,8 @@ class Scenario:
         )
         if status != _engine.OK:
             _raise_for(status, error, self.source)
-        return rows
+        # A stop condition ("when" ... "stop") ends the run before its duration.
+        return rows[: written.value] if written.value < len(rows) else rows
 
     def __repr__(self):
         return f"<corvanta.Scenario {self.source!r}: {self.step_count} steps>"

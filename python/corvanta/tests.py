@@ -133,7 +133,7 @@ def _option_arguments(options):
     for name, value in options.items():
         if isinstance(value, bool) or not isinstance(value, (int, float)):
             raise TestError(f"{name}: expected a number, got {value!r}")
-        arguments += [f"--{name.replace('_', '-')}", repr(float(value))]
+        arguments += [f"--{name.replace('_', '-')}", str(value) if isinstance(value, int) else repr(float(value))]
     return arguments
 
 
