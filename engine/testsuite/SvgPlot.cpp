@@ -209,6 +209,7 @@ std::string renderSvg(const Plot &plot) {
     }
     svg << "<text transform=\"translate(18," << number(0.5 * (top + bottom)) << ") rotate(-90)\" text-anchor=\"middle\">"
         << escaped(panel.yLabel) << "</text>\n";
+    std::ostringstream legend;
     for (std::size_t s = 0; s < panel.series.size(); ++s) {
       const Series &series = panel.series[s];
       const char *colour = kColours[s % (sizeof kColours / sizeof *kColours)];
@@ -237,11 +238,15 @@ std::string renderSvg(const Plot &plot) {
             << "\" stroke-width=\"1.5\"/>\n";
       }
       const double ly = top + 16.0 + 16.0 * static_cast<double>(s);
-      svg << "<rect x=\"" << kLeft + plotWidth - 190 << "\" y=\"" << ly - 9 << "\" width=\"12\" height=\"3\" fill=\""
-          << colour << "\"/><text x=\"" << kLeft + plotWidth - 172 << "\" y=\"" << ly - 3 << "\">"
-          << escaped(series.label) << "</text>\n";
+      legend << "<rect x=\"" << kLeft + plotWidth - 190 << "\" y=\"" << ly - 9 << "\" width=\"12\" height=\"3\" fill=\""
+             << colour << "\"/><text x=\"" << kLeft + plotWidth - 172 << "\" y=\"" << ly - 3 << "\">"
+             << escaped(series.label) << "</text>\n";
     }
-    svg << "</g>\n";
+    // The legend over the lines, on a white ground.
+    svg << "<rect x=\"" << kLeft + plotWidth - 196 << "\" y=\"" << top + 4 << "\" width=\"192\" height=\""
+        << 16.0 * static_cast<double>(panel.series.size()) + 2.0
+        << "\" fill=\"white\" fill-opacity=\"0.85\" stroke=\"#ccc\"/>\n"
+        << legend.str() << "</g>\n";
   }
   svg << "<text x=\"" << kLeft + plotWidth / 2 << "\" y=\"" << height - 12 << "\" text-anchor=\"middle\">"
       << escaped(plot.xLabel) << "</text>\n</svg>\n";
