@@ -120,18 +120,19 @@ ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &op
   const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
                                      api.Step, api.GetOutputs, api.Terminate};
   std::optional<ProgressBar> progress;
-  std::uint64_t base = 0;
   std::uint64_t last = 0;
   ts::TestContext context{model, nullptr};
   if (!quiet && ProgressBar::standardErrorIsTerminal()) {
     // One bar per run; a test with several runs shows them one after the other.
     context.progress = [&](std::uint64_t steps, std::uint64_t total) {
       if (steps < last || !progress) {
+        if (progress) {
+          progress->finish();
+        }
         progress.emplace(total, true);
-        base = 0;
       }
       last = steps;
-      progress->update(steps - base);
+      progress->update(steps);
     };
   }
   ts::TestResult result = ts::runStandardTest(test, options, context);
