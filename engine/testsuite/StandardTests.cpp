@@ -5,6 +5,9 @@
 #include <cmath>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
+#include "JsonScenario.h"
 #include "Metrics.h"
 #include "PathShapes.h"
 
@@ -13,66 +16,63 @@ namespace corvanta::testsuite {
 namespace {
 
 using driving::Signal;
-using driving::SpeedControllerSettings;
 
 constexpr double kVehicleMass = 1760.0;  // kg
 
-// Field index in the input record of an input signal.
-constexpr int inputIndex(Signal signal) { return signal - driving::kFirstInputSignal; }
-
 // ---- Building scenarios ------------------------------------------------------------
+//
+// Every run is a JSON scenario, read by the scenario engine like any other and written
+// beside the run's CSV: `corvanta-sim DIR/RUN.json` runs it again.
 
-engine::Schedule makeSchedule(const std::string &name, double duration, double initialSpeed) {
-  engine::Schedule schedule;
-  schedule.name = name;
-  schedule.stepCount = static_cast<std::uint64_t>(engine::stepCountOf(duration));
-  schedule.initialInputs[inputIndex(driving::kGearSelector)] = driving::kGearDrive;
-  schedule.initialInputs[inputIndex(driving::kInitialSpeed)] = initialSpeed;
-  return schedule;
-}
+using Json = nlohmann::ordered_json;
 
-void addRamp(engine::Schedule &schedule, double from, double until, int input, double target) {
-  engine::ScheduledEvent event;
-  event.step = static_cast<std::uint64_t>(engine::stepCountOf(from));
-  event.ramps.push_back(engine::RampStart{input, target, static_cast<std::uint64_t>(engine::stepCountOf(until))});
-  schedule.events.push_back(event);
-}
+class ScenarioBuilder {
+ public:
+  ScenarioBuilder(const std::string &name, const std::string &description, double duration, double initialSpeed) {
+    json_["name"] = name;
+    json_["description"] = description;
+    json_["duration"] = duration;
+    json_["inputs"] = {{"GearSelector", 1}, {"InitialSpeed", initialSpeed}};
+    json_["driver"] = Json::object();
+    json_["events"] = Json::array();
+  }
 
-SpeedControllerSettings holdSpeed(double target) {
-  SpeedControllerSettings settings;
-  settings.target = target;
-  return settings;
-}
+  ScenarioBuilder &speed(Json setting) {
+    json_["driver"]["speed"] = std::move(setting);
+    return *this;
+  }
+  ScenarioBuilder &path(Json shape) {
+    json_["driver"]["path"] = std::move(shape);
+    return *this;
+  }
+  ScenarioBuilder &event(Json event) {
+    json_["events"].push_back(std::move(event));
+    return *this;
+  }
+  ScenarioBuilder &ramp(double from, double until, const char *input, double target) {
+    return event({{"time", from}, {"until", until}, {"ramp", {{input, target}}}});
+  }
+  ScenarioBuilder &stopWhen(const char *signal, const char *op, double value) {
+    return event({{"when", {{signal, {{op, value}}}}}, {"stop", true}});
+  }
 
-SpeedControllerSettings fixedDemand(double demand, double gear) {
-  SpeedControllerSettings settings;
-  settings.mode = SpeedControllerSettings::Mode::Demand;
-  settings.demand = demand;
-  settings.gear = gear;
-  return settings;
-}
+  TestScenario build() const {
+    const std::string name = json_["name"].get<std::string>();
+    std::string text = json_.dump(2) + "\n";
+    return TestScenario{name, engine::parseJsonScenario(text, name + ".json"), std::move(text)};
+  }
 
-driving::PathSpec straightAhead() { return driving::PathSpec{driving::straightPath(1000.0), false, "straight"}; }
+ private:
+  Json json_;
+};
 
-driving::Comparison compare(Signal signal, driving::Comparison::Operator op, double value) {
-  return driving::Comparison{signal, op, value};
-}
+Json holdSpeed(double target) { return {{"target", target}}; }
 
-driving::ConditionEvent stopWhen(std::vector<driving::Comparison> when) {
-  driving::ConditionEvent event;
-  event.when = std::move(when);
-  event.stop = true;
-  return event;
-}
+Json fixedDemand(double demand, const char *gear) { return {{"demand", demand}, {"gear", gear}}; }
 
-// Stop events for a car that has lost its path by more than `limit` m either side.
-void stopWhenOffPath(driving::DrivingSpec &spec, double limit) {
-  using Op = driving::Comparison::Operator;
-  spec.events.push_back(stopWhen({compare(driving::kLateralDeviation, Op::Greater, limit)}));
-  spec.events.push_back(stopWhen({compare(driving::kLateralDeviation, Op::Less, -limit)}));
-}
+Json straightAhead() { return {{"straight", Json::object()}}; }
 
-RunRecord run(const TestContext &context, TestScenario scenario) {
+RunRecord run(const TestContext &context, const TestScenario &scenario) {
   return runTest(context.model, scenario, 10, context.progress);
 }
 
@@ -137,13 +137,14 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
   const double endSpeed = o.at("end-speed");
   const double rampTime = o.at("ramp-time");
   const double settle = 5.0;
-  TestScenario scenario{"steady-state-circle", makeSchedule("steady-state-circle", settle + rampTime, startSpeed)};
-  driving::SpeedControllerSettings speed;
-  speed.mode = SpeedControllerSettings::Mode::Profile;
-  speed.profile = driving::SpeedProfile{false, {0.0, settle, settle + rampTime}, {startSpeed, startSpeed, endSpeed}};
-  scenario.schedule.driving.driver.speed = speed;
-  scenario.schedule.driving.driver.path = driving::PathSpec{driving::circlePath(radius, true), true, "circle, left"};
-  stopWhenOffPath(scenario.schedule.driving, 3.0);
+  // The run stops when the car leaves the circle by more than 3 m.
+  const TestScenario scenario =
+      ScenarioBuilder("steady-state-circle", "steady-state circular driving", settle + rampTime, startSpeed)
+          .speed({{"profile", {{"time", {0.0, settle, settle + rampTime}}, {"speed", {startSpeed, startSpeed, endSpeed}}}}})
+          .path({{"circle", {{"radius", radius}, {"direction", "left"}}}})
+          .stopWhen("LateralDeviation", ">", 3.0)
+          .stopWhen("LateralDeviation", "<", -3.0)
+          .build();
   RunRecord record = run(context, scenario);
 
   // Quasi-steady values: 1 s moving averages from the end of the settling time on.
@@ -212,9 +213,10 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
   const double rise = o.at("rise-time");
   const double start = 3.0;
   const double hold = o.at("hold");
-  TestScenario scenario{"step-steer", makeSchedule("step-steer", start + hold, speed)};
-  addRamp(scenario.schedule, start, start + rise, inputIndex(driving::kSteeringAngle), steer);
-  scenario.schedule.driving.driver.speed = holdSpeed(speed);
+  const TestScenario scenario = ScenarioBuilder("step-steer", "step steer at a held speed", start + hold, speed)
+                                    .speed(holdSpeed(speed))
+                                    .ramp(start, start + rise, "SteeringAngle", steer)
+                                    .build();
   RunRecord record = run(context, scenario);
 
   const std::vector<double> time = record.column(driving::kTime);
@@ -277,16 +279,16 @@ TestResult frequencyResponse(const TestContext &context, const OptionValues &o) 
     const double sineEnd = sineStart + (cycles + 1.0) * period;
     char name[64];
     std::snprintf(name, sizeof name, "sine-%.3gHz", frequency);
-    TestScenario scenario{name, makeSchedule(name, sineEnd, speed)};
+    ScenarioBuilder builder(name, "steering sine at a held speed", sineEnd, speed);
+    builder.speed(holdSpeed(speed));
     const int segments = static_cast<int>(std::ceil((cycles + 1.0) * 64.0));
     for (int k = 0; k < segments; ++k) {
       const double t0 = sineStart + (sineEnd - sineStart) * (static_cast<double>(k) / segments);
       const double t1 = sineStart + (sineEnd - sineStart) * (static_cast<double>(k + 1) / segments);
-      addRamp(scenario.schedule, t0, t1, inputIndex(driving::kSteeringAngle),
-              amplitude * std::sin(2.0 * 3.14159265358979323846 * frequency * (t1 - sineStart)));
+      builder.ramp(t0, t1, "SteeringAngle",
+                   amplitude * std::sin(2.0 * 3.14159265358979323846 * frequency * (t1 - sineStart)));
     }
-    scenario.schedule.driving.driver.speed = holdSpeed(speed);
-    RunRecord record = run(context, scenario);
+    RunRecord record = run(context, builder.build());
     const std::vector<double> t = record.column(driving::kTime);
     const FrequencyPoint point = frequencyPoint(t, record.column(driving::kSteeringAngle),
                                                 record.column(driving::kYawRate), frequency, sineStart + period,
@@ -341,11 +343,13 @@ TestResult doubleLaneChange(const TestContext &context, const OptionValues &o) {
   course.vehicleWidth = o.at("width");
   course.offset = o.at("offset");
   const double duration = course.totalLength() / speed + 2.0;
-  TestScenario scenario{"double-lane-change", makeSchedule("double-lane-change", duration, speed)};
-  scenario.schedule.driving.driver.speed = holdSpeed(speed);
-  scenario.schedule.driving.driver.path = driving::PathSpec{driving::laneChangePath(course), false, "double lane change"};
-  scenario.schedule.driving.events.push_back(
-      stopWhen({compare(driving::kPositionX, driving::Comparison::Operator::Greater, course.totalLength())}));
+  const TestScenario scenario =
+      ScenarioBuilder("double-lane-change", "obstacle-avoidance double lane change", duration, speed)
+          .speed(holdSpeed(speed))
+          .path({{"double_lane_change", {{"offset", course.offset}, {"vehicle_width", course.vehicleWidth},
+                                         {"lead_in", course.leadIn}}}})
+          .stopWhen("PositionX", ">", course.totalLength())
+          .build();
   RunRecord record = run(context, scenario);
 
   // The course proper: from the entry lane's start to the exit lane's end.
@@ -421,16 +425,14 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
   const double demand = o.at("demand");
   const double settle = 2.0;
   const double stopSpeed = 0.05;
-  TestScenario scenario{"braking", makeSchedule("braking", settle + 30.0, speed)};
-  scenario.schedule.driving.driver.speed = holdSpeed(speed);
-  scenario.schedule.driving.driver.path = straightAhead();
-  using Op = driving::Comparison::Operator;
-  driving::ConditionEvent brake;
-  brake.when = {compare(driving::kTime, Op::GreaterEqual, settle)};
-  brake.changesSpeed = true;
-  brake.speed = fixedDemand(demand, driving::kGearDrive);
-  scenario.schedule.driving.events.push_back(brake);
-  scenario.schedule.driving.events.push_back(stopWhen({compare(driving::kLongitudinalSpeed, Op::Less, stopSpeed)}));
+  // Event 0 brakes, event 1 stops the run at a standstill.
+  const TestScenario scenario =
+      ScenarioBuilder("braking", "braking to standstill from a held speed", settle + 30.0, speed)
+          .speed(holdSpeed(speed))
+          .path(straightAhead())
+          .event({{"when", {{"time", {{">=", settle}}}}}, {"driver", {{"speed", fixedDemand(demand, "drive")}}}})
+          .stopWhen("LongitudinalSpeed", "<", stopSpeed)
+          .build();
   RunRecord record = run(context, scenario);
 
   const double onset = record.firedAt(0);
@@ -484,11 +486,11 @@ TestResult accelerationTest(const TestContext &context, const OptionValues &o) {
   const double interval = o.at("interval");
   const double demand = o.at("demand");
   const double limit = o.at("time-limit");
-  TestScenario scenario{"acceleration", makeSchedule("acceleration", limit, 0.0)};
-  scenario.schedule.driving.driver.speed = fixedDemand(demand, driving::kGearDrive);
-  scenario.schedule.driving.driver.path = straightAhead();
-  scenario.schedule.driving.events.push_back(
-      stopWhen({compare(driving::kLongitudinalSpeed, driving::Comparison::Operator::GreaterEqual, to)}));
+  const TestScenario scenario = ScenarioBuilder("acceleration", "acceleration from standstill", limit, 0.0)
+                                    .speed(fixedDemand(demand, "drive"))
+                                    .path(straightAhead())
+                                    .stopWhen("LongitudinalSpeed", ">=", to)
+                                    .build();
   RunRecord record = run(context, scenario);
 
   const std::vector<double> time = record.column(driving::kTime);
@@ -538,11 +540,11 @@ TestResult coastDown(const TestContext &context, const OptionValues &o) {
   if (!(endSpeed < speed)) {
     throw TestOptionError("coast-down: --end-speed must be lower than --speed");
   }
-  TestScenario scenario{"coast-down", makeSchedule("coast-down", 300.0, speed)};
-  scenario.schedule.driving.driver.speed = fixedDemand(0.0, driving::kGearNeutral);
-  scenario.schedule.driving.driver.path = straightAhead();
-  scenario.schedule.driving.events.push_back(
-      stopWhen({compare(driving::kLongitudinalSpeed, driving::Comparison::Operator::Less, endSpeed)}));
+  const TestScenario scenario = ScenarioBuilder("coast-down", "coasting in neutral", 300.0, speed)
+                                    .speed(fixedDemand(0.0, "neutral"))
+                                    .path(straightAhead())
+                                    .stopWhen("LongitudinalSpeed", "<", endSpeed)
+                                    .build();
   RunRecord record = run(context, scenario);
 
   const std::vector<double> time = record.column(driving::kTime);

@@ -127,6 +127,13 @@ std::string metricsJson(const TestResult &result) {
     runs.push_back(run.name + ".csv");
   }
   root["runs"] = runs;
+  Json scenarios = Json::array();
+  for (const RunRecord &run : result.runs) {
+    if (!run.scenarioJson.empty()) {
+      scenarios.push_back(run.name + ".json");
+    }
+  }
+  root["scenarios"] = scenarios;
   Json plots = Json::array();
   for (const Plot &plot : result.plots) {
     plots.push_back({{"file", plot.file}, {"title", plot.title}});
@@ -145,6 +152,9 @@ void writeTestOutput(const TestResult &result, const std::string &folder, std::s
   const fs::path base = fs::u8path(folder);
   for (const RunRecord &run : result.runs) {
     writeFileAtomically((base / fs::u8path(run.name + ".csv")).u8string(), runCsv(run, csvEvery));
+    if (!run.scenarioJson.empty()) {
+      writeFileAtomically((base / fs::u8path(run.name + ".json")).u8string(), run.scenarioJson);
+    }
   }
   for (const Plot &plot : result.plots) {
     writeFileAtomically((base / fs::u8path(plot.file)).u8string(), renderSvg(plot));

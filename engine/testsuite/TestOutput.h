@@ -2,6 +2,7 @@
 //   metrics.json   test, description, options, metrics (value, unit, definition),
 //                  tables, runs (CSV file names), plots (SVG file names), notes
 //   RUN.csv        one per run: time and every signal, one row every `every` steps
+//   RUN.json       one per run: its scenario, which corvanta-sim and simulate() run as is
 //   *.svg          the plots
 // Every file is written under a temporary name and renamed into place, so that a file
 // is either complete or absent.

@@ -32,6 +32,7 @@ RunRecord runTest(const CorvantaModelFunctions &model, const TestScenario &scena
   }
   RunRecord record;
   record.name = scenario.name;
+  record.scenarioJson = scenario.json;
   {
     // The frame before the first step, and the path as the run places it.
     const driving::ClosedLoop start(schedule.driving, schedule.initialInputs.data(), engine::kStepSize);

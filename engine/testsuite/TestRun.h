@@ -16,12 +16,14 @@
 namespace corvanta::testsuite {
 
 struct TestScenario {
-  std::string name;          // run name, also the CSV file's stem
+  std::string name;           // run name, also the stem of its CSV and JSON files
   engine::Schedule schedule;  // inputs, timed events, the longest duration, driver and condition events
+  std::string json;           // the scenario file the schedule was read from ("" when built otherwise)
 };
 
 struct RunRecord {
   std::string name;
+  std::string scenarioJson;  // the scenario as a JSON file, when the run has one
   std::vector<driving::SignalFrame> frames;  // the initial frame, then every recordEvery-th step and the last
   std::vector<driving::FiredEvent> fired;
   std::vector<driving::Point2> path;  // the driver's path as placed (empty without one)
