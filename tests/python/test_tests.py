@@ -29,6 +29,13 @@ def test_metrics_runs_and_plots(braking):
     assert all(path.read_text(encoding="utf-8").startswith("<svg") for path in braking.plots)
 
 
+def test_the_runs_scenario_runs_again_to_the_same_bits(braking):
+    rows = corvanta.simulate(braking.folder / "braking.json", every=100)
+    run = braking.runs["braking"]
+    for name in corvanta.COLUMNS:
+        assert rows[name][-1] == run[name][-1], name
+
+
 def test_matplotlib_plot(braking, tmp_path):
     output = braking.plot(tmp_path / "braking.png")
     assert output.stat().st_size > 10000

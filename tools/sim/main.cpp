@@ -355,6 +355,7 @@ void defineOptions(CLI::App &app, Options &options) {
       "The summary (scenario, model time, steps, distance, top speed, final pose, tip-over, wall time) goes to "
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
+      "Standard vehicle-dynamics tests (step steer, braking, ...): corvanta-sim test --help.\n\n"
       "Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library missing or unusable, "
       "4 an output file could not be written.");
 }

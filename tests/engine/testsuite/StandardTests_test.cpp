@@ -8,6 +8,7 @@
 #include "Metrics.h"
 #include "PathShapes.h"
 #include "CorvantaLibrary.h"
+#include "JsonScenario.h"
 #include "TestOutput.h"
 
 namespace corvanta::testsuite {
@@ -108,6 +109,27 @@ TEST(DriverOnModel, ConditionEventsSetInputsAndStopTheRun) {
   EXPECT_NEAR(record.firedAt(0), 2.0, 0.05);
   // time_in_state counts from the brake event.
   EXPECT_DOUBLE_EQ(record.frames.back()[driving::kTimeInState], record.firedAt(1) - record.firedAt(0));
+}
+
+// A condition event's value holds until the schedule sets the input again; the driver's
+// own inputs stay the driver's.
+TEST(DriverOnModel, ConditionSetsHoldUntilTheScheduleSetsAgain) {
+  TestScenario run{"run", engine::parseJsonScenario(R"({"duration": 3,
+      "inputs": {"GearSelector": 1, "InitialSpeed": 5},
+      "driver": {"speed": {"target": 5}},
+      "events": [
+        {"when": {"time": {">=": 1}}, "set": {"RoadGrade": 0.02, "AccelerationDemand": 1.5}},
+        {"time": 2, "set": {"RoadGrade": -0.01}}
+      ]})", "s.json"), ""};
+  const RunRecord record = runTest(model(), run, 1);
+  const auto at = [&](double time) { return record.frames[static_cast<std::size_t>(std::lround(time / 0.0001))]; };
+  EXPECT_EQ(at(0.9999)[driving::kRoadGrade], 0.0);
+  EXPECT_EQ(at(1.0)[driving::kRoadGrade], 0.0);      // fires after the step that reaches 1 s...
+  EXPECT_EQ(at(1.0001)[driving::kRoadGrade], 0.02);  // ...and holds from the next one
+  EXPECT_EQ(at(1.9999)[driving::kRoadGrade], 0.02);
+  EXPECT_EQ(at(2.0001)[driving::kRoadGrade], -0.01);
+  EXPECT_NE(at(1.5)[driving::kAccelerationDemand], 1.5);  // the speed controller's
+  EXPECT_DOUBLE_EQ(at(2.5)[driving::kTimeInState], 1.5);
 }
 
 TEST(DriverOnModel, RunsAreBitForBitRepeatable) {
