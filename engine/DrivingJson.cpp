@@ -154,7 +154,7 @@ class DrivingReader {
     }
   }
 
-  driving::PathSpec path(const Json &object, const std::string &path, driving::PathFollowerSettings &follower) const {
+  driving::PathDefinition path(const Json &object, const std::string &path, driving::PathFollowerSettings &follower) const {
     expectObject(object, path);
     onlyKeys(object, path, {"points", "closed", "straight", "circle", "lane_change", "double_lane_change",
                             "look_ahead_time", "min_look_ahead", "wheelbase", "max_angle", "max_rate"});
@@ -175,41 +175,41 @@ class DrivingReader {
     if (object.contains("closed") && std::string_view(shape) != "points") {
       fail(childPath(path, "closed"), "\"closed\" goes with \"points\"");
     }
-    driving::PathSpec spec;
+    driving::PathDefinition setup;
     const std::string shapePath = childPath(path, shape);
     const Json &value = object.at(shape);
-    check(shapePath, [&] { spec = shapeOf(shape, value, shapePath); });
+    check(shapePath, [&] { setup = shapeOf(shape, value, shapePath); });
     if (const auto closed = object.find("closed"); closed != object.end()) {
       if (!closed->is_boolean()) {
         fail(childPath(path, "closed"), "expected true or false");
       }
-      spec.closed = closed->get<bool>();
+      setup.closed = closed->get<bool>();
     }
-    check(shapePath, [&] { driving::Path(spec.points, spec.closed); });
+    check(shapePath, [&] { driving::Path(setup.points, setup.closed); });
     follower.lookAheadTime = positive(object, path, "look_ahead_time", follower.lookAheadTime);
     follower.minLookAhead = positive(object, path, "min_look_ahead", follower.minLookAhead);
     follower.wheelbase = positive(object, path, "wheelbase", follower.wheelbase);
     follower.maxAngle = positive(object, path, "max_angle", follower.maxAngle);
     follower.maxRate = positive(object, path, "max_rate", follower.maxRate);
-    return spec;
+    return setup;
   }
 
-  driving::PathSpec shapeOf(std::string_view shape, const Json &value, const std::string &path) const {
+  driving::PathDefinition shapeOf(std::string_view shape, const Json &value, const std::string &path) const {
     if (shape == "points") {
       if (!value.is_array()) {
         fail(path, "expected an array of [x, y] points in m");
       }
-      driving::PathSpec spec;
-      spec.description = "points";
+      driving::PathDefinition setup;
+      setup.description = "points";
       for (std::size_t index = 0; index < value.size(); ++index) {
         const std::string pointPath = elementPath(path, index);
         if (!value[index].is_array() || value[index].size() != 2) {
           fail(pointPath, "expected a point [x, y] in m");
         }
-        spec.points.push_back({number(value[index][0], elementPath(pointPath, 0)),
+        setup.points.push_back({number(value[index][0], elementPath(pointPath, 0)),
                                number(value[index][1], elementPath(pointPath, 1))});
       }
-      return spec;
+      return setup;
     }
     expectObject(value, path);
     if (shape == "straight") {
@@ -244,15 +244,15 @@ class DrivingReader {
     return {driving::laneChangePath(course), false, "double lane change"};
   }
 
-  driving::DriverSpec driver(const Json &object, const std::string &path) const {
+  driving::DriverSetup driver(const Json &object, const std::string &path) const {
     expectObject(object, path);
     onlyKeys(object, path, {"speed", "path", "update_period"});
-    driving::DriverSpec spec;
+    driving::DriverSetup setup;
     if (const auto speedValue = object.find("speed"); speedValue != object.end()) {
-      spec.speed = speed(*speedValue, childPath(path, "speed"));
+      setup.speed = speed(*speedValue, childPath(path, "speed"));
     }
     if (const auto pathValue = object.find("path"); pathValue != object.end()) {
-      spec.path = this->path(*pathValue, childPath(path, "path"), spec.follower);
+      setup.path = this->path(*pathValue, childPath(path, "path"), setup.follower);
     }
     if (const auto period = object.find("update_period"); period != object.end()) {
       const std::string periodPath = childPath(path, "update_period");
@@ -262,9 +262,9 @@ class DrivingReader {
         fail(periodPath, "expected a whole number of 0.0001 s steps from 0.0001 to 100 s, got " +
                              shortestText(seconds));
       }
-      spec.updateSteps = static_cast<std::uint64_t>(steps);
+      setup.updateSteps = static_cast<std::uint64_t>(steps);
     }
-    return spec;
+    return setup;
   }
 
   std::vector<driving::Comparison> when(const Json &object, const std::string &path) const {
@@ -348,7 +348,7 @@ class DrivingReader {
 
 }  // namespace
 
-driving::DriverSpec readDriver(const Json &driver, const std::string &path, const std::string &source) {
+driving::DriverSetup readDriver(const Json &driver, const std::string &path, const std::string &source) {
   return DrivingReader(source).driver(driver, path);
 }
 

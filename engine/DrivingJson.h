@@ -11,7 +11,7 @@
 namespace corvanta::engine {
 
 // Throws ScenarioError naming `source` and the path of the offending value.
-driving::DriverSpec readDriver(const Json &driver, const std::string &path, const std::string &source);
+driving::DriverSetup readDriver(const Json &driver, const std::string &path, const std::string &source);
 driving::ConditionEvent readConditionEvent(const Json &event, const std::string &path, const std::string &source);
 
 }  // namespace corvanta::engine

@@ -91,7 +91,7 @@ struct Schedule {
   std::uint64_t stepCount = 0;  // N = k(duration)
   InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
   std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
-  driving::DrivingSpec driving;        // the closed-loop driver and the condition events
+  driving::DrivingSetup driving;        // the closed-loop driver and the condition events
 
   // Whether an event restarts the model during the run (after the first step, before the
   // end), which recorded inputs cannot express.

@@ -4,9 +4,9 @@
 
 namespace corvanta::driving {
 
-ClosedLoop::ClosedLoop(const DrivingSpec &spec, const double *initialInputs, double stepSize)
-    : spec_(spec), stepSize_(stepSize) {
-  if (spec_.driver.updateSteps < 1) {
+ClosedLoop::ClosedLoop(const DrivingSetup &setup, const double *initialInputs, double stepSize)
+    : setup_(setup), stepSize_(stepSize) {
+  if (setup_.driver.updateSteps < 1) {
     throw DrivingError("driver: the update period must be at least one step");
   }
   for (int input = 0; input < kInputCount; ++input) {
@@ -21,13 +21,13 @@ ClosedLoop::ClosedLoop(const DrivingSpec &spec, const double *initialInputs, dou
   frame_[kTargetSpeed] = NAN;
   derived_.restart(frame_);
 
-  if (spec_.driver.path) {
+  if (setup_.driver.path) {
     const Placement placement{frame_[kInitialPositionX], frame_[kInitialPositionY], frame_[kInitialHeading]};
-    auto path = std::make_shared<const Path>(place(spec_.driver.path->points, placement), spec_.driver.path->closed);
-    follower_ = std::make_unique<PathFollower>(std::move(path), spec_.driver.follower);
+    auto path = std::make_shared<const Path>(place(setup_.driver.path->points, placement), setup_.driver.path->closed);
+    follower_ = std::make_unique<PathFollower>(std::move(path), setup_.driver.follower);
   }
-  engageSpeed(spec_.driver.speed);
-  for (const ConditionEvent &event : spec_.events) {
+  engageSpeed(setup_.driver.speed);
+  for (const ConditionEvent &event : setup_.events) {
     conditions_.emplace_back(event.when);
     if (event.changesSpeed && event.speed) {
       validate(*event.speed);
@@ -49,7 +49,7 @@ void ClosedLoop::engageSpeed(const std::optional<SpeedControllerSettings> &setti
 }
 
 void ClosedLoop::updateDriver() {
-  const double dt = static_cast<double>(spec_.driver.updateSteps) * stepSize_;
+  const double dt = static_cast<double>(setup_.driver.updateSteps) * stepSize_;
   const double speed = frame_[kLongitudinalSpeed];
   if (speed_) {
     speedCommand_ = speed_->update(speed, frame_[kTime] - speedEngagedTime_, frame_[kDistance] - speedEngagedDistance_,
@@ -62,7 +62,7 @@ void ClosedLoop::updateDriver() {
 }
 
 void ClosedLoop::beforeStep(std::uint64_t step, double *inputs) {
-  if (step % spec_.driver.updateSteps == 0) {
+  if (step % setup_.driver.updateSteps == 0) {
     if (speed_) {
       // The follower reads the gear of this step, which the speed controller sets.
       frame_[kGearSelector] = speedCommand_.gear;
@@ -99,7 +99,7 @@ void ClosedLoop::afterStep(std::uint64_t steps, const double *inputs, const doub
     if (!conditions_[index].crossed(frame_)) {
       continue;
     }
-    const ConditionEvent &event = spec_.events[index];
+    const ConditionEvent &event = setup_.events[index];
     fired_.push_back(FiredEvent{index, steps});
     stateStart_ = frame_[kTime];
     changes.insert(changes.end(), event.sets.begin(), event.sets.end());

@@ -32,15 +32,15 @@ namespace corvanta::driving {
 
 // A path in path coordinates (x along the initial heading, y to its left, origin at the
 // initial position), placed in the road plane when the run starts.
-struct PathSpec {
+struct PathDefinition {
   std::vector<Point2> points;
   bool closed = false;
   std::string description;  // "circle of radius 30 m, left", for summaries
 };
 
-struct DriverSpec {
+struct DriverSetup {
   std::optional<SpeedControllerSettings> speed;
-  std::optional<PathSpec> path;
+  std::optional<PathDefinition> path;
   PathFollowerSettings follower;
   std::uint64_t updateSteps = 10;  // driver update period: 10 steps = 0.001 s
 };
@@ -59,13 +59,13 @@ struct ConditionEvent {
   std::optional<SpeedControllerSettings> speed;
 };
 
-struct DrivingSpec {
-  DriverSpec driver;
+struct DrivingSetup {
+  DriverSetup driver;
   std::vector<ConditionEvent> events;
   bool empty() const { return !driver.speed && !driver.path && events.empty(); }
 };
 
-// An event that has fired: its index in DrivingSpec::events and the steps taken then.
+// An event that has fired: its index in DrivingSetup::events and the steps taken then.
 struct FiredEvent {
   std::size_t index;
   std::uint64_t steps;
@@ -75,7 +75,7 @@ class ClosedLoop {
  public:
   // `initialInputs`: the input record before the first step (8 doubles, field order);
   // it places the path.  Throws DrivingError for unusable settings.
-  ClosedLoop(const DrivingSpec &spec, const double *initialInputs, double stepSize);
+  ClosedLoop(const DrivingSetup &setup, const double *initialInputs, double stepSize);
 
   void beforeStep(std::uint64_t step, double *inputs);
   void afterStep(std::uint64_t steps, const double *inputs, const double *outputs, std::vector<InputSet> &changes);
@@ -85,13 +85,13 @@ class ClosedLoop {
   const SignalFrame &frame() const { return frame_; }
   const std::vector<FiredEvent> &firedEvents() const { return fired_; }
   const PathFollower *follower() const { return follower_.get(); }
-  const DrivingSpec &spec() const { return spec_; }
+  const DrivingSetup &setup() const { return setup_; }
 
  private:
   void engageSpeed(const std::optional<SpeedControllerSettings> &settings);
   void updateDriver();
 
-  DrivingSpec spec_;
+  DrivingSetup setup_;
   double stepSize_;
   SignalFrame frame_{};
   DerivedSignals derived_;

@@ -53,7 +53,7 @@ TEST(DrivingJson, ReadsEveryDriverKey) {
                "min_look_ahead": 5, "wheelbase": 2.9, "max_angle": 0.4, "max_rate": 0.5},
       "update_period": 0.005})"),
                                               "s.json");
-  const driving::DriverSpec &driver = schedule.driving.driver;
+  const driving::DriverSetup &driver = schedule.driving.driver;
   EXPECT_EQ(driver.speed->mode, driving::SpeedControllerSettings::Mode::Profile);
   EXPECT_TRUE(driver.speed->profile.overDistance);
   EXPECT_EQ(driver.speed->profile.speed, (std::vector<double>{5.0, 10.0}));

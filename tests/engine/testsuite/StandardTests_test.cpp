@@ -67,7 +67,7 @@ TEST(DriverOnModel, SpeedSettlesAtTheTarget) {
 TEST(DriverOnModel, NegativeTargetReversesAtThatSpeed) {
   TestScenario run = scenario(20.0, 0.0);
   run.schedule.driving.driver.speed = target(-2.0);
-  run.schedule.driving.driver.path = driving::PathSpec{{{0.0, 0.0}, {-200.0, 0.0}}, false, "backwards"};
+  run.schedule.driving.driver.path = driving::PathDefinition{{{0.0, 0.0}, {-200.0, 0.0}}, false, "backwards"};
   const RunRecord record = runTest(model(), run, 10);
   const driving::SignalFrame &last = record.frames.back();
   EXPECT_EQ(last[driving::kGearSelector], driving::kGearReverse);
@@ -79,7 +79,7 @@ TEST(DriverOnModel, NegativeTargetReversesAtThatSpeed) {
 TEST(DriverOnModel, CircleIsFollowedWithinHalfAMetre) {
   TestScenario run = scenario(30.0, 8.0);
   run.schedule.driving.driver.speed = target(8.0);
-  run.schedule.driving.driver.path = driving::PathSpec{driving::circlePath(30.0, false), true, "circle, right"};
+  run.schedule.driving.driver.path = driving::PathDefinition{driving::circlePath(30.0, false), true, "circle, right"};
   const RunRecord record = runTest(model(), run, 10);
   EXPECT_LT(maxAbsAfter(record, driving::kLateralDeviation, 5.0), 0.5);
   // More than one lap: the closed path wraps.
@@ -91,7 +91,7 @@ TEST(DriverOnModel, CircleIsFollowedWithinHalfAMetre) {
 TEST(DriverOnModel, ConditionEventsSetInputsAndStopTheRun) {
   using Op = driving::Comparison::Operator;
   TestScenario run = scenario(60.0, 10.0);
-  run.schedule.driving.driver.path = driving::PathSpec{driving::straightPath(500.0), false, "straight"};
+  run.schedule.driving.driver.path = driving::PathDefinition{driving::straightPath(500.0), false, "straight"};
   driving::ConditionEvent brake;
   brake.when = {{driving::kDistance, Op::Greater, 20.0}};
   brake.sets = {{0, -3.0}};  // AccelerationDemand
@@ -135,7 +135,7 @@ TEST(DriverOnModel, ConditionSetsHoldUntilTheScheduleSetsAgain) {
 TEST(DriverOnModel, RunsAreBitForBitRepeatable) {
   TestScenario run = scenario(3.0, 6.0);
   run.schedule.driving.driver.speed = target(7.0);
-  run.schedule.driving.driver.path = driving::PathSpec{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
+  run.schedule.driving.driver.path = driving::PathDefinition{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
   const RunRecord first = runTest(model(), run, 1);
   const RunRecord second = runTest(model(), run, 1);
   ASSERT_EQ(first.frames.size(), 30001u);
