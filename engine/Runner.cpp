@@ -1,6 +1,6 @@
 #include "Runner.h"
 
-#include <cstring>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -41,10 +41,11 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
     return RunEnd::Stopped;
   }
 
-  // The values held for each input: the schedule's, or a condition event's since the
-  // schedule last changed that input.
-  InputValues held = schedule.initialInputs;
-  InputValues previous = schedule.initialInputs;
+  // An input a condition event set keeps that value until a timed event of the schedule
+  // sets or ramps it again; the others take the schedule's values.
+  InputValues held{};
+  std::array<bool, CORVANTA_NUM_INPUTS> setByCondition{};
+  std::size_t nextEvent = 0;
   InputValues applied{};
   std::vector<driving::InputSet> changes;
   for (std::uint64_t step = 0; step < schedule.stepCount; ++step) {
@@ -54,14 +55,17 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
     }
     const InputValues *inputs = &sequencer.values();
     if (loop) {
-      for (std::size_t input = 0; input < held.size(); ++input) {
-        // A NaN held by the schedule is "unchanged" too: compare bits, not values.
-        if (std::memcmp(&sequencer.values()[input], &previous[input], sizeof(double)) != 0) {
-          held[input] = sequencer.values()[input];
+      for (; nextEvent < schedule.events.size() && schedule.events[nextEvent].step <= step; ++nextEvent) {
+        for (const InputChange &set : schedule.events[nextEvent].sets) {
+          setByCondition[static_cast<std::size_t>(set.input)] = false;
+        }
+        for (const RampStart &ramp : schedule.events[nextEvent].ramps) {
+          setByCondition[static_cast<std::size_t>(ramp.input)] = false;
         }
       }
-      previous = sequencer.values();
-      applied = held;
+      for (std::size_t input = 0; input < applied.size(); ++input) {
+        applied[input] = setByCondition[input] ? held[input] : sequencer.values()[input];
+      }
       loop->beforeStep(step, applied.data());
       inputs = &applied;
     }
@@ -78,6 +82,7 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
       loop->afterStep(step + 1, inputs->data(), values.data(), changes);
       for (const driving::InputSet &change : changes) {
         held[static_cast<std::size_t>(change.input)] = change.value;
+        setByCondition[static_cast<std::size_t>(change.input)] = true;
       }
       last = last || loop->stopRequested();
     }

@@ -62,7 +62,7 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
 //                     SetInputs, Step, derived signals and condition events, stepped;
 //   Terminate; delete.
 // A condition event's "set" holds its values from the next step on, until a timed event
-// of the schedule sets the same input again; a condition event with "stop" makes its step
+// of the schedule sets or ramps the same input again; a condition event with "stop" makes its step
 // the last (RunEnd::Completed).
 // The instance is deleted also when the run stops early or an observer throws.
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer);
