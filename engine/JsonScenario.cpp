@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "DrivingJson.h"
 #include "JsonDocument.h"
 #include "NameSuggestion.h"
 #include "NumberText.h"
@@ -45,7 +46,7 @@ class ScenarioReader {
 
   Schedule read(const Json &root) {
     expectObject(root, "");
-    rejectUnknownKeys(root, "", {"name", "description", "duration", "inputs", "events"});
+    rejectUnknownKeys(root, "", {"name", "description", "duration", "inputs", "events", "driver"});
     Schedule schedule;
     schedule.name = optionalString(root, "name");
     schedule.description = optionalString(root, "description");
@@ -56,7 +57,10 @@ class ScenarioReader {
       }
     }
     if (const auto events = root.find("events"); events != root.end()) {
-      schedule.events = readEvents(*events);
+      readEvents(*events, schedule);
+    }
+    if (const auto driver = root.find("driver"); driver != root.end()) {
+      schedule.driving.driver = readDriver(*driver, "driver", fileName_);
     }
     return schedule;
   }
@@ -143,14 +147,19 @@ class ScenarioReader {
     return changes;
   }
 
-  std::vector<ScheduledEvent> readEvents(const Json &events) const {
+  // Timed events into the schedule's list, condition events ("when") into its driving part.
+  void readEvents(const Json &events, Schedule &target) const {
     if (!events.is_array()) {
       fail("events", std::string("expected an array, got ") + typeName(events));
     }
-    std::vector<ScheduledEvent> schedule;
+    std::vector<ScheduledEvent> &schedule = target.events;
     double previousTime = 0.0;
     for (std::size_t index = 0; index < events.size(); ++index) {
       const std::string path = elementPath("events", index);
+      if (events[index].is_object() && events[index].contains("when")) {
+        target.driving.events.push_back(readConditionEvent(events[index], path, fileName_));
+        continue;
+      }
       const double time = eventTime(events[index], path);
       // A time that cannot be counted in steps is reported as such before any ordering.
       steps(time, childPath(path, "time"));
@@ -161,7 +170,6 @@ class ScenarioReader {
       previousTime = time;
       schedule.push_back(readEvent(events[index], path, time));
     }
-    return schedule;
   }
 
   double eventTime(const Json &event, const std::string &path) const {

@@ -18,8 +18,8 @@ OutputRows::OutputRows(std::uint64_t every, std::uint64_t stepCount, bool initia
 
 bool OutputRows::started(const ExtY_Corvanta_T &outputs) { return !initialRow_ || emit(0, outputs); }
 
-bool OutputRows::afterStep(std::uint64_t steps, const ExtY_Corvanta_T &outputs) {
-  return !isOutputRow(steps, every_, stepCount_) || emit(steps, outputs);
+bool OutputRows::afterStep(std::uint64_t steps, const ExtY_Corvanta_T &outputs, bool last) {
+  return !(last || isOutputRow(steps, every_, stepCount_)) || emit(steps, outputs);
 }
 
 bool OutputRows::emit(std::uint64_t steps, const ExtY_Corvanta_T &outputs) {

@@ -36,7 +36,9 @@ class OutputRows {
   OutputRows(std::uint64_t every, std::uint64_t stepCount, bool initialRow, RowSink sink);
 
   bool started(const ExtY_Corvanta_T &outputs);
-  bool afterStep(std::uint64_t steps, const ExtY_Corvanta_T &outputs);
+  // `last`: the run ends after this step although it is not the last of the schedule
+  // (a stop condition), which gives a row too.
+  bool afterStep(std::uint64_t steps, const ExtY_Corvanta_T &outputs, bool last = false);
   std::uint64_t rowsWritten() const { return rows_; }
 
  private:

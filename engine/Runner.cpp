@@ -1,5 +1,9 @@
 #include "Runner.h"
 
+#include <array>
+#include <optional>
+#include <vector>
+
 #include "InputSequencer.h"
 
 namespace corvanta::engine {
@@ -24,6 +28,10 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer) {
   ModelInstance instance(model);
   InputSequencer sequencer(schedule);
+  std::optional<driving::ClosedLoop> loop;
+  if (!schedule.driving.empty()) {
+    loop.emplace(schedule.driving, schedule.initialInputs.data(), kStepSize);
+  }
 
   ExtU_Corvanta_T record = toInputRecord(schedule.initialInputs);
   model.SetInputs(instance.handle(), &record);
@@ -33,16 +41,58 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
     return RunEnd::Stopped;
   }
 
+  // An input a condition event set keeps that value until a timed event of the schedule
+  // sets or ramps it again; the others take the schedule's values.
+  InputValues held{};
+  std::array<bool, CORVANTA_NUM_INPUTS> setByCondition{};
+  std::size_t nextEvent = 0;
+  InputValues applied{};
+  std::vector<driving::InputSet> changes;
   for (std::uint64_t step = 0; step < schedule.stepCount; ++step) {
     const bool reinitialize = sequencer.prepareStep(step);
     if (reinitialize) {
       model.Initialize(instance.handle());
     }
-    record = toInputRecord(sequencer.values());
+    const InputValues *inputs = &sequencer.values();
+    if (loop) {
+      for (; nextEvent < schedule.events.size() && schedule.events[nextEvent].step <= step; ++nextEvent) {
+        for (const InputChange &set : schedule.events[nextEvent].sets) {
+          setByCondition[static_cast<std::size_t>(set.input)] = false;
+        }
+        for (const RampStart &ramp : schedule.events[nextEvent].ramps) {
+          setByCondition[static_cast<std::size_t>(ramp.input)] = false;
+        }
+      }
+      for (std::size_t input = 0; input < applied.size(); ++input) {
+        applied[input] = setByCondition[input] ? held[input] : sequencer.values()[input];
+      }
+      loop->beforeStep(step, applied.data());
+      inputs = &applied;
+    }
+    record = toInputRecord(*inputs);
     model.SetInputs(instance.handle(), &record);
     model.Step(instance.handle());
-    if (observer.stepped && !observer.stepped(StepReport{step + 1, reinitialize || step == 0, sequencer.values(), outputs})) {
+    bool last = step + 1 == schedule.stepCount;
+    if (loop) {
+      if (reinitialize) {
+        loop->restart(inputs->data());
+      }
+      const OutputValues values = toOutputArray(outputs);
+      changes.clear();
+      loop->afterStep(step + 1, inputs->data(), values.data(), changes);
+      for (const driving::InputSet &change : changes) {
+        held[static_cast<std::size_t>(change.input)] = change.value;
+        setByCondition[static_cast<std::size_t>(change.input)] = true;
+      }
+      last = last || loop->stopRequested();
+    }
+    const StepReport report{step + 1, reinitialize || step == 0, *inputs, outputs, last,
+                            loop ? &*loop : nullptr};
+    if (observer.stepped && !observer.stepped(report)) {
       return RunEnd::Stopped;
+    }
+    if (last) {
+      break;
     }
   }
   model.Terminate(instance.handle());

@@ -24,6 +24,8 @@ struct StepReport {
   bool initialized;                // Initialize was called right before this step
   const InputValues &inputs;       // the record passed to SetInputs for this step
   const ExtY_Corvanta_T &outputs;  // the output record after the step
+  bool last;                       // the run ends after this step (its end or a stop condition)
+  const driving::ClosedLoop *closedLoop;  // its signals and fired events after the step; NULL without a driver
 };
 
 // Either hook may be empty.  Returning false stops the run.
@@ -56,8 +58,12 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
 
 // Runs the schedule from CreateVehicleModel to DeleteVehicleModel:
 //   create; SetInputs(initial inputs); Initialize; started;
-//   for k = 0 .. N-1: events of step k (Initialize if asked), SetInputs, Step, stepped;
+//   for k = 0 .. N-1: events of step k (Initialize if asked), the driver's inputs,
+//                     SetInputs, Step, derived signals and condition events, stepped;
 //   Terminate; delete.
+// A condition event's "set" holds its values from the next step on, until a timed event
+// of the schedule sets or ramps the same input again; a condition event with "stop" makes its step
+// the last (RunEnd::Completed).
 // The instance is deleted also when the run stops early or an observer throws.
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer);
 

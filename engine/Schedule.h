@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ClosedLoop.h"
 #include "corvanta.h"
 
 namespace corvanta::engine {
@@ -90,6 +91,7 @@ struct Schedule {
   std::uint64_t stepCount = 0;  // N = k(duration)
   InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
   std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
+  driving::DrivingSetup driving;        // the closed-loop driver and the condition events
 
   // Whether an event restarts the model during the run (after the first step, before the
   // end), which recorded inputs cannot express.

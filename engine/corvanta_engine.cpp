@@ -234,7 +234,7 @@ int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelF
     RunObserver observer;
     observer.started = [&](const ExtY_Corvanta_T &outputs) { return output.started(outputs); };
     observer.stepped = [&](const StepReport &step) {
-      if (!output.afterStep(step.steps, step.outputs)) {
+      if (!output.afterStep(step.steps, step.outputs, step.last)) {
         return false;
       }
       if (run.on_step != nullptr) {

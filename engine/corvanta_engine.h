@@ -179,9 +179,12 @@ typedef struct CorvantaRunOptions {
 /*
  * Runs the scenario from CreateVehicleModel to DeleteVehicleModel with the given model
  * functions: SetInputs(initial inputs); Initialize; for each step k: the events of step
- * k, SetInputs, Step, rows and callbacks; Terminate; DeleteVehicleModel.  The instance is
- * deleted also when a callback stops the run.  `rows_written`, when not NULL, receives
- * the number of rows produced, also on failure.
+ * k, the driver's inputs (a scenario with a "driver"), SetInputs, Step, the condition
+ * events, rows and callbacks; Terminate; DeleteVehicleModel.  The instance is deleted also
+ * when a callback stops the run.  `rows_written`, when not NULL, receives the number of
+ * rows produced, also on failure.  A condition event with "stop" ends the run early
+ * (CORVANTA_ENGINE_OK) with a row for its last step: fewer rows than
+ * corvanta_scenario_row_count, which counts the whole duration.
  */
 CORVANTA_ENGINE_API int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelFunctions *model,
                                               const CorvantaRunOptions *options, uint64_t *rows_written,

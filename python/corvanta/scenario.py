@@ -171,7 +171,8 @@ class Scenario:
         )
         if status != _engine.OK:
             _raise_for(status, error, self.source)
-        return rows
+        # A stop condition ("when" ... "stop") ends the run before its duration.
+        return rows[: written.value] if written.value < len(rows) else rows
 
     def input_rows(self, every=100, initial_row=True):
         """What the driver does, at the times of the rows of ``run``: a structured array

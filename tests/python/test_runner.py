@@ -35,6 +35,16 @@ SCENARIOS = {
             {"time": 0.7, "set": {"SteeringAngle": 1.0}},
         ],
     },
+    "closed_loop": {
+        "duration": 8.0,
+        "inputs": {"GearSelector": 1, "InitialSpeed": 6, "InitialHeading": 0.4, "InitialPositionX": 3},
+        "driver": {"speed": {"profile": {"time": [0, 2], "speed": [6, 8]}}, "path": {"circle": {"radius": 25}}},
+        "events": [
+            {"time": 0.5, "set": {"RoadGrade": 0.01}},
+            {"when": {"Distance": {">": 20}}, "driver": {"speed": {"demand": -3.0}}},
+            {"when": {"LongitudinalSpeed": {"<": 0.05}}, "stop": True},
+        ],
+    },
 }
 
 

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -26,6 +27,7 @@
 #include "ProgressBar.h"
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
+#include "TestCommand.h"
 #include "corvanta_engine.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
@@ -353,6 +355,7 @@ void defineOptions(CLI::App &app, Options &options) {
       "The summary (scenario, model time, steps, distance, top speed, final pose, tip-over, wall time) goes to "
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
+      "Standard vehicle-dynamics tests (step steer, braking, ...): corvanta-sim test --help.\n\n"
       "Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library missing or unusable, "
       "4 an output file could not be written.");
 }
@@ -363,6 +366,9 @@ void defineOptions(CLI::App &app, Options &options) {
 int main(int argc, char **argv) {
   using namespace corvanta::sim;
   try {
+    if (argc > 1 && std::string(argv[1]) == "test") {
+      return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);
+    }
     CLI::App app{"Runs a Corvanta driving scenario and writes the vehicle's outputs as CSV.", kProgram};
     Options options;
     defineOptions(app, options);

@@ -1,0 +1,50 @@
+// One closed-loop run of a standard test: a schedule with its driver and condition events
+// run by the scenario engine, keeping every `recordEvery`-th frame of the closed loop's
+// signals for the metrics.
+#ifndef CORVANTA_TESTSUITE_TESTRUN_H
+#define CORVANTA_TESTSUITE_TESTRUN_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ClosedLoop.h"
+#include "Schedule.h"
+#include "corvanta_engine.h"
+
+namespace corvanta::testsuite {
+
+struct TestScenario {
+  std::string name;           // run name, also the stem of its CSV and JSON files
+  engine::Schedule schedule;  // inputs, timed events, the longest duration, driver and condition events
+  std::string json;           // the scenario file the schedule was read from ("" when built otherwise)
+};
+
+struct RunRecord {
+  std::string name;
+  std::string scenarioJson;  // the scenario as a JSON file, when the run has one
+  std::vector<driving::SignalFrame> frames;  // the initial frame, then every recordEvery-th step and the last
+  std::vector<driving::FiredEvent> fired;
+  std::vector<driving::Point2> path;  // the driver's path as placed (empty without one)
+  bool stopped = false;               // a condition event ended the run
+  std::uint64_t steps = 0;
+
+  // Column `signal` of the frames.
+  std::vector<double> column(driving::Signal signal) const;
+  // Model time at which event `index` fired, or NaN.
+  double firedAt(std::size_t index) const;
+};
+
+// Called with the steps taken after every step; for progress output.
+using ProgressCallback = std::function<void(std::uint64_t steps, std::uint64_t total)>;
+
+// Runs the scenario, which must have a driver or condition events.  Throws
+// driving::DrivingError for unusable driver settings and engine::ModelError when the
+// library fails.
+RunRecord runTest(const CorvantaModelFunctions &model, const TestScenario &scenario, std::uint64_t recordEvery,
+                  const ProgressCallback &progress = nullptr);
+
+}  // namespace corvanta::testsuite
+
+#endif  // CORVANTA_TESTSUITE_TESTRUN_H
