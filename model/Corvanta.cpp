@@ -121,15 +121,19 @@ void Corvanta::outputPhase() {
   shiftLogic(e);
   driveline(e);
   brakeTorques(e);
+  planarMotionStates();
   wheelLoads(e);
+  frontSteerAngle(e);
   wheelSlipAndTyres(e);
   forceAssembly(e);
   bodyMotion();
+  globalVelocities();
   turbineSpeed(e);
   headingOutput();
   brakeActuatorInput(e);
   engineTorqueMap(e);
-  outputTail();
+  positions();
+  speedAndPositionOutputs();
   engineSpeedDot();
   transportDelayRead();
 }
@@ -149,18 +153,6 @@ void Corvanta::majorUpdate() {
   DW.PositionY_FirstInit = 0U;
   DW.ImpellerTorquePrevState = B.ImpellerTorque;
   transportDelayWrite();
-}
-
-void Corvanta::outputTail() {
-  Y.LongitudinalSpeed = B.LongitudinalVelocity;
-  if (DW.PositionX_FirstInit != 0U) {
-    X.PositionX_State = U.InitialPositionX;
-  }
-  Y.PositionX = X.PositionX_State;
-  if (DW.PositionY_FirstInit != 0U) {
-    X.PositionY_State = U.InitialPositionY;
-  }
-  Y.PositionY = X.PositionY_State;
 }
 
 void Corvanta::terminate() {}

@@ -5,10 +5,14 @@
 // after construction) and evaluates the block diagram as straight-line code.  The
 // record members are public so that tests can prepare a record and run one block on
 // it; hosts reach the model only through the C functions of corvanta.h.
+//
+// model/README.md is the map: every block of an evaluation in order, the file it lives
+// in and the record fields it reads and writes.
 #ifndef CORVANTA_MODEL_CORVANTA_H
 #define CORVANTA_MODEL_CORVANTA_H
 
 #include "Records.h"
+#include "VectorMath.h"
 
 // Values local to one evaluation of the outputs, handed from block to block.
 struct Evaluation {
@@ -55,21 +59,24 @@ class Corvanta {
   bool holdsNonFiniteState() const;
   void resetToFreshInstance();
 
-  // Integrator and derivative function.
+  // Integrator and derivative function (Integration.cpp, Derivatives.cpp).
   void rt_ertODEUpdateContinuousStates(SolverInfo *si);
   void Corvanta_derivatives();
 
-  // Numerical building blocks.
+  // Numerical building blocks, named for the model; the routines live in runtime/.
   static void Corvanta_ScrivoFunction(double a, double b, const double *table, const double *columnAxis,
                                       const double *rowAxis, double *out);
-  static double Corvanta_norm(const double w[3]);
+  static double Corvanta_norm(const double w[3]) { return rt_Norm3(w); }
+
+  // Tyre force model (tyres/TyreModel.cpp).
   static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
                           double *Mz, double *My);
 
   // One evaluation of all block outputs, after the head of step().
   void outputPhase();
 
-  // Blocks of the output phase, in evaluation order.
+  // Blocks of the output phase, in evaluation order; model/README.md says where each
+  // lives and what it reads and writes.
   void limitEngineSpeed();
   void torqueConverter(Evaluation &e);
   void vehicleSpeed();
@@ -78,17 +85,27 @@ class Corvanta {
   void shiftLogic(const Evaluation &e);
   void driveline(Evaluation &e);
   void brakeTorques(Evaluation &e);
+  void planarMotionStates();
   void wheelLoads(Evaluation &e);
+  void frontSteerAngle(Evaluation &e) const;
   void wheelSlipAndTyres(Evaluation &e);
   void forceAssembly(const Evaluation &e);
   void bodyMotion();
+  void globalVelocities();
   void turbineSpeed(const Evaluation &e);
   void headingOutput();
   void brakeActuatorInput(const Evaluation &e);
   void engineTorqueMap(const Evaluation &e);
-  void outputTail();
+  void positions();
+  void speedAndPositionOutputs();
   void engineSpeedDot();
   void transportDelayRead();
+
+  // State rates of the blocks with dynamics of their own, called by Corvanta_derivatives.
+  double engineSpeedRate() const;
+  double engineTorqueLagRate() const;
+  void brakeActuatorRates(ContStateDerivs_Corvanta_T &d) const;
+  void steeringActuatorRates(ContStateDerivs_Corvanta_T &d) const;
 
   // Update phase of a major step.
   void majorUpdate();

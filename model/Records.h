@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "Ode4.h"
 #include "corvanta.h"
 
 // Block signals computed afresh in every evaluation.  Those named ...Prev and Gear are
@@ -118,12 +119,6 @@ static_assert(sizeof(ContStates_Corvanta_T) == kNumContStates * sizeof(double),
 // evaluations at its intermediate stages are minor steps.
 constexpr int kMinorTimeStep = 0;
 constexpr int kMajorTimeStep = 1;
-
-// Work references of the fourth-order integrator: the saved states and four stage rows.
-struct ODE4_IntgData {
-  double *y;
-  double *f[4];
-};
 
 // The integrator's view of the model: references into the real-time model record.
 struct SolverInfo {

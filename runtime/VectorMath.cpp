@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
 #include "NonFinite.h"
 
-double Corvanta::Corvanta_norm(const double w[3]) {
+double rt_Norm3(const double w[3]) {
   // Euclidean length with a running scale, so that neither tiny nor huge components
   // underflow or overflow when squared.  The initial scale is 2^-563.
   double scale = 3.3121686421112381e-170;

@@ -1,5 +1,6 @@
 // Body motion: global-frame acceleration, one-degree-of-freedom pitch and roll models of
-// the sprung mass, the tip-over indicator and the output record.
+// the sprung mass, the tip-over indicator and the output record.  Every field of the
+// output record is written in this file.
 #include <cmath>
 
 #include "Corvanta.h"
@@ -56,15 +57,6 @@ void Corvanta::bodyMotion() {
   }
   Y.PitchAngle = X.PitchAngle_State;
 
-  if (DW.GlobalVelocityX_FirstInit != 0U) {
-    X.GlobalVelocityX_State = std::cos(U.InitialHeading) * U.InitialSpeed;
-  }
-  B.GlobalVelocityX = X.GlobalVelocityX_State;
-  if (DW.GlobalVelocityY_FirstInit != 0U) {
-    X.GlobalVelocityY_State = std::sin(U.InitialHeading) * U.InitialSpeed;
-  }
-  B.GlobalVelocityY = X.GlobalVelocityY_State;
-
   // Roll: driven by the lateral acceleration alone.
   B.RollRate = X.RollRate_State;
   B.RollAcceleration = (((ay * kSprungMass) * kSprungMassHeight - kSuspensionDamping * B.RollRate) -
@@ -74,3 +66,9 @@ void Corvanta::bodyMotion() {
 }
 
 void Corvanta::headingOutput() { Y.Heading = X.Heading_State; }
+
+void Corvanta::speedAndPositionOutputs() {
+  Y.LongitudinalSpeed = B.LongitudinalVelocity;
+  Y.PositionX = X.PositionX_State;
+  Y.PositionY = X.PositionY_State;
+}

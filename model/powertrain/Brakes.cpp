@@ -1,5 +1,6 @@
-// Brakes: the driver-demand brake map, four actuator lags sharing one input, the front
-// and rear brake gains and the sign rule that makes the torques oppose the motion.
+// Brakes: the driver-demand brake map, four actuator lags sharing one input (their
+// dynamics included), the front and rear brake gains and the sign rule that makes the
+// torques oppose the motion.
 #include "Corvanta.h"
 #include "Lookup.h"
 #include "VehicleConstants.h"
@@ -11,6 +12,10 @@ constexpr double kBrakeLagRate = 16.666666666666668;  // 1/s, time constant 0.06
 constexpr double kFrontBrakeGain = 250.0;
 constexpr double kRearBrakeGain = 150.0;
 constexpr double kBrakeCommonFactor = 1.35;
+// Brake fraction to actuator input: ((fraction × 700) × 0.02381) / Corvanta_ConstB, the
+// last being the area of a circle of diameter 3.3.
+constexpr double kBrakeInputScale = 700.0;
+constexpr double kBrakeInputGain = 0.02381;
 
 }  // namespace
 
@@ -58,5 +63,14 @@ void Corvanta::brakeTorques(Evaluation &e) {
 }
 
 void Corvanta::brakeActuatorInput(const Evaluation &e) {
-  B.BrakeActuatorInput = ((e.BrakeFraction * 700.0) * 0.02381) / Corvanta_ConstB;
+  B.BrakeActuatorInput = ((e.BrakeFraction * kBrakeInputScale) * kBrakeInputGain) / Corvanta_ConstB;
+}
+
+void Corvanta::brakeActuatorRates(ContStateDerivs_Corvanta_T &d) const {
+  // Four first-order lags with one common input; each output is kBrakeLagRate × state,
+  // following the input with unit gain.
+  d.BrakeActuatorFL_State = (-kBrakeLagRate * X.BrakeActuatorFL_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorFR_State = (-kBrakeLagRate * X.BrakeActuatorFR_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorRL_State = (-kBrakeLagRate * X.BrakeActuatorRL_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorRR_State = (-kBrakeLagRate * X.BrakeActuatorRR_State) + B.BrakeActuatorInput;
 }

@@ -1,6 +1,7 @@
 // Engine and torque converter: engine-speed limiting, the converter's pump torque and
 // torque ratio, the driver-demand throttle map, the engine torque map with its 0.005 s
-// transport delay, and the net torque on the engine inertia.
+// transport delay, the torque lag, and the net torque on the engine inertia; the rates of
+// the engine-speed and torque-lag states.
 #include "Corvanta.h"
 #include "Lookup.h"
 #include "NonFinite.h"
@@ -13,7 +14,21 @@ namespace {
 constexpr double kEngineMapMaxRpm = 6500.0;
 constexpr double kEngineTorqueDelay = 0.005;   // s
 constexpr double kEngineInertiaInv = 6.25;     // 1 / 0.16 kg·m²
-constexpr double kEngineTorqueLagGain = 200.0;  // lagged torque = 200 × lag state
+// Engine torque lag 200 / (s + 200), time constant 0.005 s: the lagged torque is
+// 200 × the lag state, whose rate is -200 × state + delayed torque.
+constexpr double kEngineTorqueLagGain = 200.0;
+
+// The engine speed integrates EngineSpeedDot inside its range; at a limit it may only
+// move back into the range.  A NaN state is at neither limit, so its derivative passes;
+// a NaN rate passes only when the state is strictly inside.
+double gatedEngineSpeedRate(double speed, double rate) {
+  const bool atLower = kEngineSpeedMin >= speed;
+  const bool atUpper = speed >= kEngineSpeedMax;
+  if ((!atLower && !atUpper) || (atLower && rate > 0.0) || (atUpper && rate < 0.0)) {
+    return rate;
+  }
+  return 0.0;
+}
 
 }  // namespace
 
@@ -48,13 +63,6 @@ void Corvanta::torqueConverter(Evaluation &e) {
   // turbine overruns the pump and the inverse capacity factor turns negative.
   const double t = (kRadPerSecToRpm * X.EngineSpeed_State) * invCapacityFactor;
   B.ImpellerTorque = t * t;
-}
-
-void Corvanta::vehicleSpeed() {
-  if (DW.LongitudinalVelocity_FirstInit != 0U) {
-    X.LongitudinalVelocity_State = U.InitialSpeed;
-  }
-  B.LongitudinalVelocity = X.LongitudinalVelocity_State;
 }
 
 void Corvanta::throttleMap(Evaluation &e) {
@@ -113,4 +121,10 @@ void Corvanta::transportDelayWrite() {
   }
   DW.TransportDelayBufferRef[DW.TransportDelayHead] = B.EngineTorque;
   DW.TransportDelayBufferRef[DW.TransportDelayBufferSize + DW.TransportDelayHead] = *M.getTPtr();
+}
+
+double Corvanta::engineSpeedRate() const { return gatedEngineSpeedRate(X.EngineSpeed_State, B.EngineSpeedDot); }
+
+double Corvanta::engineTorqueLagRate() const {
+  return (-kEngineTorqueLagGain * X.EngineTorqueLag_State) + B.EngineTorqueDelayed;
 }

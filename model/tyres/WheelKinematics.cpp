@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double kSteerGain = 10000.0;  // road-wheel angle per unit of the second actuator state
-
 // Sum of the six component products of a wrench and a twist, accumulated from zero.
 double virtualWork(const double wrench[6], const double twist[6]) {
   double sum = 0.0;
@@ -42,12 +40,6 @@ double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
 }
 
 void Corvanta::wheelLoads(Evaluation &e) {
-  if (DW.Heading_FirstInit != 0U) {
-    X.Heading_State = U.InitialHeading;
-  }
-  B.LateralVelocity = X.LateralVelocity_State;
-  B.YawRate = X.YawRate_State;
-
   // World vertical in body axes: the inverse of the grade rotation about y, applied to
   // (0, 0, 1) as a full product so that a NaN anywhere in it propagates.
   const double cosGrade = std::cos(U.RoadGrade);
@@ -87,8 +79,6 @@ void Corvanta::wheelLoads(Evaluation &e) {
   const double q2 = virtualWork(contactRR, frontAxleTwist);
   e.FrontWheelLoad = -p0 / (p2 + p1);
   e.RearWheelLoad = -q0 / (q2 + q1);
-
-  e.FrontSteerAngle = kSteerGain * X.SteeringActuator_State[1] + X.SteeringActuator_State[0] * 0.0;
 }
 
 void Corvanta::wheelSlipAndTyres(Evaluation &e) {

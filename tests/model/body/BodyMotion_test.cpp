@@ -72,12 +72,12 @@ TEST(GlobalMotion, VelocityFirstInitialisationFollowsTheHeading) {
   model.initialize();
   model.U.InitialSpeed = 10.0;
   model.U.InitialHeading = 2.0;
-  model.bodyMotion();
+  model.globalVelocities();
   EXPECT_SAME_BITS(std::cos(2.0) * 10.0, model.B.GlobalVelocityX);
   EXPECT_SAME_BITS(std::sin(2.0) * 10.0, model.B.GlobalVelocityY);
   model.DW.GlobalVelocityX_FirstInit = 0U;
   model.X.GlobalVelocityX_State = 3.0;
-  model.bodyMotion();
+  model.globalVelocities();
   EXPECT_SAME_BITS(3.0, model.B.GlobalVelocityX);
 }
 

@@ -52,18 +52,6 @@ TEST(WheelLoads, NaNGradePropagatesThroughTheFullProduct) {
   EXPECT_TRUE(std::isnan(e.FrontWheelLoad));
 }
 
-TEST(WheelLoads, SteerAngleFromTheActuator) {
-  Corvanta model;
-  model.X.SteeringActuator_State[1] = 5e-6;
-  model.X.SteeringActuator_State[0] = 123.0;  // zero gain, but evaluated
-  Evaluation e{};
-  model.wheelLoads(e);
-  EXPECT_SAME_BITS(0.05, e.FrontSteerAngle);
-  model.X.SteeringActuator_State[0] = rtInf;
-  model.wheelLoads(e);
-  EXPECT_TRUE(std::isnan(e.FrontSteerAngle));
-}
-
 TEST(SlipRatio, Cases) {
   EXPECT_SAME_BITS(0.0, slipRatio(0.0, 0.0));
   EXPECT_SAME_BITS(1.0, slipRatio(5.0, 0.0));
