@@ -482,7 +482,7 @@ def simulate(scenario, every=100, duration=None):
     if duration is not None:
         n_steps = step_count(duration, "simulate()", "duration")
     elif scenario.duration is None:
-        raise ScenarioError(scenario.source, None, "no rows after the header; give the model time to run with duration=")
+        raise ScenarioError(scenario.source, None, "no rows after the header; the duration of the run must be given")
     else:
         n_steps = step_count(scenario.duration, scenario.source)
     return _run(scenario, n_steps, every, _library.library())
