@@ -1,6 +1,11 @@
 #include "Runner.h"
 
+#include <cmath>
+#include <string>
+
 #include "InputSequencer.h"
+#include "NumberText.h"
+#include "ScenarioError.h"
 
 namespace corvanta::engine {
 
@@ -21,6 +26,16 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
   return *outputs;
 }
 
+void requireFiniteInputs(const InputValues &values, std::uint64_t step) {
+  for (std::size_t input = 0; input < values.size(); ++input) {
+    if (!std::isfinite(values[input])) {
+      throw ScenarioError::plain("step " + std::to_string(step + 1) + " (t = " + shortestText(timeOfStep(step)) +
+                                 " s): the input " + std::string(kInputNames[input]) + " is " +
+                                 shortestText(values[input]) + "; non-finite inputs are refused unless allowed");
+    }
+  }
+}
+
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer) {
   ModelInstance instance(model);
   InputSequencer sequencer(schedule);
@@ -37,6 +52,9 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
     const bool reinitialize = sequencer.prepareStep(step);
     if (reinitialize) {
       model.Initialize(instance.handle());
+    }
+    if (!schedule.allowNonFinite) {
+      requireFiniteInputs(sequencer.values(), step);
     }
     record = toInputRecord(sequencer.values());
     model.SetInputs(instance.handle(), &record);

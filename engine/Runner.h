@@ -58,7 +58,9 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
 //   create; SetInputs(initial inputs); Initialize; started;
 //   for k = 0 .. N-1: events of step k (Initialize if asked), SetInputs, Step, stepped;
 //   Terminate; delete.
-// The instance is deleted also when the run stops early or an observer throws.
+// The instance is deleted also when the run stops early or an observer throws.  Unless
+// the schedule allows them, a NaN or infinite input fails the run before its step with a
+// ScenarioError naming the step and the input.
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer);
 
 }  // namespace corvanta::engine
