@@ -43,7 +43,7 @@ ExtU_Corvanta_T cycleInputs(std::uint64_t step) {
 // first violation.
 void soak(Corvanta &car, std::uint64_t steps, const char *name) {
   for (std::uint64_t k = 0; k < steps; ++k) {
-    if (k % kReinitializeEvery == kReinitializeEvery - 1) {
+    if (k % kReinitializeEvery == kReinitializeEvery / 3) {
       car.initialize();
     }
     const ExtU_Corvanta_T u = cycleInputs(k);
