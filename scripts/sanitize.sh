@@ -4,10 +4,13 @@
 #     every report fatal, into build-sanitize/, including bounded libFuzzer runs of
 #     CORVANTA_FUZZ_SECONDS (default 60) per fuzzer;
 #   - the thread test built with ThreadSanitizer, into build-tsan/.
-# Left out here, checked by the normal build: the export list (the instrumentation exports
-# type information), the installed-package and Python tests (their hosts, a plain C
-# compiler line and the Python interpreter, carry no sanitizer runtime), the Windows leg,
-# the memcheck test (valgrind cannot run sanitized code), the benchmarks and the soak test.
+# UBSan's function-type check is left out: it makes the model library need the C++
+# sanitizer runtime, which the C hosts (minimal_host, the dlopen host) do not link.
+# Left out here, checked by the normal build: the installed-package and Python tests (their
+# hosts, a plain C compiler line and the Python interpreter, carry no sanitizer runtime),
+# the memcheck test (valgrind cannot run sanitized code), a test of which NaN payload wins
+# when two meet (it pins GCC's operand order; payloads are not part of the results), the
+# Windows leg, the benchmarks and the soak test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -30,7 +33,7 @@ configure() {
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-sanitize/)"
 configure build-sanitize \
-  "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -fsanitize=fuzzer-no-link" \
+  "-fsanitize=address,undefined -fno-sanitize=function -fno-sanitize-recover=all -fno-omit-frame-pointer -fsanitize=fuzzer-no-link" \
   -DCORVANTA_BUILD_FUZZERS=ON "-DCORVANTA_FUZZ_SECONDS=$fuzz_seconds"
 cmake --build "$root/build-sanitize" -j"$jobs"
 (
@@ -38,7 +41,7 @@ cmake --build "$root/build-sanitize" -j"$jobs"
   export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
   export UBSAN_OPTIONS=print_stacktrace=1
   ctest --output-on-failure -j"$jobs" -LE soak \
-    -E '^(capi\.exports_exactly_seven_functions|install\.package|python|memcheck\..*)$'
+    -E '^(install\.package|python|memcheck\..*|Derivatives\.NaNOperandOrderOfTheLags)$'
 )
 
 echo "== ThreadSanitizer (build-tsan/)"
