@@ -213,6 +213,12 @@ CORVANTA_API void DeleteVehicleModel(void *handle);
  * Starts a run: engine at 750 rpm, first gear, states zero, the initial-condition
  * inputs sampled by the next Step().  Calling it again restarts the states but not the
  * model time, which keeps counting from where it stood.
+ *
+ * Recovery: if any held value, discrete state or continuous state of the instance is
+ * NaN or infinite (non-finite inputs got into it), Initialize() first returns the
+ * instance to exactly the state of a newly created one, model time and step count
+ * included (the inputs last passed to SetInputs() are kept), and then initialises it as
+ * usual: the run that follows is bit for bit that of a new instance.
  */
 CORVANTA_API void Initialize(void *handle);
 

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
 #include <utility>
 
 #include "NumberText.h"
@@ -20,10 +23,23 @@ OutputFile::OutputFile(const std::string &path) : path_(path) {
     stream_ = stdout;
     return;
   }
+  namespace fs = std::filesystem;
+  const fs::path target = fs::u8path(path);
+  std::error_code status;
+  const bool special = fs::exists(target, status) && !fs::is_regular_file(target, status);
+  if (!special) {
+    std::random_device random;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%08x%08x", random(), random());
+    temporaryPath_ = path + suffix;
+  }
+  const std::string &opened = special ? path : temporaryPath_;
   errno = 0;
-  stream_ = std::fopen(path.c_str(), "wb");
+  stream_ = std::fopen(opened.c_str(), "wb");
   if (stream_ == nullptr) {
-    throw OutputError("cannot create '" + path + "': " + systemErrorText(errno));
+    const int code = errno;
+    temporaryPath_.clear();
+    throw OutputError("cannot create '" + path + "': " + systemErrorText(code));
   }
   // Large blocks: a run writes up to a row per step.
   std::setvbuf(stream_, nullptr, _IOFBF, 1 << 16);
@@ -33,7 +49,12 @@ OutputFile::~OutputFile() {
   if (stream_ != nullptr && !isStandardOutput()) {
     std::fclose(stream_);
   }
+  if (!temporaryPath_.empty()) {
+    std::remove(temporaryPath_.c_str());
+  }
 }
+
+std::string OutputFile::displayName() const { return isStandardOutput() ? std::string("standard output") : path_; }
 
 void OutputFile::close() {
   if (stream_ == nullptr) {
@@ -50,20 +71,27 @@ void OutputFile::close() {
   }
   stream_ = nullptr;
   if (failed) {
-    throw OutputError("writing '" + (isStandardOutput() ? std::string("standard output") : path_) +
-                      "' failed: " + systemErrorText(code));
+    throw OutputError("writing '" + displayName() + "' failed: " + systemErrorText(code));
+  }
+  if (!temporaryPath_.empty()) {
+    std::error_code renamed;
+    std::filesystem::rename(std::filesystem::u8path(temporaryPath_), std::filesystem::u8path(path_), renamed);
+    if (renamed) {
+      throw OutputError("cannot move the finished '" + temporaryPath_ + "' to '" + path_ + "': " + renamed.message());
+    }
+    temporaryPath_.clear();
   }
 }
 
-CsvTableWriter::CsvTableWriter(std::FILE *stream, std::vector<std::string> columns)
-    : stream_(stream), columns_(std::move(columns)) {
+CsvTableWriter::CsvTableWriter(std::FILE *stream, std::vector<std::string> columns, std::string name)
+    : stream_(stream), columns_(std::move(columns)), name_(std::move(name)) {
   line_.clear();
   for (std::size_t index = 0; index < columns_.size(); ++index) {
     line_ += (index == 0) ? "" : ",";
     line_ += columns_[index];
   }
   line_ += '\n';
-  std::fwrite(line_.data(), 1, line_.size(), stream_);
+  writeLine();
 }
 
 void CsvTableWriter::writeRow(const double *values) {
@@ -76,7 +104,14 @@ void CsvTableWriter::writeRow(const double *values) {
     line_.append(number, formatShortest(values[index], number));
   }
   line_ += '\n';
-  std::fwrite(line_.data(), 1, line_.size(), stream_);
+  writeLine();
+}
+
+void CsvTableWriter::writeLine() {
+  errno = 0;
+  if (std::fwrite(line_.data(), 1, line_.size(), stream_) != line_.size() || std::ferror(stream_) != 0) {
+    throw OutputError("writing '" + name_ + "' failed: " + systemErrorText(errno));
+  }
 }
 
 std::vector<std::string> outputColumns() {

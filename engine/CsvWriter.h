@@ -18,9 +18,11 @@ class OutputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A file written by a host, or standard output for the path "-".  Write errors are
-// sticky in the stream and reported by close(); a file that is not closed is closed by
-// the destructor without a report.
+// A file written by a host, or standard output for the path "-".  A regular file is
+// written under a temporary name in the same folder and renamed into place by close(), so
+// that the path holds either the complete file or what it held before, never a truncated
+// one; an existing path that is not a regular file (a device, a pipe) is written
+// directly.  A file that is not closed is discarded by the destructor without a report.
 class OutputFile {
  public:
   // Throws OutputError when the file cannot be created.
@@ -32,27 +34,37 @@ class OutputFile {
   std::FILE *stream() const { return stream_; }
   const std::string &path() const { return path_; }
   bool isStandardOutput() const { return path_ == "-"; }
+  // "standard output" or the path, for messages.
+  std::string displayName() const;
+  // The temporary name being written, or "" when the path is written directly.
+  const std::string &temporaryPath() const { return temporaryPath_; }
 
-  // Flushes and closes; throws OutputError when any write failed.
+  // Flushes, closes and renames into place; throws OutputError when any write failed.
   void close();
 
  private:
   std::string path_;
+  std::string temporaryPath_;
   std::FILE *stream_ = nullptr;
 };
 
-// Writes the header on construction and a line per row.
+// Writes the header on construction and a line per row.  A write that fails throws
+// OutputError at once, naming `name` and the system's reason (a full disk is noticed at
+// the row that meets it, within one buffer of 64 KiB, not at the end of a long run).
 class CsvTableWriter {
  public:
-  CsvTableWriter(std::FILE *stream, std::vector<std::string> columns);
+  CsvTableWriter(std::FILE *stream, std::vector<std::string> columns, std::string name = "the output");
 
   // Writes columnCount() values.
   void writeRow(const double *values);
   std::size_t columnCount() const { return columns_.size(); }
 
  private:
+  void writeLine();
+
   std::FILE *stream_;
   std::vector<std::string> columns_;
+  std::string name_;
   std::string line_;
 };
 

@@ -1,6 +1,19 @@
 #include "InputSequencer.h"
 
+#include <cmath>
+
 namespace corvanta::engine {
+
+double rampValue(double start, double target, double fraction) {
+  const double difference = target - start;
+  if (std::isfinite(difference)) {
+    return start + difference * fraction;
+  }
+  // Between finite values of opposite sign near the largest double the difference
+  // overflows; its half does not, and the value stays between start and target.
+  const double halfStep = (0.5 * target - 0.5 * start) * fraction;
+  return (start + halfStep) + halfStep;
+}
 
 InputSequencer::InputSequencer(const Schedule &schedule) : schedule_(schedule), values_(schedule.initialInputs) {}
 
@@ -43,7 +56,7 @@ void InputSequencer::updateRamps(std::uint64_t step) {
     } else {
       const double fraction =
           static_cast<double>(step - ramp.startStep) / static_cast<double>(ramp.endStep - ramp.startStep);
-      values_[input] = ramp.startValue + (ramp.target - ramp.startValue) * fraction;
+      values_[input] = rampValue(ramp.startValue, ramp.target, fraction);
     }
   }
 }

@@ -9,7 +9,9 @@
 //     v0 + (v1 - v0) * ((double)(k - k0) / (double)(k1 - k0))   for k0 <= k < k1,
 //     v1 exactly                                               from k1 on (the ramp ends).
 // The expression is evaluated as written, without fused multiply-add, so that every host
-// implementing the same rule gets the same bits.
+// implementing the same rule gets the same bits.  Where v1 - v0 overflows (finite values
+// of opposite sign beyond 8.9e307), h = (0.5 * v1 - 0.5 * v0) * fraction and the value is
+// (v0 + h) + h: finite, between v0 and v1.
 #ifndef CORVANTA_ENGINE_INPUTSEQUENCER_H
 #define CORVANTA_ENGINE_INPUTSEQUENCER_H
 
@@ -20,6 +22,9 @@
 #include "Schedule.h"
 
 namespace corvanta::engine {
+
+// The ramp's value at `fraction` (0 <= fraction < 1) of the way from start to target.
+double rampValue(double start, double target, double fraction);
 
 class InputSequencer {
  public:

@@ -1,6 +1,7 @@
 #include "JsonDocument.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,16 @@
 namespace corvanta::engine {
 
 namespace {
+
+// nlohmann counts a position as the number of bytes read; the line is one more than the
+// newlines among them and the column the bytes read since the last newline.
+std::pair<std::size_t, std::size_t> lineAndColumn(const std::string &text, std::size_t position) {
+  const std::size_t scanned = std::min(position, text.size());
+  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scanned), '\n'));
+  const std::size_t lastNewline = (scanned == 0) ? std::string::npos : text.rfind('\n', scanned - 1);
+  const std::size_t column = (lastNewline == std::string::npos) ? position : position - (lastNewline + 1);
+  return {lines + 1, column};
+}
 
 // Builds the document like nlohmann's own parser, and in addition rejects a key that
 // appears twice in one object (the parser would silently keep the last value) and keeps
@@ -30,7 +41,8 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
   bool end_array() override { return close(); }
 
   bool key(string_t &name) override {
-    if (containers_.back()->contains(name)) {
+    // A set per open object keeps the check for repeated keys linear in the file size.
+    if (!keys_.back().insert(name).second) {
       duplicatePath_ = paths_.back();
       duplicateKey_ = name;
       return false;
@@ -49,8 +61,9 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
   // at its line and column.
   ScenarioError failure(const std::string &text, const std::string &source) const {
     if (!duplicateKey_.empty()) {
-      return ScenarioError::atPath(source, duplicatePath_, "the key \"" + duplicateKey_ + "\" appears twice");
+      return ScenarioError::atPath(source, duplicatePath_, "the key " + quotedExcerpt(duplicateKey_) + " appears twice");
     }
+
     const auto [line, column] = lineAndColumn(text, syntaxErrorPosition_);
     return ScenarioError::atPosition(source, line, column, "malformed JSON: " + withoutLibraryPrefix(syntaxError_));
   }
@@ -68,9 +81,10 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
       parent.push_back(std::move(value));
       return &parent.back();
     }
-    Json &slot = parent[key_];
-    slot = std::move(value);
-    return &slot;
+    // The key is new (key() checked it): append without ordered_map's linear search.
+    auto &members = static_cast<Json::object_t::Container &>(parent.get_ref<Json::object_t &>());
+    members.emplace_back(key_, std::move(value));
+    return &members.back().second;
   }
 
   bool open(Json container) {
@@ -81,23 +95,15 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
     }
     containers_.push_back(place(std::move(container)));
     paths_.push_back(std::move(path));
+    keys_.emplace_back();
     return true;
   }
 
   bool close() {
     containers_.pop_back();
     paths_.pop_back();
+    keys_.pop_back();
     return true;
-  }
-
-  // nlohmann counts a position as the number of bytes read; the line is one more than the
-  // newlines among them and the column the bytes read since the last newline.
-  static std::pair<std::size_t, std::size_t> lineAndColumn(const std::string &text, std::size_t position) {
-    const std::size_t scanned = std::min(position, text.size());
-    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scanned), '\n'));
-    const std::size_t lastNewline = (scanned == 0) ? std::string::npos : text.rfind('\n', scanned - 1);
-    const std::size_t column = (lastNewline == std::string::npos) ? position : position - (lastNewline + 1);
-    return {lines + 1, column};
   }
 
   // "[json.exception.parse_error.101] parse error at line 3, column 5: syntax error ..." ->
@@ -121,6 +127,7 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
 
   Json &root_;
   std::vector<Json *> containers_;
+  std::vector<std::unordered_set<std::string>> keys_;
   std::vector<std::string> paths_;
   std::string key_;
   std::size_t syntaxErrorPosition_ = 0;
@@ -129,10 +136,38 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
   std::string duplicateKey_;
 };
 
+// The byte offset at which arrays and objects nest deeper than kMaxJsonDepth, or npos.
+// One pass over the text, skipping strings; keeps the parser's memory and the paths of
+// messages bounded whatever the file holds.
+std::size_t tooDeepAt(const std::string &text) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    const char c = text[index];
+    if (inString) {
+      if (c == '\\') {
+        ++index;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxJsonDepth) {
+        return index;
+      }
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 std::string childPath(const std::string &parent, const std::string &key) {
-  return parent.empty() ? key : parent + "." + key;
+  const std::string name = boundedExcerpt(key);
+  return parent.empty() ? name : parent + "." + name;
 }
 
 std::string elementPath(const std::string &parent, std::size_t index) {
@@ -140,6 +175,12 @@ std::string elementPath(const std::string &parent, std::size_t index) {
 }
 
 Json parseJsonDocument(const std::string &text, const std::string &source) {
+  if (const std::size_t at = tooDeepAt(text); at != std::string::npos) {
+    const auto [line, column] = lineAndColumn(text, at + 1);
+    throw ScenarioError::atPosition(source, line, column,
+                                    "arrays and objects nested more than " + std::to_string(kMaxJsonDepth) +
+                                        " levels deep");
+  }
   Json document;
   DocumentBuilder builder(document);
   if (!Json::sax_parse(text, &builder)) {

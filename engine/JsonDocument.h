@@ -14,12 +14,17 @@ namespace corvanta::engine {
 // reported.
 using Json = nlohmann::ordered_json;
 
-// "events[2].ramp" style paths of the values in a document.
+// Deepest nesting of arrays and objects a document may have; a scenario needs four.
+inline constexpr std::size_t kMaxJsonDepth = 64;
+
+// "events[2].ramp" style paths of the values in a document; keys are quoted as bounded,
+// escaped excerpts.
 std::string childPath(const std::string &parent, const std::string &key);
 std::string elementPath(const std::string &parent, std::size_t index);
 
-// Parses `text`; throws ScenarioError naming `source` with the line and column of a
-// syntax error, or the path of an object with a repeated key.
+// Parses `text` in time linear in its size; throws ScenarioError naming `source` with the
+// line and column of a syntax error or of nesting deeper than kMaxJsonDepth, or the path
+// of an object with a repeated key.
 Json parseJsonDocument(const std::string &text, const std::string &source);
 
 }  // namespace corvanta::engine

@@ -34,6 +34,11 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::optional<std::string> closestName(std::string_view name, const std::vector<std::string_view> &known) {
+  // A name this long is more than a third away from every name we know (none is longer
+  // than 40 characters); skipping it keeps a huge key from costing length x 40 steps.
+  if (name.size() > 64) {
+    return std::nullopt;
+  }
   const std::size_t limit = std::max<std::size_t>(1, name.size() / 3);
   std::optional<std::string> best;
   std::size_t bestDistance = limit + 1;

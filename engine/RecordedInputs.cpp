@@ -72,7 +72,9 @@ class RecordedInputsReader {
   explicit RecordedInputsReader(const std::string &fileName) : fileName_(fileName) {}
 
   Schedule read(std::string_view text, const RecordedInputsOptions &options) {
+    allowNonFinite_ = options.allowNonFinite;
     Schedule schedule;
+    schedule.allowNonFinite = options.allowNonFinite;
     Interpolation interpolation = Interpolation::Hold;
     schedule.name = std::filesystem::u8path(fileName_).stem().u8string();
     bool headerRead = false;
@@ -131,7 +133,7 @@ class RecordedInputsReader {
     const std::string name(trimmed(text.substr(kInterpolateDirective.size())));
     const std::optional<Interpolation> chosen = interpolationNamed(name);
     if (!chosen) {
-      fail(line.number, "unknown interpolation \"" + name + "\"; expected hold or linear");
+      fail(line.number, "unknown interpolation " + quotedExcerpt(name) + "; expected hold or linear");
     }
     interpolation = *chosen;
   }
@@ -161,12 +163,12 @@ class RecordedInputsReader {
       } else if (const std::optional<int> input = findInput(name)) {
         for (int existing : columns_) {
           if (existing == *input) {
-            fail(line.number, "the column \"" + std::string(name) + "\" appears twice");
+            fail(line.number, "the column " + quotedExcerpt(std::string(name)) + " appears twice");
           }
         }
         column = *input;
       } else {
-        fail(line.number, "unknown column \"" + std::string(name) + "\"" +
+        fail(line.number, "unknown column " + quotedExcerpt(std::string(name)) +
                               didYouMean(name, std::vector<std::string_view>(kInputNames.begin(), kInputNames.end())) +
                               "; expected time or an input name: " + listOfInputNames());
       }
@@ -189,7 +191,7 @@ class RecordedInputsReader {
     for (std::size_t index = 0; index < fields.size(); ++index) {
       const int column = columns_[index];
       const std::string columnName(column < 0 ? kTimeColumn : kInputNames[static_cast<std::size_t>(column)]);
-      const double value = number(fields[index], line.number, columnName);
+      const double value = number(fields[index], line.number, columnName, column >= 0 && allowNonFinite_);
       if (column < 0) {
         const StepCountResult count = checkedStepCount(value);
         if (!count.error.empty()) {
@@ -206,7 +208,7 @@ class RecordedInputsReader {
   }
 
   // A finite decimal number, read independently of the locale and correctly rounded.
-  double number(std::string_view field, std::size_t lineNumber, const std::string &column) const {
+  double number(std::string_view field, std::size_t lineNumber, const std::string &column, bool allowNonFinite) const {
     double value = 0.0;
     const char *end = field.data() + field.size();
     const auto [stop, error] = std::from_chars(field.data(), end, value);
@@ -214,16 +216,17 @@ class RecordedInputsReader {
       fail(lineNumber, "column \"" + column + "\": \"" + std::string(field) + "\" is out of the range of doubles");
     }
     if (field.empty() || error != std::errc() || stop != end) {
-      fail(lineNumber, "column \"" + column + "\": expected a number, got \"" + std::string(field) + "\"");
+      fail(lineNumber, "column \"" + column + "\": expected a number, got " + quotedExcerpt(std::string(field)));
     }
-    if (!std::isfinite(value)) {
-      fail(lineNumber, "column \"" + column + "\": expected a finite number, got \"" + std::string(field) + "\"");
+    if (!std::isfinite(value) && !allowNonFinite) {
+      fail(lineNumber, "column \"" + column + "\": expected a finite number, got " + quotedExcerpt(std::string(field)));
     }
     return value;
   }
 
   const std::string &fileName_;
   std::vector<int> columns_;
+  bool allowNonFinite_ = false;
 };
 
 }  // namespace

@@ -30,6 +30,8 @@ struct RecordedInputsOptions {
   std::optional<std::uint64_t> durationSteps;
   // Replaces the file's own "# interpolate:" choice when given.
   std::optional<Interpolation> interpolation;
+  // Accepts nan, inf and -inf as input values (never as times).
+  bool allowNonFinite = false;
 };
 
 // Reads recorded inputs.  Throws ScenarioError naming `fileName`, the line and what was

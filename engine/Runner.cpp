@@ -1,10 +1,14 @@
 #include "Runner.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "InputSequencer.h"
+#include "NumberText.h"
+#include "ScenarioError.h"
 
 namespace corvanta::engine {
 
@@ -23,6 +27,16 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
     throw ModelError("GetOutputs returned NULL for a live instance");
   }
   return *outputs;
+}
+
+void requireFiniteInputs(const InputValues &values, std::uint64_t step) {
+  for (std::size_t input = 0; input < values.size(); ++input) {
+    if (!std::isfinite(values[input])) {
+      throw ScenarioError::plain("step " + std::to_string(step + 1) + " (t = " + shortestText(timeOfStep(step)) +
+                                 " s): the input " + std::string(kInputNames[input]) + " is " +
+                                 shortestText(values[input]) + "; non-finite inputs are refused unless allowed");
+    }
+  }
 }
 
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer) {
@@ -68,6 +82,9 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
       }
       loop->beforeStep(step, applied.data());
       inputs = &applied;
+    }
+    if (!schedule.allowNonFinite) {
+      requireFiniteInputs(*inputs, step);
     }
     record = toInputRecord(*inputs);
     model.SetInputs(instance.handle(), &record);

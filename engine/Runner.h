@@ -64,7 +64,9 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
 // A condition event's "set" holds its values from the next step on, until a timed event
 // of the schedule sets or ramps the same input again; a condition event with "stop" makes its step
 // the last (RunEnd::Completed).
-// The instance is deleted also when the run stops early or an observer throws.
+// The instance is deleted also when the run stops early or an observer throws.  Unless
+// the schedule allows them, a NaN or infinite input fails the run before its step with a
+// ScenarioError naming the step and the input.
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer);
 
 }  // namespace corvanta::engine

@@ -16,6 +16,17 @@
 
 namespace corvanta::engine {
 
+// Text taken from a source, made safe to quote in a message: at most `limit` bytes of it,
+// with control characters and bytes that are not valid UTF-8 written as
+// \xHH escapes, and "..." when it was cut.
+inline constexpr std::size_t kExcerptBytes = 48;
+std::string boundedExcerpt(const std::string &text, std::size_t limit = kExcerptBytes);
+// The same between double quotes.
+std::string quotedExcerpt(const std::string &text, std::size_t limit = kExcerptBytes);
+
+// Longest problem or path a ScenarioError keeps; longer ones are cut like excerpts.
+inline constexpr std::size_t kMessagePartBytes = 512;
+
 class ScenarioError : public std::runtime_error {
  public:
   static ScenarioError atPosition(const std::string &source, std::size_t line, std::size_t column,

@@ -92,6 +92,10 @@ struct Schedule {
   InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
   std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
   driving::DrivingSetup driving;        // the closed-loop driver and the condition events
+  // Whether the run may pass NaN or infinite inputs to the model; otherwise the run
+  // fails at the first one (a valid scenario never has any: values are finite and ramps
+  // cannot overflow).
+  bool allowNonFinite = false;
 
   // Whether an event restarts the model during the run (after the first step, before the
   // end), which recorded inputs cannot express.

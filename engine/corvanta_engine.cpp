@@ -25,9 +25,10 @@ struct CorvantaScenario {
 
 struct CorvantaCsvWriter {
   CorvantaCsvWriter(const std::string &path, std::vector<std::string> columns)
-      : file(path), table(file.stream(), std::move(columns)) {}
+      : file(path), table(file.stream(), std::move(columns), file.displayName()) {}
   corvanta::engine::OutputFile file;
   corvanta::engine::CsvTableWriter table;
+  std::string failure;  // the first failed write; later rows are refused, close reports it
 };
 
 namespace {
@@ -142,6 +143,18 @@ LoadOptions loadOptionsOf(const CorvantaLoadOptions *options) {
   return result;
 }
 
+LoadOptions withLimits(LoadOptions options, const CorvantaSourceLimits *limits) {
+  if (limits != nullptr) {
+    if (limits->max_bytes != 0) {
+      options.maxSourceBytes = limits->max_bytes;
+    }
+    options.allowNonFinite = limits->allow_nonfinite != 0;
+  }
+  return options;
+}
+
+static_assert(CORVANTA_ENGINE_DEFAULT_MAX_BYTES == kDefaultMaxSourceBytes, "one default file-size limit");
+
 CorvantaScenario *loaded(Schedule schedule) { return new CorvantaScenario{std::move(schedule)}; }
 
 std::uint64_t everyOrDefault(std::uint64_t every) { return every == 0 ? kDefaultEvery : every; }
@@ -152,10 +165,15 @@ extern "C" {
 
 CorvantaScenario *corvanta_scenario_load_file(const char *path, const CorvantaLoadOptions *options,
                                               CorvantaEngineError *error) {
+  return corvanta_scenario_load_file_ex(path, options, nullptr, error);
+}
+
+CorvantaScenario *corvanta_scenario_load_file_ex(const char *path, const CorvantaLoadOptions *options,
+                                                 const CorvantaSourceLimits *limits, CorvantaEngineError *error) {
   CorvantaScenario *scenario = nullptr;
   guarded(error, [&] {
     require(path != nullptr, "path: NULL");
-    scenario = loaded(loadScenario(path, loadOptionsOf(options)));
+    scenario = loaded(loadScenario(path, withLimits(loadOptionsOf(options), limits)));
     return CORVANTA_ENGINE_OK;
   });
   return scenario;
@@ -163,11 +181,18 @@ CorvantaScenario *corvanta_scenario_load_file(const char *path, const CorvantaLo
 
 CorvantaScenario *corvanta_scenario_load_text(const char *text, size_t length, const char *source,
                                               const CorvantaLoadOptions *options, CorvantaEngineError *error) {
+  return corvanta_scenario_load_text_ex(text, length, source, options, nullptr, error);
+}
+
+CorvantaScenario *corvanta_scenario_load_text_ex(const char *text, size_t length, const char *source,
+                                                 const CorvantaLoadOptions *options, const CorvantaSourceLimits *limits,
+                                                 CorvantaEngineError *error) {
   CorvantaScenario *scenario = nullptr;
   guarded(error, [&] {
     require(text != nullptr || length == 0, "text: NULL");
     const std::string name = (source != nullptr) ? source : "<string>";
-    scenario = loaded(loadScenarioText(std::string(text == nullptr ? "" : text, length), name, loadOptionsOf(options)));
+    scenario = loaded(loadScenarioText(std::string(text == nullptr ? "" : text, length), name,
+                                       withLimits(loadOptionsOf(options), limits)));
     return CORVANTA_ENGINE_OK;
   });
   return scenario;
@@ -312,10 +337,22 @@ int corvanta_csv_write_row(CorvantaCsvWriter *writer, const double *values) {
   if (writer == nullptr || values == nullptr) {
     return CORVANTA_ENGINE_BAD_ARGUMENT;
   }
-  return guarded(nullptr, [&] {
+  if (!writer->failure.empty()) {
+    return CORVANTA_ENGINE_OUTPUT_FAILED;
+  }
+  try {
     writer->table.writeRow(values);
-    return CORVANTA_ENGINE_OK;
-  });
+  } catch (const OutputError &failure) {
+    writer->failure = failure.what();
+    return CORVANTA_ENGINE_OUTPUT_FAILED;
+  } catch (const std::bad_alloc &) {
+    writer->failure = "out of memory";
+    return CORVANTA_ENGINE_OUT_OF_MEMORY;
+  } catch (...) {
+    writer->failure = "unexpected error while writing a row";
+    return CORVANTA_ENGINE_OUTPUT_FAILED;
+  }
+  return CORVANTA_ENGINE_OK;
 }
 
 int corvanta_csv_row_callback(void *user, const double *row) {
@@ -325,6 +362,9 @@ int corvanta_csv_row_callback(void *user, const double *row) {
 int corvanta_csv_close(CorvantaCsvWriter *writer, CorvantaEngineError *error) {
   const int status = guarded(error, [&] {
     if (writer != nullptr) {
+      if (!writer->failure.empty()) {
+        throw OutputError(writer->failure);  // the destructor discards the partial file
+      }
       writer->file.close();
     }
     return CORVANTA_ENGINE_OK;
@@ -332,6 +372,10 @@ int corvanta_csv_close(CorvantaCsvWriter *writer, CorvantaEngineError *error) {
   delete writer;
   return status;
 }
+
+void corvanta_csv_discard(CorvantaCsvWriter *writer) { delete writer; }
+
+int corvanta_csv_failed(const CorvantaCsvWriter *writer) { return (writer != nullptr && !writer->failure.empty()) ? 1 : 0; }
 
 const char *corvanta_engine_input_name(int index) {
   return (index >= 0 && index < CORVANTA_NUM_INPUTS) ? kInputNames[static_cast<std::size_t>(index)].data() : nullptr;

@@ -124,7 +124,10 @@ typedef struct CorvantaLoadOptions {
 /* A checked scenario, ready to run any number of times. */
 typedef struct CorvantaScenario CorvantaScenario;
 
-/* Reads the file at `path`.  NULL on failure, with `error` telling where and what. */
+/* Reads the file at `path` (at most CORVANTA_ENGINE_DEFAULT_MAX_BYTES of it).  NULL on
+   failure, with `error` telling where and what.  Sources with a NUL byte, JSON nested more
+   than 64 levels deep and non-finite values are refused; messages quote at most a short,
+   escaped excerpt of the source. */
 CORVANTA_ENGINE_API CorvantaScenario *corvanta_scenario_load_file(const char *path, const CorvantaLoadOptions *options,
                                                                   CorvantaEngineError *error);
 
@@ -133,6 +136,26 @@ CORVANTA_ENGINE_API CorvantaScenario *corvanta_scenario_load_file(const char *pa
 CORVANTA_ENGINE_API CorvantaScenario *corvanta_scenario_load_text(const char *text, size_t length, const char *source,
                                                                   const CorvantaLoadOptions *options,
                                                                   CorvantaEngineError *error);
+
+/* Limits of the loaders' _ex forms.  All zero (or a NULL pointer) gives the defaults of
+   the plain forms: files up to CORVANTA_ENGINE_DEFAULT_MAX_BYTES, finite inputs only. */
+#define CORVANTA_ENGINE_DEFAULT_MAX_BYTES ((uint64_t)64 << 20) /* 64 MiB */
+typedef struct CorvantaSourceLimits {
+  uint64_t max_bytes;  /* largest file read [bytes]; 0: CORVANTA_ENGINE_DEFAULT_MAX_BYTES */
+  int allow_nonfinite; /* nonzero: recorded inputs may hold nan, inf and -inf, and runs pass
+                          them to the model; else a run fails at the first non-finite input */
+} CorvantaSourceLimits;
+
+/* corvanta_scenario_load_file and _load_text with limits (max_bytes applies to files). */
+CORVANTA_ENGINE_API CorvantaScenario *corvanta_scenario_load_file_ex(const char *path,
+                                                                     const CorvantaLoadOptions *options,
+                                                                     const CorvantaSourceLimits *limits,
+                                                                     CorvantaEngineError *error);
+CORVANTA_ENGINE_API CorvantaScenario *corvanta_scenario_load_text_ex(const char *text, size_t length,
+                                                                     const char *source,
+                                                                     const CorvantaLoadOptions *options,
+                                                                     const CorvantaSourceLimits *limits,
+                                                                     CorvantaEngineError *error);
 
 /* Releases a scenario; NULL is ignored. */
 CORVANTA_ENGINE_API void corvanta_scenario_free(CorvantaScenario *scenario);
@@ -221,17 +244,27 @@ CORVANTA_ENGINE_API int corvanta_model_run_inputs(const CorvantaModelFunctions *
 
 /* A CSV file of numbers: a header line of column names, then one line per row, every
    value in the shortest form that reads back as the same double.  The path "-" is
-   standard output. */
+   standard output.  A regular file is written under a temporary name in the same folder
+   and renamed into place by a successful close; a writer closed after a failure, or
+   never closed, leaves the path as it was. */
 typedef struct CorvantaCsvWriter CorvantaCsvWriter;
 
 CORVANTA_ENGINE_API CorvantaCsvWriter *corvanta_csv_open(const char *path, const char *const *columns,
                                                          size_t column_count, CorvantaEngineError *error);
-/* Writes one row of column_count doubles.  Write errors are reported by close. */
+/* Writes one row of column_count doubles.  A write that fails returns
+   CORVANTA_ENGINE_OUTPUT_FAILED at once (and for every later row); close reports why. */
 CORVANTA_ENGINE_API int corvanta_csv_write_row(CorvantaCsvWriter *writer, const double *values);
 /* A CorvantaRowCallback that writes each row to the CorvantaCsvWriter passed as `user`. */
 CORVANTA_ENGINE_API int corvanta_csv_row_callback(void *user, const double *row);
 /* Flushes and closes the file and frees the writer (also on failure); NULL is ignored. */
 CORVANTA_ENGINE_API int corvanta_csv_close(CorvantaCsvWriter *writer, CorvantaEngineError *error);
+
+/* Nonzero once a row could not be written (then every later row fails too). */
+CORVANTA_ENGINE_API int corvanta_csv_failed(const CorvantaCsvWriter *writer);
+
+/* Closes and frees the writer without putting the file in place (a run that failed):
+   the path keeps what it held before.  NULL is ignored. */
+CORVANTA_ENGINE_API void corvanta_csv_discard(CorvantaCsvWriter *writer);
 
 /* Field names, NULL outside 0 .. CORVANTA_NUM_INPUTS-1 (CORVANTA_NUM_OUTPUTS-1). */
 CORVANTA_ENGINE_API const char *corvanta_engine_input_name(int index);

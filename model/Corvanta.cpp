@@ -6,6 +6,13 @@
 Corvanta::Corvanta() : U(), Y(), B(), DW(), X(), M(), E() {}
 
 void Corvanta::initialize() {
+  // A poisoned instance restarts as a fresh one (time and tick count included), so that
+  // the run that follows is the same as on a new instance.  Otherwise the held values,
+  // the time and the delay's history are kept.
+  if (holdsNonFiniteState()) {
+    resetToFreshInstance();
+  }
+
   // Wire the solver bookkeeping: the integrator reads and writes the model's own fields.
   M.solver.timeStepKindRef = &M.timeStepKind;
   M.solver.timeRef = &M.tPtr;

@@ -74,6 +74,11 @@ class Corvanta {
   // True once initialize() has wired the solver; step() is meaningless before.
   bool isInitialized() const;
 
+  // Recovery: initialize() starts from a fresh instance when a held value, a discrete
+  // state or a continuous state is NaN or infinite.
+  bool holdsNonFiniteState() const;
+  void resetToFreshInstance();
+
   // Integrator and derivative function (Integration.cpp, Derivatives.cpp).
   void rt_ertODEUpdateContinuousStates(SolverInfo *si);
   void Corvanta_derivatives();

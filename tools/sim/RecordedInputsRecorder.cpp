@@ -23,7 +23,7 @@ void RecordedInputsRecorder::writeRow(std::uint64_t step, const double *inputs) 
   row[0] = static_cast<double>(step) * CORVANTA_STEP_SIZE;
   std::copy(inputs, inputs + CORVANTA_NUM_INPUTS, row.begin() + 1);
   std::copy(inputs, inputs + CORVANTA_NUM_INPUTS, last_.begin());
-  corvanta_csv_write_row(writer_, row.data());
+  failed_ = failed_ || corvanta_csv_write_row(writer_, row.data()) != CORVANTA_ENGINE_OK;
   hasRow_ = true;
 }
 

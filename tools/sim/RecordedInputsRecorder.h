@@ -23,12 +23,15 @@ class RecordedInputsRecorder {
   // Writes the closing row at time `stepCount` * 0.0001 s with the last record (the
   // initial record of a run without steps).
   void finish(std::uint64_t stepCount);
+  // Whether a row could not be written; the writer's close tells why.
+  bool failed() const { return failed_; }
 
  private:
   void writeRow(std::uint64_t step, const double *inputs);
 
   CorvantaCsvWriter *writer_;
   bool hasRow_ = false;
+  bool failed_ = false;
   std::array<double, CORVANTA_NUM_INPUTS> last_{};
 };
 

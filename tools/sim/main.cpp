@@ -6,6 +6,7 @@
 // time and driven through its seven C functions only, as any host does.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
 // missing or unusable, 4 an output file could not be written.
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -58,6 +59,8 @@ struct Options {
   std::optional<std::string> duration;  // none: the scenario's
 
   std::string interpolate;  // empty: as the scenario says
+  std::string maxSize = "64";  // MiB
+  bool allowNonFinite = false;
   bool noInitialRow = false;
   bool quiet = false;
 };
@@ -144,7 +147,8 @@ class CsvOutput {
   CsvOutput() = default;
   CsvOutput(const CsvOutput &) = delete;
   CsvOutput &operator=(const CsvOutput &) = delete;
-  ~CsvOutput() { corvanta_csv_close(writer_, nullptr); }
+  // A file not closed is discarded: a run that failed leaves no output under its name.
+  ~CsvOutput() { corvanta_csv_discard(writer_); }
 
   std::optional<Failure> open(const std::string &path, const char *const *columns, std::size_t count) {
     CorvantaEngineError error;
@@ -164,6 +168,8 @@ class CsvOutput {
     return std::nullopt;
   }
   CorvantaCsvWriter *writer() const { return writer_; }
+  // Whether a row could not be written.
+  bool failed() const { return writer_ != nullptr && corvanta_csv_failed(writer_) != 0; }
 
  private:
   CorvantaCsvWriter *writer_ = nullptr;
@@ -183,12 +189,22 @@ int afterStep(void *user, std::uint64_t steps, int initialized, const double *in
   context.statistics.record(StepReport{steps, initialized != 0, inputs, record});
   if (context.recorder) {
     context.recorder->record(steps - 1, inputs);
+    if (context.recorder->failed()) {
+      return 1;  // stop the run: the recorded inputs could not be written
+    }
   }
   context.progress.update(steps);
   return 0;
 }
 
-std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOptions &load, std::uint64_t &every) {
+std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOptions &load, CorvantaSourceLimits &limits,
+                                      std::uint64_t &every) {
+  std::uint64_t mebibytes = 0;
+  if (!parseWhole(options.maxSize, mebibytes) || mebibytes < 1 || mebibytes > (std::uint64_t{1} << 40)) {
+    return Failure{kBadInput, "--max-size: expected a whole number of MiB from 1 to 2^40, got '" + options.maxSize + "'"};
+  }
+  limits.max_bytes = mebibytes << 20;
+  limits.allow_nonfinite = options.allowNonFinite ? 1 : 0;
   if (options.duration) {
     double duration = 0.0;
     if (!parseWhole(*options.duration, duration)) {
@@ -225,16 +241,18 @@ std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOption
 // Everything after the command line has been read; returns the exit status.
 int runScenario(const Options &options) {
   CorvantaLoadOptions load{};
+  CorvantaSourceLimits limits{};
   std::uint64_t every = 0;
-  if (const std::optional<Failure> failure = checkedOptions(options, load, every)) {
+  if (const std::optional<Failure> failure = checkedOptions(options, load, limits, every)) {
     report(*failure);
     return failure->code;
   }
 
   CorvantaEngineError error;
-  const ScenarioHandle scenario(corvanta_scenario_load_file(options.scenario.c_str(), &load, &error));
+  const ScenarioHandle scenario(corvanta_scenario_load_file_ex(options.scenario.c_str(), &load, &limits, &error));
   if (!scenario) {
-    report(Failure{kBadInput, error.message});
+    const bool tooLarge = std::strncmp(error.problem, "larger than the limit", 21) == 0;
+    report(Failure{kBadInput, std::string(error.message) + (tooLarge ? " (--max-size MIB raises it)" : "")});
     return kBadInput;
   }
 
@@ -291,8 +309,21 @@ int runScenario(const Options &options) {
   const int status = corvanta_scenario_run(scenario.get(), &model, &run, &rows, &error);
   const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
   context.progress.finish();
+  if (status == CORVANTA_ENGINE_STOPPED) {
+    // Only a failed write stops a run: say which output and why.  Closing reports it;
+    // the other output is discarded with the run.
+    for (CsvOutput *output : {&csv, &inputs}) {
+      if (output->failed()) {
+        const std::optional<Failure> failure = output->close();
+        report(failure.value_or(Failure{kOutputProblem, "an output could not be written"}));
+        return kOutputProblem;
+      }
+    }
+  }
   if (status != CORVANTA_ENGINE_OK) {
-    const int code = (status == CORVANTA_ENGINE_MODEL_FAILED) ? kLibraryProblem : kInternalError;
+    const int code = (status == CORVANTA_ENGINE_MODEL_FAILED) ? kLibraryProblem
+                     : (status == CORVANTA_ENGINE_BAD_SCENARIO) ? kBadInput
+                                                                : kInternalError;
     report(Failure{code, error.message});
     return code;
   }
@@ -312,9 +343,17 @@ int runScenario(const Options &options) {
     SummaryContext summary{options.scenario, library->path(), describeOutput(options, every, rows), wall.count()};
     const bool csvOnStandardOutput = options.output == "-" || options.inputsOut == "-";
     std::FILE *stream = csvOnStandardOutput ? stderr : stdout;
-    std::fputs(formatSummary(ScenarioFacts{corvanta_scenario_name(scenario.get())}, context.statistics, summary).c_str(),
-               stream);
-    if (std::fflush(stream) != 0) {
+    errno = 0;
+    const bool written =
+        std::fputs(formatSummary(ScenarioFacts{corvanta_scenario_name(scenario.get())}, context.statistics, summary)
+                       .c_str(),
+                   stream) >= 0 &&
+        std::fflush(stream) == 0;
+    if (!written) {
+      const int code = errno;
+      report(Failure{kOutputProblem, std::string("writing the summary to ") +
+                                         (stream == stdout ? "standard output" : "standard error") + " failed: " +
+                                         (code != 0 ? std::strerror(code) : "write error")});
       return kOutputProblem;
     }
   }
@@ -347,6 +386,13 @@ void defineOptions(CLI::App &app, Options &options) {
                  "Recorded inputs: 'hold' keeps each row's values until the next row, 'linear' moves them "
                  "linearly to the next row's values.  Default: the file's '# interpolate:' line, else hold")
       ->type_name("hold|linear");
+  app.add_option("--max-size", options.maxSize,
+                 "Largest scenario or recorded-input file to read, MiB; bigger files are refused")
+      ->type_name("MIB")
+      ->default_str("64");
+  app.add_flag("--allow-nonfinite", options.allowNonFinite,
+               "Accept nan, inf and -inf in recorded inputs and pass them to the model; otherwise a run whose "
+               "inputs become non-finite fails, naming the step and the input");
   app.add_flag("--no-initial-row", options.noInitialRow,
                "No row at time 0 (the outputs after Initialize, before the first step)");
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");

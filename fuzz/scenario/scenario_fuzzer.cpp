@@ -1,0 +1,112 @@
+// libFuzzer target: the scenario parsers (JSON scenarios and recorded inputs) on arbitrary
+// bytes.
+//
+// Input format: one selector byte, then the source text.
+//   bit 0: 0 JSON scenario, 1 recorded inputs
+//   bit 1: non-finite inputs allowed
+//   bit 2: linear interpolation of recorded inputs forced
+//   bit 3: the duration replaced by (selector >> 4) * 0.01 s
+//
+// Checked on every input: the parser either returns a schedule that is finite (unless
+// allowed) and ordered, or throws ScenarioError with a bounded message free of control
+// characters; nothing else escapes.  The schedule is then played for up to 5000 steps and
+// every input record must be finite unless non-finite values were allowed.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "InputSequencer.h"
+#include "ScenarioError.h"
+#include "ScenarioFile.h"
+
+namespace {
+
+using namespace corvanta::engine;
+
+constexpr std::uint64_t kPlayedSteps = 5000;
+
+[[noreturn]] void fail(const char *what) {
+  std::fprintf(stderr, "scenario_fuzzer: %s\n", what);
+  std::abort();
+}
+
+bool finite(double value, bool allowed) { return allowed || std::isfinite(value); }
+
+void checkMessage(const ScenarioError &error) {
+  const std::string message = error.what();
+  if (message.empty() || message.size() > 4 * kMessagePartBytes) {
+    fail("error message empty or unbounded");
+  }
+  for (unsigned char c : message) {
+    if (c < 0x20 || c == 0x7F) {
+      fail("control character in an error message");
+    }
+  }
+}
+
+void checkSchedule(const Schedule &schedule, bool allowNonFinite) {
+  if (schedule.stepCount > kMaxStepCount) {
+    fail("step count beyond 2^53");
+  }
+  for (double value : schedule.initialInputs) {
+    if (!std::isfinite(value)) {
+      fail("non-finite initial input");
+    }
+  }
+  std::uint64_t previous = 0;
+  for (const ScheduledEvent &event : schedule.events) {
+    if (event.step < previous || event.step > kMaxStepCount) {
+      fail("event steps out of order");
+    }
+    previous = event.step;
+    for (const InputChange &set : event.sets) {
+      if (set.input < 0 || set.input >= CORVANTA_NUM_INPUTS || !finite(set.value, allowNonFinite)) {
+        fail("bad set");
+      }
+    }
+    for (const RampStart &ramp : event.ramps) {
+      if (ramp.input < 0 || ramp.input >= CORVANTA_NUM_INPUTS || ramp.endStep < event.step ||
+          !finite(ramp.target, allowNonFinite)) {
+        fail("bad ramp");
+      }
+    }
+  }
+  InputSequencer sequencer(schedule);
+  const std::uint64_t steps = schedule.stepCount < kPlayedSteps ? schedule.stepCount : kPlayedSteps;
+  for (std::uint64_t step = 0; step < steps; ++step) {
+    sequencer.prepareStep(step);
+    for (double value : sequencer.values()) {
+      if (!finite(value, allowNonFinite)) {
+        fail("a played input record is not finite");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const std::uint8_t selector = data[0];
+  const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
+  LoadOptions options;
+  options.format = (selector & 1) != 0 ? ScenarioFormat::RecordedInputs : ScenarioFormat::Json;
+  options.allowNonFinite = (selector & 2) != 0;
+  if ((selector & 4) != 0) {
+    options.interpolation = Interpolation::Linear;
+  }
+  if ((selector & 8) != 0) {
+    options.durationSteps = static_cast<std::uint64_t>(selector >> 4) * 100;
+  }
+  try {
+    checkSchedule(loadScenarioText(text, "fuzz", options), options.allowNonFinite);
+  } catch (const ScenarioError &error) {
+    checkMessage(error);
+  }
+  return 0;
+}
