@@ -28,7 +28,7 @@ class RowQueue {
  public:
   struct Outcome {
     std::optional<SweepRow> row;
-    std::string error;  // when there is no row
+    std::exception_ptr error;  // when there is no row
   };
 
   RowQueue(std::uint64_t first, std::uint64_t end, std::uint64_t window)
@@ -134,8 +134,8 @@ SweepProgress runSweep(const SweepDefinition &definition, const RunScenario &run
         row.metrics.wallTime = secondsSince(start);
         steps = row.metrics.steps;
         outcome.row = std::move(row);
-      } catch (const std::exception &error) {
-        outcome.error = error.what();
+      } catch (...) {
+        outcome.error = std::current_exception();
       }
       queue.finish(*run, std::move(outcome), steps);
     }
@@ -154,7 +154,7 @@ SweepProgress runSweep(const SweepDefinition &definition, const RunScenario &run
       std::optional<RowQueue::Outcome> outcome = queue.take(kProgressInterval);
       if (outcome) {
         if (!outcome->row) {
-          throw SweepError(outcome->error);
+          std::rethrow_exception(outcome->error);
         }
         sink(*outcome->row);
         ++status.runsDone;

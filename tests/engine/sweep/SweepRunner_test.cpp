@@ -89,7 +89,7 @@ TEST(SweepRunner, TheFirstFailingRunStopsTheSweepAfterTheRowsBeforeIt) {
       runSweep(definition, fakeRun, SweepOptions{threads, 0, UINT64_MAX},
                [&](const SweepRow &row) { delivered.push_back(row.run); });
       FAIL() << "the sweep did not fail";
-    } catch (const SweepError &error) {
+    } catch (const std::runtime_error &error) {
       EXPECT_STREQ(error.what(),
                    "grid.json: run 9 (inputs.InitialSpeed = -1, inputs.RoadGrade = -0.1): negative speed");
     }
