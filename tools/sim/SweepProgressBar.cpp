@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-namespace corvanta::sweep {
+namespace corvanta::sim {
 
 namespace {
 
@@ -45,7 +45,7 @@ bool SweepProgressBar::standardErrorIsTerminal() {
 #endif
 }
 
-std::string SweepProgressBar::formatLine(const SweepProgress &progress) {
+std::string SweepProgressBar::formatLine(const SweepStatus &progress) {
   if (progress.runsTotal == 0 || progress.runsDone == 0 || progress.wallSeconds <= 0.0) {
     return std::string();
   }
@@ -59,7 +59,7 @@ std::string SweepProgressBar::formatLine(const SweepProgress &progress) {
          printed("%.1f runs/s", rate) + "  ETA " + formatDuration(left);
 }
 
-void SweepProgressBar::update(const SweepProgress &progress) {
+void SweepProgressBar::update(const SweepStatus &progress) {
   if (!enabled_ || progress.wallSeconds < kDelayBeforeFirstDraw) {
     return;
   }
@@ -79,7 +79,7 @@ void SweepProgressBar::finish() {
   }
 }
 
-std::string formatThroughput(const SweepProgress &progress, unsigned threads) {
+std::string formatThroughput(const SweepStatus &progress, unsigned threads) {
   const double seconds = progress.wallSeconds > 0.0 ? progress.wallSeconds : 1e-9;
   const double runs = static_cast<double>(progress.runsDone);
   const double steps = static_cast<double>(progress.stepsDone);
@@ -90,4 +90,4 @@ std::string formatThroughput(const SweepProgress &progress, unsigned threads) {
          printed("%.1f model seconds per wall second", steps * CORVANTA_STEP_SIZE / seconds);
 }
 
-}  // namespace corvanta::sweep
+}  // namespace corvanta::sim
