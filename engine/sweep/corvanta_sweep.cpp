@@ -179,6 +179,25 @@ int corvanta_sweep_column_kind(const CorvantaSweep *sweep, size_t column) {
   return CORVANTA_SWEEP_COLUMN_NUMBER;
 }
 
+int corvanta_sweep_scenario_text(const CorvantaSweep *sweep, uint64_t run, char *buffer, size_t capacity,
+                                 size_t *length, CorvantaEngineError *error) {
+  return guarded(error, [&] {
+    if (sweep == nullptr || length == nullptr || (buffer == nullptr && capacity > 0)) {
+      throw ArgumentError("no sweep, length or buffer given");
+    }
+    if (run >= sweep->definition.runCount()) {
+      throw ArgumentError("run " + std::to_string(run) + " is out of range: the sweep has " +
+                          std::to_string(sweep->definition.runCount()) + " runs");
+    }
+    const std::string text = sweep->definition.scenarioOfRun(run).dump();
+    *length = text.size();
+    if (capacity > text.size()) {
+      std::memcpy(buffer, text.c_str(), text.size() + 1);
+    }
+    return CORVANTA_ENGINE_OK;
+  });
+}
+
 int corvanta_sweep_run(const CorvantaSweep *sweep, const CorvantaModelFunctions *model,
                        const CorvantaSweepOptions *options, CorvantaSweepTotals *totals, CorvantaEngineError *error) {
   if (totals != nullptr) {

@@ -63,6 +63,13 @@ CORVANTA_ENGINE_API size_t corvanta_sweep_column_count(const CorvantaSweep *swee
 CORVANTA_ENGINE_API const char *corvanta_sweep_column_name(const CorvantaSweep *sweep, size_t column);
 CORVANTA_ENGINE_API int corvanta_sweep_column_kind(const CorvantaSweep *sweep, size_t column);
 
+/* The scenario of one run as JSON text (the base with the run's varied values), for
+   inspection or to run it alone.  `*length` receives the text's length without the NUL;
+   the text and a NUL are written when `capacity` exceeds it (call with capacity 0 to
+   learn the length).  CORVANTA_ENGINE_BAD_ARGUMENT for a run out of range. */
+CORVANTA_ENGINE_API int corvanta_sweep_scenario_text(const CorvantaSweep *sweep, uint64_t run, char *buffer,
+                                                     size_t capacity, size_t *length, CorvantaEngineError *error);
+
 /* Progress, on the calling thread, about ten times a second and once at the end.  Return 0
    to go on, anything else to stop the sweep (CORVANTA_ENGINE_STOPPED). */
 typedef int (*CorvantaSweepProgressCallback)(void *user, uint64_t runs_done, uint64_t runs_total,
