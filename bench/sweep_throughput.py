@@ -22,6 +22,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "python"))
 
 import corvanta  # noqa: E402
+from corvanta import sweep_plot, sweeps  # noqa: E402
 import numpy as np  # noqa: E402
 
 DEFAULT_DEFINITION = ROOT / "examples" / "sweeps" / "step-steer-monte-carlo.json"
@@ -31,7 +32,7 @@ def model_seconds(frame, definition):
     """Model time of all runs, from each run's scenario duration."""
     steps = 0
     for run in frame["run"]:
-        duration = corvanta.sweep_module.scenario_of_run(definition, int(run))["duration"]
+        duration = sweeps.scenario_of_run(definition, int(run))["duration"]
         steps += int(np.floor(duration / corvanta.STEP_SIZE + 0.5))
     return steps * corvanta.STEP_SIZE
 
@@ -59,7 +60,7 @@ def main():
     definition = json.loads(args.definition.read_text(encoding="utf-8"))
     if args.count:
         definition["monte_carlo"]["count"] = args.count
-    runs = corvanta.sweep_module.run_count(definition)
+    runs = sweeps.run_count(definition)
     print(f"{args.definition.name}: {runs} runs; machine: {os.cpu_count()} cores", flush=True)
 
     results = []
@@ -86,7 +87,7 @@ def main():
                 subprocess.run([args.sim, "sweep", str(path), "-o", str(output), "--threads", str(threads), "-q"],
                                check=True)
                 wall = time.perf_counter() - start
-                frame = corvanta.sweep_module.read_results(output)
+                frame = sweep_plot.read_results(output)
                 results.append((f"corvanta-sim sweep --threads {threads}", frame, wall))
 
     reference = without_wall_time(results[0][1])

@@ -152,7 +152,7 @@ def sample_runs(frame, count):
 def simulate_paths(definition, runs, every=100):
     """(run, x, y) of each run, re-run from the sweep definition in the engine."""
     from . import simulate
-    from .sweep import scenario_of_run
+    from .sweeps import scenario_of_run
 
     paths = []
     for run in runs:
