@@ -3,7 +3,8 @@
 #
 #   P/bin/corvanta-sim                       (RPATH $ORIGIN/../lib)
 #   P/lib/libcorvanta.so*                    (Windows: P/bin/Corvanta.dll, P/lib/libCorvanta.dll.a)
-#   P/include/corvanta.h
+#   P/lib/libcorvanta_engine.so*             the scenario engine (Windows: P/bin/corvanta_engine.dll)
+#   P/include/corvanta.h, corvanta_engine.h
 #   P/lib/cmake/Corvanta/CorvantaConfig.cmake, CorvantaConfigVersion.cmake, CorvantaTargets*.cmake
 #   P/lib/pkgconfig/corvanta.pc
 #
@@ -23,6 +24,16 @@ install(TARGETS corvanta
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+if(TARGET corvanta_engine)
+  install(TARGETS corvanta_engine
+    EXPORT CorvantaTargets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+endif()
 
 if(TARGET corvanta-sim)
   install(TARGETS corvanta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

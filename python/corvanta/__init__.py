@@ -1,11 +1,13 @@
 """Python binding of the Corvanta vehicle-dynamics library.
 
-``Model`` drives one instance step by step; ``simulate`` runs a scenario file the way
-the corvanta-sim runner does, with bit-identical results.  ``python -m corvanta.plot``
-draws a run or the demand maps.
+``Model`` drives one instance step by step (``step(n, every=k)``, ``run(inputs)``);
+``simulate`` runs a scenario in the scenario engine, the library behind ``corvanta-sim``,
+in one call and returns a numpy structured array (``Results``) with bit-identical rows.
+``python -m corvanta.plot`` draws runs or the demand maps.
 """
 
 from ._library import (
+    COLUMNS,
     INPUT_NAMES,
     OUTPUT_NAMES,
     STEP_SIZE,
@@ -15,8 +17,8 @@ from ._library import (
     load_library,
 )
 from .model import Inputs, Model, Outputs
-from .results import read_csv, write_csv
-from .scenario import COLUMNS, Scenario, ScenarioError, load_scenario, simulate
+from .results import Results, read_csv, write_csv
+from .scenario import Scenario, ScenarioError, load_scenario, simulate
 
 # The library's CORVANTA_VERSION_STRING; a test compares the two.
 __version__ = "1.0.0"
@@ -32,6 +34,7 @@ __all__ = [
     "Model",
     "OutputRecord",
     "Outputs",
+    "Results",
     "Scenario",
     "ScenarioError",
     "load_library",

@@ -46,6 +46,9 @@ OUTPUT_NAMES = (
     "TipOverIndicator",
 )
 
+# Columns of the rows of a run (simulate(), the runner's CSV): the model time and the outputs.
+COLUMNS = ("time",) + OUTPUT_NAMES
+
 # Model time advanced by one Step(), in seconds (CORVANTA_STEP_SIZE).
 STEP_SIZE = 0.0001
 

@@ -9,13 +9,27 @@ import weakref
 
 import numpy as np
 
-from . import _library
+from . import _engine, _library
 from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
 
 Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
 Outputs = collections.namedtuple("Outputs", OUTPUT_NAMES)
 
 _INPUT_INDEX = {name: index for index, name in enumerate(INPUT_NAMES)}
+
+
+def _count(value, name, minimum=0):
+    try:
+        value = operator.index(value)
+    except TypeError:
+        raise TypeError(f"{name}: expected a whole number, got {type(value).__name__} {value!r}") from None
+    if value < minimum:
+        raise ValueError(f"{name}: expected a whole number >= {minimum}, got {value}")
+    return value
+
+
+def _row_count(steps, every):
+    return -(-steps // every)
 
 
 def _release(lib, handle):
@@ -147,30 +161,72 @@ class Model:
             self._live()
             return Inputs(*self._record_values)
 
-    def step(self, n=1):
-        """Advances the model by ``n`` steps of 0.0001 s.
+    def step(self, n=1, every=1):
+        """Advances the model by ``n`` steps of 0.0001 s, in one call into the engine.
 
-        Returns an ``n`` x 7 float64 array whose row i holds the outputs after step i + 1,
-        in the order of OUTPUT_NAMES.
+        Returns a float64 array of the outputs (columns in the order of OUTPUT_NAMES)
+        after every ``every``-th step and after the last: ``n`` x 7 for ``every=1``,
+        ceil(n / every) rows in general.
         """
-        n = operator.index(n)
-        if n < 0:
-            raise ValueError(f"step(n): n must be >= 0, got {n}")
+        n = _count(n, "n")
+        every = _count(every, "every", minimum=1)
         with self._lock:
             handle = self._live()
-            if not self._initialized:
-                raise RuntimeError("call initialize() before step(): the model does not step until initialised")
-            rows = np.empty((n, len(OUTPUT_NAMES)), dtype=np.float64)
-            step = self._lib.Step
-            outputs = self._outputs
-            taken = 0
-            try:
-                for taken in range(1, n + 1):
-                    step(handle)
-                    rows[taken - 1] = outputs
-            finally:
-                self._steps += taken
+            self._require_initialized()
+            rows = np.empty((_row_count(n, every), len(OUTPUT_NAMES)), dtype=np.float64)
+            self._call_engine("corvanta_model_step", handle, n, every, rows)
+            self._steps += n
         return rows
+
+    def run(self, inputs, every=1):
+        """Steps once per row of ``inputs``, passing the row to SetInputs before its step.
+
+        ``inputs`` is an (n, 8) array in the order of INPUT_NAMES, or a structured array
+        with fields named after inputs (inputs without a field keep their current value).
+        Runs in one call into the engine and returns the outputs as ``step`` does; the
+        model keeps the last row as its inputs.
+        """
+        every = _count(every, "every", minimum=1)
+        records = self._input_rows(inputs)
+        with self._lock:
+            handle = self._live()
+            self._require_initialized()
+            rows = np.empty((_row_count(len(records), every), len(OUTPUT_NAMES)), dtype=np.float64)
+            self._call_engine("corvanta_model_run_inputs", handle, records, len(records), every, rows)
+            self._steps += len(records)
+            if len(records):
+                for index, value in enumerate(records[-1]):
+                    self._record_values[index] = value
+        return rows
+
+    def _input_rows(self, inputs):
+        """A C-contiguous (n, 8) float64 array of input records."""
+        if isinstance(inputs, np.ndarray) and inputs.dtype.names is not None:
+            for name in inputs.dtype.names:
+                check_input_name(name)
+            with self._lock:
+                current = list(self._record_values)
+            records = np.tile(np.array(current, dtype=np.float64), (len(inputs), 1))
+            for name in inputs.dtype.names:
+                records[:, _INPUT_INDEX[name]] = inputs[name]
+            return records
+        records = np.ascontiguousarray(inputs, dtype=np.float64)
+        if records.ndim != 2 or records.shape[1] != len(INPUT_NAMES):
+            raise ValueError(f"inputs: expected an array of shape (n, {len(INPUT_NAMES)}), got {records.shape}")
+        return records
+
+    def _require_initialized(self):
+        if not self._initialized:
+            raise RuntimeError("call initialize() before step(): the model does not step until initialised")
+
+    def _call_engine(self, name, handle, *arguments):
+        engine = _engine.engine()
+        functions = _engine.model_functions(self._lib)
+        error = _engine.EngineError()
+        pointers = [argument.ctypes.data if isinstance(argument, np.ndarray) else argument for argument in arguments]
+        status = getattr(engine, name)(ctypes.byref(functions), handle, *pointers, ctypes.byref(error))
+        if status != _engine.OK:
+            raise RuntimeError(f"{name}: {error.text()}")
 
     @property
     def outputs(self):

@@ -54,9 +54,10 @@ def _save(figure, output, dpi):
 
 def plot_run(rows, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
     """Draws a run (an array with the columns corvanta.COLUMNS) into the PNG ``output``."""
-    rows = np.asarray(rows, dtype=np.float64)
-    if rows.ndim != 2 or rows.shape[1] != len(results.COLUMNS):
-        raise PlotError(f"rows: expected an array of shape (n, {len(results.COLUMNS)}), got {rows.shape}")
+    try:
+        rows = results.as_results(rows).to_array()
+    except ValueError as error:
+        raise PlotError(str(error)) from None
     if len(rows) == 0:
         raise PlotError("the run has no rows")
     column = {name: rows[:, index] for index, name in enumerate(results.COLUMNS)}

@@ -1,40 +1,86 @@
-"""Run results as CSV: the format corvanta-sim writes and corvanta.plot reads.
+"""Rows of a run: the structured array simulate() returns, and the CSV files of the runner.
 
-A header line ``time,PositionX,...,TipOverIndicator`` and one row per sample, every value
-printed with ``%.17g`` so that it reads back as the same double.
+A run's rows carry the fields ``COLUMNS``: ``time`` in s, then the seven outputs.  CSV
+files have the header ``time,PositionX,...,TipOverIndicator`` and one line per row, every
+number in the shortest form that reads back as the same double; they are written by the
+scenario engine's CSV writer, the one ``corvanta-sim`` uses, so both write the same text.
 """
 
+import ctypes
 import math
+import os
 
 import numpy as np
 
-from .scenario import COLUMNS
+from ._library import COLUMNS
 
 HEADER = ",".join(COLUMNS)
+
+# One record per row: eight float64 fields, laid out as eight consecutive doubles.
+DTYPE = np.dtype([(name, np.float64) for name in COLUMNS])
 
 
 class ResultsFormatError(ValueError):
     """A results file that does not have the runner's columns or holds non-numbers."""
 
 
-def format_rows(rows):
-    """The CSV text of an array with the columns COLUMNS."""
-    rows = np.asarray(rows, dtype=np.float64)
-    if rows.ndim != 2 or rows.shape[1] != len(COLUMNS):
-        raise ValueError(f"rows: expected an array of shape (n, {len(COLUMNS)}), got {rows.shape}")
-    lines = [HEADER]
-    lines.extend(",".join("%.17g" % value for value in row) for row in rows.tolist())
-    return "\n".join(lines) + "\n"
+class Results(np.ndarray):
+    """The rows of a run: a one-dimensional numpy structured array with the fields COLUMNS.
+
+    ``rows["LongitudinalSpeed"]`` is a column, ``rows[-1]`` the last row (a record that
+    unpacks into time and outputs), ``len(rows)`` the number of rows.
+    """
+
+    def to_array(self):
+        """The rows as a plain (n, 8) float64 array, columns in the order of COLUMNS."""
+        return np.ascontiguousarray(self).view(np.ndarray).view(np.float64).reshape(len(self), len(COLUMNS))
+
+    def to_pandas(self):
+        """The rows as a pandas DataFrame with the columns COLUMNS (needs pandas)."""
+        try:
+            import pandas
+        except ImportError:
+            raise ImportError("to_pandas() needs pandas (Debian: apt-get install python3-pandas)") from None
+        return pandas.DataFrame({name: np.array(self[name]) for name in COLUMNS})
+
+
+def empty_results(count):
+    return np.zeros(count, dtype=DTYPE).view(Results)
+
+
+def as_results(rows):
+    """``rows`` as Results: a structured array with the fields COLUMNS, or any (n, 8) array."""
+    if isinstance(rows, np.ndarray) and rows.dtype.names is not None:
+        if rows.dtype.names != COLUMNS:
+            raise ValueError(f"rows: expected the fields {COLUMNS}, got {rows.dtype.names}")
+        return np.ascontiguousarray(rows, dtype=DTYPE).view(Results)
+    array = np.asarray(rows, dtype=np.float64)
+    if array.ndim != 2 or array.shape[1] != len(COLUMNS):
+        raise ValueError(f"rows: expected an array of shape (n, {len(COLUMNS)}), got {array.shape}")
+    return np.ascontiguousarray(array).view(DTYPE).reshape(len(array)).view(Results)
 
 
 def write_csv(path, rows):
-    """Writes rows (an array with the columns COLUMNS) to ``path``."""
-    with open(path, "w", encoding="ascii", newline="\n") as file:
-        file.write(format_rows(rows))
+    """Writes rows (Results, or an (n, 8) array with the columns COLUMNS) to ``path``
+    ("-" for standard output) with the engine's CSV writer."""
+    from . import _engine
+
+    table = as_results(rows)
+    engine = _engine.engine()
+    names = (ctypes.c_char_p * len(COLUMNS))(*(name.encode() for name in COLUMNS))
+    error = _engine.EngineError()
+    writer = engine.corvanta_csv_open(os.fsencode(path), names, len(COLUMNS), ctypes.byref(error))
+    if not writer:
+        raise OSError(error.text())
+    base = table.ctypes.data
+    for index in range(len(table)):
+        engine.corvanta_csv_write_row(writer, base + index * DTYPE.itemsize)
+    if engine.corvanta_csv_close(writer, ctypes.byref(error)) != _engine.OK:
+        raise OSError(error.text())
 
 
 def parse_rows(text, source="<string>"):
-    """An (n, 8) array from results CSV text; ResultsFormatError names the faulty line."""
+    """Results from results CSV text; ResultsFormatError names the faulty line."""
     lines = [(number, line) for number, line in enumerate(text.splitlines(), start=1) if line.strip()]
     if not lines:
         raise ResultsFormatError(f"{source}: empty file: expected the header {HEADER}")
@@ -56,10 +102,10 @@ def parse_rows(text, source="<string>"):
                 ) from None
         if not math.isfinite(rows[row, 0]):
             raise ResultsFormatError(f"{source}:{number}: time: expected a finite number, got {cells[0].strip()!r}")
-    return rows
+    return as_results(rows)
 
 
 def read_csv(path):
-    """An (n, 8) array from a results file."""
+    """Results from a results file."""
     with open(path, encoding="utf-8-sig") as file:
         return parse_rows(file.read(), str(path))

@@ -27,11 +27,19 @@ def run_python(*args, env=None):
     )
 
 
+def as_float_array(rows):
+    """A float64 array of ``rows``; a structured array (corvanta.Results) as (n, fields)."""
+    if isinstance(rows, np.ndarray) and rows.dtype.names is not None:
+        return np.ascontiguousarray(rows).view(np.ndarray).view(np.float64).reshape(len(rows), len(rows.dtype.names))
+    return np.asarray(rows, dtype=np.float64)
+
+
 def assert_bitwise_equal(actual, expected):
     """Equal shapes and, per element, the same double (all NaNs count as equal).  On a
-    mismatch the message names the first differing row and column at %.17g."""
-    actual = np.asarray(actual, dtype=np.float64)
-    expected = np.asarray(expected, dtype=np.float64)
+    mismatch the message names the first differing row and column at %.17g.  Structured
+    arrays compare as (rows, fields)."""
+    actual = as_float_array(actual)
+    expected = as_float_array(expected)
     assert actual.shape == expected.shape, f"shape {actual.shape} != {expected.shape}"
     same = (actual.view(np.int64) == expected.view(np.int64)) | (np.isnan(actual) & np.isnan(expected))
     if not same.all():

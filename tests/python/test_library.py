@@ -92,3 +92,19 @@ class TestSearch:
             self.load(package, CORVANTA_LIBRARY="")
         for place in ("$CORVANTA_LIBRARY: not set", package / "libcorvanta.so", root / "build-x" / "Debug" / "libcorvanta.so"):
             assert str(place) in str(error.value)
+
+
+class TestEngineSearch:
+    def test_beside_the_model_library_then_final_variable(self, tmp_path):
+        from corvanta import _engine
+
+        engine_path = _engine.engine().path
+        beside = tmp_path / "lib"
+        beside.mkdir()
+        shutil.copy(engine_path, beside / "libcorvanta_engine.so")
+        found = _engine.load_engine(str(beside / "libcorvanta.so"), environ={}, package_dir=tmp_path, platform="linux", system=False)
+        assert found.path == str(beside / "libcorvanta_engine.so")
+        with pytest.raises(corvanta.CorvantaLibraryError, match="CORVANTA_ENGINE_LIBRARY=.*: no such file"):
+            _engine.load_engine(None, environ={"CORVANTA_ENGINE_LIBRARY": str(tmp_path / "none.so")})
+        with pytest.raises(corvanta.CorvantaLibraryError, match="cannot find the Corvanta scenario engine"):
+            _engine.load_engine(None, environ={}, package_dir=tmp_path, platform="linux", system=False)

@@ -112,3 +112,14 @@ def test_stepping():
         model.initialize()
         assert -7.0 < model.step()[0, 0] < -6.999
         assert model.steps == 31 and model.time == 31 * 0.0001
+
+
+def test_step_every_keeps_every_kth_row_and_the_last():
+    with drive(corvanta.Model()) as each, drive(corvanta.Model()) as decimated:
+        rows = each.step(23)
+        assert_bitwise_equal(decimated.step(23, every=5), rows[[4, 9, 14, 19, 22]])
+        assert_bitwise_equal(decimated.step(4, every=10), each.step(4)[[3]])
+        assert decimated.steps == each.steps == 27
+        for bad, error in ((0, ValueError), (1.5, TypeError)):
+            with pytest.raises(error, match="every"):
+                decimated.step(3, every=bad)

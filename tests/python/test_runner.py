@@ -58,10 +58,12 @@ def test_same_rows(sim, tmp_path, name, every):
     assert_bitwise_equal(corvanta.simulate(path, every=every), expected)
 
 
-def test_same_text_with_duration_option(sim, tmp_path):
+def test_same_text_with_duration_and_initial_row_options(sim, tmp_path):
     path = write(tmp_path / "step_steer.json", json.dumps(SCENARIOS["step_steer"]))
-    text = sim_rows(sim, path, tmp_path, "--every", 50, "--duration", 0.3333)
-    assert corvanta.results.format_rows(corvanta.simulate(path, every=50, duration=0.3333)) == text
+    for runner_options, python_options in (((), {}), (("--no-initial-row",), {"initial_row": False})):
+        text = sim_rows(sim, path, tmp_path, "--every", 50, "--duration", 0.3333, *runner_options)
+        corvanta.write_csv(tmp_path / "python.csv", corvanta.simulate(path, every=50, duration=0.3333, **python_options))
+        assert (tmp_path / "python.csv").read_text() == text
 
 
 def test_recorded_inputs(sim, tmp_path):
@@ -94,4 +96,4 @@ def test_same_complaints(sim, tmp_path, name, text):
     with pytest.raises(corvanta.ScenarioError) as error:
         corvanta.simulate(path)
     assert done.returncode == 2
-    assert done.stderr == f"corvanta-sim: error: {error.value}\n".replace("duration=", "--duration")
+    assert done.stderr == f"corvanta-sim: error: {error.value}\n"

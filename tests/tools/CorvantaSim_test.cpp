@@ -46,6 +46,9 @@ std::vector<std::array<double, 1 + CORVANTA_NUM_OUTPUTS>> rampAndRestartDrivenDi
   SetInputs(car, &u);
   Initialize(car);
   const ExtY_Corvanta_T *y = GetOutputs(car);
+  // The row at time 0: the outputs after Initialize, before the first step.
+  rows.push_back({0.0, y->PositionX, y->PositionY, y->Heading, y->LongitudinalSpeed, y->PitchAngle, y->RollAngle,
+                  y->TipOverIndicator});
   for (std::uint64_t k = 0; k < 5000; ++k) {
     if (k == 3500) {
       Initialize(car);
@@ -121,7 +124,7 @@ TEST_F(CorvantaSim, OutputMatchesTheCFunctionsDrivenDirectlyBitForBit) {
     ASSERT_EQ(expected[row].size(), table.rows[row].size()) << "row " << row;
     for (std::size_t column = 0; column < expected[row].size(); ++column) {
       ASSERT_EQ(simtest::bitsOf(expected[row][column]), simtest::bitsOf(table.rows[row][column]))
-          << "step " << row + 1 << ", " << table.header[column] << ": " << expected[row][column] << " vs "
+          << "step " << row << ", " << table.header[column] << ": " << expected[row][column] << " vs "
           << table.lines[row];
     }
   }
@@ -136,21 +139,28 @@ TEST_F(CorvantaSim, EveryKeepsEachNthRowAndTheLast) {
   const simtest::CsvTable all = simtest::readCsv(simtest::readFile(at("all.csv")));
   const simtest::CsvTable every7 = simtest::readCsv(simtest::readFile(at("every7.csv")));
   const simtest::CsvTable every9999 = simtest::readCsv(simtest::readFile(at("every9999.csv")));
-  ASSERT_EQ(5000u, all.lines.size());
+  // The row at time 0 and one per step; all.lines[k] is the row after step k.
+  ASSERT_EQ(5001u, all.lines.size());
+  EXPECT_EQ("0,0,0,0,0,0,0,0", all.lines.front());
 
-  // Steps 7, 14, ..., 4998, then 5000: 714 + 1 rows, each the same text as in the full file.
-  ASSERT_EQ(715u, every7.lines.size());
-  for (std::size_t row = 0; row < 714; ++row) {
-    EXPECT_EQ(all.lines[(row + 1) * 7 - 1], every7.lines[row]) << "row " << row;
+  // Time 0, steps 7, 14, ..., 4998, then 5000: 1 + 714 + 1 rows, each the same text as in
+  // the full file.
+  ASSERT_EQ(716u, every7.lines.size());
+  for (std::size_t row = 0; row <= 714; ++row) {
+    EXPECT_EQ(all.lines[row * 7], every7.lines[row]) << "row " << row;
   }
   EXPECT_EQ(all.lines.back(), every7.lines.back());
   EXPECT_EQ(0u, every7.lines.back().rfind("0.5,", 0));
-  EXPECT_EQ((std::vector<std::string>{all.lines.back()}), every9999.lines);
+  EXPECT_EQ((std::vector<std::string>{all.lines.front(), all.lines.back()}), every9999.lines);
   // Without --every a row is written after every 100th step.
   const simtest::CsvTable byDefault = simtest::readCsv(simtest::readFile(at("default.csv")));
-  ASSERT_EQ(50u, byDefault.lines.size());
-  EXPECT_EQ(all.lines[99], byDefault.lines.front());
+  ASSERT_EQ(51u, byDefault.lines.size());
+  EXPECT_EQ(all.lines[100], byDefault.lines[1]);
   EXPECT_EQ(all.lines.back(), byDefault.lines.back());
+  // --no-initial-row leaves out the row at time 0 only.
+  ASSERT_EQ(0, sim({scenario, "-o", at("later.csv"), "--every", "1", "--no-initial-row", "-q"}).exitCode);
+  const simtest::CsvTable later = simtest::readCsv(simtest::readFile(at("later.csv")));
+  EXPECT_EQ(std::vector<std::string>(all.lines.begin() + 1, all.lines.end()), later.lines);
 }
 
 TEST_F(CorvantaSim, RecordedInputsReplayTheJsonRun) {
@@ -167,7 +177,7 @@ TEST_F(CorvantaSim, RecordedInputsReplayTheJsonRun) {
   ASSERT_EQ(0, replay.exitCode) << replay.err;
   EXPECT_NE(std::string::npos, replay.out.find("model time  0.3 s, 3000 steps")) << replay.out;
   const std::string json = simtest::readFile(at("json.csv"));
-  EXPECT_EQ(3000u, simtest::readCsv(json).lines.size());
+  EXPECT_EQ(3001u, simtest::readCsv(json).lines.size());
   EXPECT_EQ(json, simtest::readFile(at("replay.csv")));
 }
 
@@ -184,11 +194,11 @@ TEST_F(CorvantaSim, HandWrittenRecordedInputsEqualTheSameSetsInJson) {
   ASSERT_EQ(0, sim({csv, "-o", at("from-csv.csv"), "--every", "1", "-q"}).exitCode);
   ASSERT_EQ(0, sim({json, "-o", at("from-json.csv"), "--every", "1", "-q"}).exitCode);
   const std::string fromCsv = simtest::readFile(at("from-csv.csv"));
-  EXPECT_EQ(2000u, simtest::readCsv(fromCsv).lines.size());
+  EXPECT_EQ(2001u, simtest::readCsv(fromCsv).lines.size());
   EXPECT_EQ(simtest::readFile(at("from-json.csv")), fromCsv);
   // --duration extends the last row's values.
   ASSERT_EQ(0, sim({csv, "--duration", "0.25", "-o", at("longer.csv"), "--every", "1", "-q"}).exitCode);
-  EXPECT_EQ(2500u, simtest::readCsv(simtest::readFile(at("longer.csv"))).lines.size());
+  EXPECT_EQ(2501u, simtest::readCsv(simtest::readFile(at("longer.csv"))).lines.size());
 }
 
 TEST_F(CorvantaSim, CsvOnStandardOutputMovesTheSummaryToStandardError) {
@@ -197,10 +207,10 @@ TEST_F(CorvantaSim, CsvOnStandardOutputMovesTheSummaryToStandardError) {
   ASSERT_EQ(0, toStdout.exitCode) << toStdout.err;
   const simtest::CsvTable table = simtest::readCsv(toStdout.out);
   EXPECT_EQ("time", table.header.at(0));
-  EXPECT_EQ(2u, table.lines.size());
+  EXPECT_EQ(3u, table.lines.size());
   EXPECT_NE(std::string::npos, toStdout.err.find("scenario    short run"));
   EXPECT_NE(std::string::npos, toStdout.err.find("model time  0.001 s, 10 steps of 0.0001 s"));
-  EXPECT_NE(std::string::npos, toStdout.err.find("standard output, 2 rows (every 5 steps)"));
+  EXPECT_NE(std::string::npos, toStdout.err.find("standard output, 3 rows (every 5 steps, and time 0)"));
 
   const ProcessResult summaryOnly = sim({scenario});
   ASSERT_EQ(0, summaryOnly.exitCode);
@@ -219,7 +229,7 @@ TEST_F(CorvantaSim, BadInputUnknownNames) {
                    {"time": 0.6, "until": 1, "ramp": {"Foo": 1}}]})")},
                 kBadInput, "s.json: events[2].ramp.Foo: unknown input name; expected AccelerationDemand");
   expectRefused({file("k.json", R"({"duration": 1, "input": {}})")}, kBadInput,
-                "k.json: input: unknown key; expected name, description, duration, inputs or events");
+                "k.json: input: unknown key (did you mean inputs?); expected name, description, duration, inputs or events");
   expectRefused({file("c.csv", "time,Steering\n0,1\n")}, kBadInput, "c.csv:1: unknown column \"Steering\"");
 }
 

@@ -47,13 +47,16 @@ if(CONFIG)
 endif()
 run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_option})
 
-# Only the library, its header and the runner, plus the two package descriptions.
+# Only the model library, the scenario engine, their headers and the runner, plus the two
+# package descriptions.
 files_in(bin bin_files)
 expect_equal("installed programs" "corvanta-sim" "${bin_files}")
 files_in(include include_files)
-expect_equal("installed headers" "corvanta.h" "${include_files}")
+expect_equal("installed headers" "corvanta.h;corvanta_engine.h" "${include_files}")
 files_in(lib lib_files)
-expect_equal("installed libraries" "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0" "${lib_files}")
+expect_equal("installed libraries"
+  "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0;libcorvanta_engine.so;libcorvanta_engine.so.1;libcorvanta_engine.so.1.0.0"
+  "${lib_files}")
 files_in(lib/pkgconfig pkgconfig_files)
 expect_equal("pkg-config files" "corvanta.pc" "${pkgconfig_files}")
 foreach(name CorvantaConfig.cmake CorvantaConfigVersion.cmake CorvantaTargets.cmake)

@@ -18,7 +18,7 @@ class RunStatisticsTest : public ::testing::Test {
     outputs_.PositionY = y;
     outputs_.LongitudinalSpeed = speed;
     outputs_.TipOverIndicator = tipOver;
-    statistics_.record(StepReport{++steps_, initialized, inputs_, outputs_});
+    statistics_.record(StepReport{++steps_, initialized, inputs_.data(), outputs_});
   }
 
   void startAt(double x, double y) {
@@ -67,9 +67,9 @@ TEST_F(RunStatisticsTest, NonFiniteOutputsAreFlaggedAndLeaveTheDistance) {
 TEST_F(RunStatisticsTest, SummaryStatesTimesExactlyToTheStep) {
   step(true, 0.0, 0.0, 1.0, -1.0);
   step(false, 0.0, 0.0, 1.0, 1.0);
-  Schedule schedule;
-  schedule.name = "tip";
-  const std::string text = formatSummary(schedule, statistics_, SummaryContext{"tip.json", "lib.so", "none", 0.5});
+  ScenarioFacts scenario;
+  scenario.name = "tip";
+  const std::string text = formatSummary(scenario, statistics_, SummaryContext{"tip.json", "lib.so", "none", 0.5});
   EXPECT_NE(std::string::npos, text.find("  scenario    tip (tip.json)\n")) << text;
   EXPECT_NE(std::string::npos, text.find("  model time  0.0002 s, 2 steps of 0.0001 s\n")) << text;
   EXPECT_NE(std::string::npos, text.find("  tip-over    indicator +1 first at t = 0.0002 s, for 0.0001 s in all\n"))

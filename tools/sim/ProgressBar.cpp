@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Schedule.h"
+#include "corvanta.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -44,7 +44,7 @@ void ProgressBar::redraw(std::uint64_t steps) {
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
   std::fprintf(stderr, "\r[%s] %5.1f%%  t = %.1f s of %.1f s", bar.c_str(), 100.0 * fraction,
-               static_cast<double>(steps) * kStepSize, static_cast<double>(total_) * kStepSize);
+               static_cast<double>(steps) * CORVANTA_STEP_SIZE, static_cast<double>(total_) * CORVANTA_STEP_SIZE);
   std::fflush(stderr);
 }
 

@@ -38,12 +38,11 @@ std::string printed(const char *format, ...) {
 std::string line(const char *label, const std::string &text) { return printed("  %-12s%s\n", label, text.c_str()); }
 
 bool anyNonFinite(const ExtY_Corvanta_T &outputs) {
-  for (double value : toOutputArray(outputs)) {
-    if (!std::isfinite(value)) {
-      return true;
-    }
-  }
-  return false;
+  bool nonFinite = false;
+#define CORVANTA_SIM_CHECK(name, unit, text) nonFinite = nonFinite || !std::isfinite(outputs.name);
+  CORVANTA_OUTPUT_FIELDS(CORVANTA_SIM_CHECK)
+#undef CORVANTA_SIM_CHECK
+  return nonFinite;
 }
 
 }  // namespace
@@ -76,11 +75,11 @@ void RunStatistics::record(const StepReport &report) {
   final_ = outputs;
 }
 
-std::string formatSummary(const Schedule &schedule, const RunStatistics &statistics, const SummaryContext &context) {
+std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics, const SummaryContext &context) {
   const ExtY_Corvanta_T &pose = statistics.finalOutputs();
-  const double modelSeconds = static_cast<double>(statistics.steps()) * kStepSize;
+  const double modelSeconds = static_cast<double>(statistics.steps()) * CORVANTA_STEP_SIZE;
   std::string text;
-  const std::string title = schedule.name.empty() ? context.scenarioFile : schedule.name + " (" + context.scenarioFile + ")";
+  const std::string title = scenario.name.empty() ? context.scenarioFile : scenario.name + " (" + context.scenarioFile + ")";
   text += line("scenario", title);
   text += line("library", context.libraryPath);
   text += line("model time", formatModelTime(statistics.steps()) + " s, " + std::to_string(statistics.steps()) +

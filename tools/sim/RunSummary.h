@@ -3,14 +3,29 @@
 #ifndef CORVANTA_SIM_RUNSUMMARY_H
 #define CORVANTA_SIM_RUNSUMMARY_H
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "Schedule.h"
-#include "Simulation.h"
+#include "corvanta.h"
 
 namespace corvanta::sim {
+
+using InputValues = std::array<double, CORVANTA_NUM_INPUTS>;
+
+// What one step did, as the engine reports it.
+struct StepReport {
+  std::uint64_t steps;             // steps taken, including this one; model time = steps * 0.0001 s
+  bool initialized;                // Initialize was called right before this step
+  const double *inputs;            // the record passed to SetInputs for this step, in field order
+  const ExtY_Corvanta_T &outputs;  // the output record after the step
+};
+
+// What the summary shows of the scenario.
+struct ScenarioFacts {
+  std::string name;  // may be empty
+};
 
 class RunStatistics {
  public:
@@ -50,7 +65,7 @@ struct SummaryContext {
 };
 
 // The one-screen summary, lines ending in '\n'.
-std::string formatSummary(const Schedule &schedule, const RunStatistics &statistics, const SummaryContext &context);
+std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics, const SummaryContext &context);
 
 }  // namespace corvanta::sim
 

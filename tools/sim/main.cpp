@@ -1,10 +1,15 @@
 // corvanta-sim: runs a driving scenario through the Corvanta library and writes the
 // outputs as CSV, with a one-screen summary of the run.
 //
-// The library is loaded at run time and driven through its seven C functions only, as any
-// host does.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
+// A thin command line over the scenario engine (engine/corvanta_engine.h), which reads,
+// checks and runs the scenario and writes the CSV.  The model library is loaded at run
+// time and driven through its seven C functions only, as any host does.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
 // missing or unusable, 4 an output file could not be written.
+#include <array>
 #include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -18,12 +23,10 @@
 #include <CLI/CLI.hpp>
 
 #include "CorvantaLibrary.h"
-#include "OutputCsv.h"
 #include "ProgressBar.h"
-#include "RecordedInputs.h"
+#include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
-#include "ScenarioFile.h"
-#include "Simulation.h"
+#include "corvanta_engine.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
 #define CORVANTA_SIM_BUILD_TREE_LIBRARY ""
@@ -52,6 +55,8 @@ struct Options {
   std::string every = "100";
   std::optional<std::string> duration;  // none: the scenario's
 
+  std::string interpolate;  // empty: as the scenario says
+  bool noInitialRow = false;
   bool quiet = false;
 };
 
@@ -103,13 +108,9 @@ tools::CorvantaLibrary openLibrary(const Options &options) {
       tools::libraryFileName());
 }
 
-bool hasReinitialisation(const Schedule &schedule) {
-  for (const ScheduledEvent &event : schedule.events) {
-    if (event.initialize && event.step > 0 && event.step < schedule.stepCount) {
-      return true;
-    }
-  }
-  return false;
+CorvantaModelFunctions modelFunctionsOf(const tools::CorvantaApi &api) {
+  return CorvantaModelFunctions{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
+                                api.Step,               api.GetOutputs,         api.Terminate};
 }
 
 // Reads all of `text` as one number (decimal, independent of the locale); false when the
@@ -127,110 +128,193 @@ std::string describeOutput(const Options &options, std::uint64_t every, std::uin
   }
   const std::string where = (options.output == "-") ? std::string("standard output") : options.output;
   return where + ", " + std::to_string(rows) + " rows (every " + std::to_string(every) +
-         (every == 1 ? " step)" : " steps)");
+         (every == 1 ? " step" : " steps") + (options.noInitialRow ? ")" : ", and time 0)");
+}
+
+struct ScenarioDeleter {
+  void operator()(CorvantaScenario *scenario) const { corvanta_scenario_free(scenario); }
+};
+using ScenarioHandle = std::unique_ptr<CorvantaScenario, ScenarioDeleter>;
+
+// A CSV file being written; closed (and reported) by close(), else discarded silently.
+class CsvOutput {
+ public:
+  CsvOutput() = default;
+  CsvOutput(const CsvOutput &) = delete;
+  CsvOutput &operator=(const CsvOutput &) = delete;
+  ~CsvOutput() { corvanta_csv_close(writer_, nullptr); }
+
+  std::optional<Failure> open(const std::string &path, const char *const *columns, std::size_t count) {
+    CorvantaEngineError error;
+    writer_ = corvanta_csv_open(path.c_str(), columns, count, &error);
+    if (writer_ == nullptr) {
+      return Failure{kOutputProblem, error.message};
+    }
+    return std::nullopt;
+  }
+  std::optional<Failure> close() {
+    CorvantaEngineError error;
+    CorvantaCsvWriter *writer = writer_;
+    writer_ = nullptr;
+    if (corvanta_csv_close(writer, &error) != CORVANTA_ENGINE_OK) {
+      return Failure{kOutputProblem, error.message};
+    }
+    return std::nullopt;
+  }
+  CorvantaCsvWriter *writer() const { return writer_; }
+
+ private:
+  CorvantaCsvWriter *writer_ = nullptr;
+};
+
+// What the step callback updates.
+struct StepContext {
+  RunStatistics statistics;
+  std::optional<RecordedInputsRecorder> recorder;
+  ProgressBar progress;
+};
+
+int afterStep(void *user, std::uint64_t steps, int initialized, const double *inputs, const double *outputs) {
+  StepContext &context = *static_cast<StepContext *>(user);
+  ExtY_Corvanta_T record;
+  std::memcpy(&record, outputs, sizeof record);
+  context.statistics.record(StepReport{steps, initialized != 0, inputs, record});
+  if (context.recorder) {
+    context.recorder->record(steps - 1, inputs);
+  }
+  context.progress.update(steps);
+  return 0;
+}
+
+std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOptions &load, std::uint64_t &every) {
+  if (options.duration) {
+    double duration = 0.0;
+    if (!parseWhole(*options.duration, duration)) {
+      return Failure{kBadInput, "--duration: expected a number of seconds, got '" + *options.duration + "'"};
+    }
+    if (!std::isfinite(duration)) {
+      return Failure{kBadInput, "--duration: expected a finite number of seconds, got " + *options.duration};
+    }
+    if (duration < 0.0) {
+      return Failure{kBadInput, "--duration: expected a time >= 0, got " + *options.duration};
+    }
+    if (std::floor(duration / CORVANTA_STEP_SIZE + 0.5) > 9007199254740992.0) {
+      return Failure{kBadInput, "--duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got " +
+                                    *options.duration};
+    }
+    load.has_duration = 1;
+    load.duration = duration;
+  }
+  if (!options.interpolate.empty()) {
+    if (options.interpolate == "hold") {
+      load.interpolation = CORVANTA_INTERPOLATION_HOLD;
+    } else if (options.interpolate == "linear") {
+      load.interpolation = CORVANTA_INTERPOLATION_LINEAR;
+    } else {
+      return Failure{kBadInput, "--interpolate: expected hold or linear, got '" + options.interpolate + "'"};
+    }
+  }
+  if (!parseWhole(options.every, every) || every < 1) {
+    return Failure{kBadInput, "--every: expected a whole number of steps >= 1, got '" + options.every + "'"};
+  }
+  return checkOutputPaths(options);
 }
 
 // Everything after the command line has been read; returns the exit status.
 int runScenario(const Options &options) {
-  std::optional<std::uint64_t> durationSteps;
-  if (options.duration) {
-    double duration = 0.0;
-    if (!parseWhole(*options.duration, duration)) {
-      report(Failure{kBadInput, "--duration: expected a number of seconds, got '" + *options.duration + "'"});
-      return kBadInput;
-    }
-    const StepCountResult count = checkedStepCount(duration);
-    if (!count.error.empty()) {
-      report(Failure{kBadInput, "--duration: " + count.error + ", got " + *options.duration});
-      return kBadInput;
-    }
-    durationSteps = count.steps;
-  }
+  CorvantaLoadOptions load{};
   std::uint64_t every = 0;
-  if (!parseWhole(options.every, every) || every < 1) {
-    report(Failure{kBadInput, "--every: expected a whole number of steps >= 1, got '" + options.every + "'"});
-    return kBadInput;
-  }
-  if (const std::optional<Failure> failure = checkOutputPaths(options)) {
+  if (const std::optional<Failure> failure = checkedOptions(options, load, every)) {
     report(*failure);
     return failure->code;
   }
 
-  Schedule schedule;
-  try {
-    schedule = loadScenario(options.scenario, durationSteps);
-  } catch (const ScenarioError &error) {
-    report(Failure{kBadInput, error.what()});
+  CorvantaEngineError error;
+  const ScenarioHandle scenario(corvanta_scenario_load_file(options.scenario.c_str(), &load, &error));
+  if (!scenario) {
+    report(Failure{kBadInput, error.message});
     return kBadInput;
   }
 
   std::optional<tools::CorvantaLibrary> library;
   try {
     library.emplace(openLibrary(options));
-  } catch (const tools::LibraryError &error) {
-    report(Failure{kLibraryProblem, error.what()});
+  } catch (const tools::LibraryError &failure) {
+    report(Failure{kLibraryProblem, failure.what()});
     return kLibraryProblem;
   }
+  const CorvantaModelFunctions model = modelFunctionsOf(library->api());
 
-  try {
-    std::optional<OutputFile> csvFile;
-    std::optional<OutputCsvWriter> csv;
-    if (!options.output.empty()) {
-      csvFile.emplace(options.output);
-      csv.emplace(csvFile->stream(), every, schedule.stepCount);
+  const std::uint64_t stepCount = corvanta_scenario_step_count(scenario.get());
+  StepContext context{RunStatistics(), std::nullopt,
+                      ProgressBar(stepCount, !options.quiet && ProgressBar::standardErrorIsTerminal())};
+  CsvOutput csv;
+  CsvOutput inputs;
+  if (!options.output.empty()) {
+    std::array<const char *, 1 + CORVANTA_NUM_OUTPUTS> columns{"time"};
+    for (int index = 0; index < CORVANTA_NUM_OUTPUTS; ++index) {
+      columns[static_cast<std::size_t>(index) + 1] = corvanta_engine_output_name(index);
     }
-    std::optional<OutputFile> inputsFile;
-    std::optional<RecordedInputsWriter> inputsWriter;
-    if (!options.inputsOut.empty()) {
-      inputsFile.emplace(options.inputsOut);
-      inputsWriter.emplace(inputsFile->stream());
-      if (!options.quiet && hasReinitialisation(schedule)) {
-        std::fprintf(stderr, "%s: note: --inputs-out records the inputs only; the re-initialisations of %s are "
-                             "not in it\n", kProgram, options.scenario.c_str());
-      }
+    if (const std::optional<Failure> failure = csv.open(options.output, columns.data(), columns.size())) {
+      report(*failure);
+      return failure->code;
     }
+  }
+  if (!options.inputsOut.empty()) {
+    const auto columns = recordedInputColumns();
+    if (const std::optional<Failure> failure = inputs.open(options.inputsOut, columns.data(), columns.size())) {
+      report(*failure);
+      return failure->code;
+    }
+    std::array<double, CORVANTA_NUM_INPUTS> initialInputs{};
+    corvanta_scenario_initial_inputs(scenario.get(), initialInputs.data());
+    context.recorder.emplace(inputs.writer(), initialInputs.data());
+    if (!options.quiet && corvanta_scenario_reinitializes(scenario.get()) != 0) {
+      std::fprintf(stderr, "%s: note: --inputs-out records the inputs only; the re-initialisations of %s are "
+                           "not in it\n", kProgram, options.scenario.c_str());
+    }
+  }
 
-    RunStatistics statistics;
-    InputValues lastInputs = schedule.initialInputs;
-    ProgressBar progress(schedule.stepCount, !options.quiet && ProgressBar::standardErrorIsTerminal());
-    const auto start = std::chrono::steady_clock::now();
-    runSchedule(library->api(), schedule, [&](const StepReport &step) {
-      if (csv) {
-        csv->afterStep(step.steps, step.outputs);
-      }
-      if (inputsWriter) {
-        inputsWriter->record(step.steps - 1, step.inputs);
-      }
-      lastInputs = step.inputs;
-      statistics.record(step);
-      progress.update(step.steps);
-    });
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-    progress.finish();
+  CorvantaRunOptions run{};
+  run.every = every;
+  run.skip_initial_row = options.noInitialRow ? 1 : 0;
+  if (csv.writer() != nullptr) {
+    run.on_row = corvanta_csv_row_callback;
+    run.row_user = csv.writer();
+  }
+  run.on_step = afterStep;
+  run.step_user = &context;
+  std::uint64_t rows = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const int status = corvanta_scenario_run(scenario.get(), &model, &run, &rows, &error);
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+  context.progress.finish();
+  if (status != CORVANTA_ENGINE_OK) {
+    const int code = (status == CORVANTA_ENGINE_MODEL_FAILED) ? kLibraryProblem : kInternalError;
+    report(Failure{code, error.message});
+    return code;
+  }
 
-    if (inputsWriter) {
-      inputsWriter->finish(schedule.stepCount, lastInputs);
-      inputsFile->close();
+  if (context.recorder) {
+    context.recorder->finish(stepCount);
+    if (const std::optional<Failure> failure = inputs.close()) {
+      report(*failure);
+      return failure->code;
     }
-    const std::uint64_t rows = csv ? csv->rowsWritten() : 0;
-    if (csvFile) {
-      csvFile->close();
+  }
+  if (const std::optional<Failure> failure = csv.close()) {
+    report(*failure);
+    return failure->code;
+  }
+  if (!options.quiet) {
+    SummaryContext summary{options.scenario, library->path(), describeOutput(options, every, rows), wall.count()};
+    const bool csvOnStandardOutput = options.output == "-" || options.inputsOut == "-";
+    std::FILE *stream = csvOnStandardOutput ? stderr : stdout;
+    std::fputs(formatSummary(ScenarioFacts{corvanta_scenario_name(scenario.get())}, context.statistics, summary).c_str(),
+               stream);
+    if (std::fflush(stream) != 0) {
+      return kOutputProblem;
     }
-    if (!options.quiet) {
-      SummaryContext context{options.scenario, library->path(), describeOutput(options, every, rows), wall.count()};
-      const bool csvOnStandardOutput = options.output == "-" || options.inputsOut == "-";
-      std::FILE *stream = csvOnStandardOutput ? stderr : stdout;
-      std::fputs(formatSummary(schedule, statistics, context).c_str(), stream);
-      if (std::fflush(stream) != 0) {
-        return kOutputProblem;
-      }
-    }
-  } catch (const OutputError &error) {
-    report(Failure{kOutputProblem, error.what()});
-    return kOutputProblem;
-  } catch (const tools::LibraryError &error) {
-    report(Failure{kLibraryProblem, error.what()});
-    return kLibraryProblem;
   }
   return kSuccess;
 }
@@ -257,6 +341,12 @@ void defineOptions(CLI::App &app, Options &options) {
                  "Also write the input record of every step as recorded inputs (CSV), which replay the "
                  "same run")
       ->type_name("FILE");
+  app.add_option("--interpolate", options.interpolate,
+                 "Recorded inputs: 'hold' keeps each row's values until the next row, 'linear' moves them "
+                 "linearly to the next row's values.  Default: the file's '# interpolate:' line, else hold")
+      ->type_name("hold|linear");
+  app.add_flag("--no-initial-row", options.noInitialRow,
+               "No row at time 0 (the outputs after Initialize, before the first step)");
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
   app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING);
   app.footer(

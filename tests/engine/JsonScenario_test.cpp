@@ -6,9 +6,10 @@
 
 #include <string>
 
+#include "ScenarioError.h"
 #include "SimTestSupport.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 namespace {
 
 std::string errorOf(const std::string &text) {
@@ -122,4 +123,4 @@ TEST(JsonScenario, SyntaxErrorsGiveLineAndColumn) {
 }
 
 }  // namespace
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine

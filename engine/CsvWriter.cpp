@@ -1,11 +1,13 @@
-#include "OutputCsv.h"
+#include "CsvWriter.h"
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
+#include "NumberText.h"
 #include "Schedule.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 namespace {
 
@@ -53,25 +55,40 @@ void OutputFile::close() {
   }
 }
 
-OutputCsvWriter::OutputCsvWriter(std::FILE *stream, std::uint64_t every, std::uint64_t stepCount)
-    : stream_(stream), every_(every), stepCount_(stepCount) {
-  std::fputs("time", stream_);
-  for (std::string_view name : kOutputNames) {
-    std::fprintf(stream_, ",%.*s", static_cast<int>(name.size()), name.data());
+CsvTableWriter::CsvTableWriter(std::FILE *stream, std::vector<std::string> columns)
+    : stream_(stream), columns_(std::move(columns)) {
+  line_.clear();
+  for (std::size_t index = 0; index < columns_.size(); ++index) {
+    line_ += (index == 0) ? "" : ",";
+    line_ += columns_[index];
   }
-  std::fputc('\n', stream_);
+  line_ += '\n';
+  std::fwrite(line_.data(), 1, line_.size(), stream_);
 }
 
-void OutputCsvWriter::afterStep(std::uint64_t steps, const ExtY_Corvanta_T &outputs) {
-  if (!isOutputRow(steps, every_, stepCount_)) {
-    return;
+void CsvTableWriter::writeRow(const double *values) {
+  line_.clear();
+  char number[kNumberTextCapacity];
+  for (std::size_t index = 0; index < columns_.size(); ++index) {
+    if (index > 0) {
+      line_ += ',';
+    }
+    line_.append(number, formatShortest(values[index], number));
   }
-  std::fprintf(stream_, "%.17g", static_cast<double>(steps) * kStepSize);
-  for (double value : toOutputArray(outputs)) {
-    std::fprintf(stream_, ",%.17g", value);
-  }
-  std::fputc('\n', stream_);
-  ++rows_;
+  line_ += '\n';
+  std::fwrite(line_.data(), 1, line_.size(), stream_);
 }
 
-}  // namespace corvanta::sim
+std::vector<std::string> outputColumns() {
+  std::vector<std::string> columns{"time"};
+  columns.insert(columns.end(), kOutputNames.begin(), kOutputNames.end());
+  return columns;
+}
+
+std::vector<std::string> inputColumns() {
+  std::vector<std::string> columns{"time"};
+  columns.insert(columns.end(), kInputNames.begin(), kInputNames.end());
+  return columns;
+}
+
+}  // namespace corvanta::engine

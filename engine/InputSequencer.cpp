@@ -1,6 +1,6 @@
 #include "InputSequencer.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 InputSequencer::InputSequencer(const Schedule &schedule) : schedule_(schedule), values_(schedule.initialInputs) {}
 
@@ -48,4 +48,4 @@ void InputSequencer::updateRamps(std::uint64_t step) {
   }
 }
 
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine

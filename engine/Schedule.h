@@ -1,21 +1,20 @@
 // A driving scenario turned into step counts: the input values at time 0 and the changes
 // the driver makes at given steps.  Scenario files (JSON or recorded-input CSV) are read
 // into a Schedule; the InputSequencer plays it back step by step.
-#ifndef CORVANTA_SIM_SCHEDULE_H
-#define CORVANTA_SIM_SCHEDULE_H
+#ifndef CORVANTA_ENGINE_SCHEDULE_H
+#define CORVANTA_ENGINE_SCHEDULE_H
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "corvanta.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 // Model time of one Step(), s.
 inline constexpr double kStepSize = CORVANTA_STEP_SIZE;
@@ -26,17 +25,18 @@ inline constexpr std::uint64_t kMaxStepCount = std::uint64_t{1} << 53;
 
 // The input record as an array indexed like the record's fields.
 using InputValues = std::array<double, CORVANTA_NUM_INPUTS>;
+using OutputValues = std::array<double, CORVANTA_NUM_OUTPUTS>;
 
 // Field names of the input and output records, in field order.
 inline constexpr std::array<std::string_view, CORVANTA_NUM_INPUTS> kInputNames = {
-#define CORVANTA_SIM_NAME(name, unit, text) #name,
-    CORVANTA_INPUT_FIELDS(CORVANTA_SIM_NAME)
-#undef CORVANTA_SIM_NAME
+#define CORVANTA_ENGINE_NAME(name, unit, text) #name,
+    CORVANTA_INPUT_FIELDS(CORVANTA_ENGINE_NAME)
+#undef CORVANTA_ENGINE_NAME
 };
 inline constexpr std::array<std::string_view, CORVANTA_NUM_OUTPUTS> kOutputNames = {
-#define CORVANTA_SIM_NAME(name, unit, text) #name,
-    CORVANTA_OUTPUT_FIELDS(CORVANTA_SIM_NAME)
-#undef CORVANTA_SIM_NAME
+#define CORVANTA_ENGINE_NAME(name, unit, text) #name,
+    CORVANTA_OUTPUT_FIELDS(CORVANTA_ENGINE_NAME)
+#undef CORVANTA_ENGINE_NAME
 };
 
 // Index of the input called `name`, if there is one.
@@ -48,14 +48,14 @@ std::string listOfInputNames();
 // The record passed to SetInputs for the given values.
 ExtU_Corvanta_T toInputRecord(const InputValues &values);
 
-// The shortest of %.15g, %.16g and %.17g that reads back as the same double, for messages.
-std::string formatNumber(double value);
-
 // Output record as an array in field order.
-std::array<double, CORVANTA_NUM_OUTPUTS> toOutputArray(const ExtY_Corvanta_T &outputs);
+OutputValues toOutputArray(const ExtY_Corvanta_T &outputs);
 
 // The step count of a model time: k(t) = floor(t / 0.0001 + 0.5), in double arithmetic.
 inline double stepCountOf(double time) { return std::floor(time / kStepSize + 0.5); }
+
+// The model time after `steps` steps: (double)steps * 0.0001.
+inline double timeOfStep(std::uint64_t steps) { return static_cast<double>(steps) * kStepSize; }
 
 // The step count of a time that a scenario may use (finite, >= 0, step count <= 2^53);
 // otherwise an explanation of what is wrong with it.
@@ -90,14 +90,12 @@ struct Schedule {
   std::uint64_t stepCount = 0;  // N = k(duration)
   InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
   std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
+
+  // Whether an event restarts the model during the run (after the first step, before the
+  // end), which recorded inputs cannot express.
+  bool reinitializesDuringRun() const;
 };
 
-// A scenario file that cannot be used; the message names the file and the place in it.
-class ScenarioError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+}  // namespace corvanta::engine
 
-}  // namespace corvanta::sim
-
-#endif  // CORVANTA_SIM_SCHEDULE_H
+#endif  // CORVANTA_ENGINE_SCHEDULE_H

@@ -1,16 +1,20 @@
 #include "RecordedInputs.h"
 
 #include <charconv>
-#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
-namespace corvanta::sim {
+#include "NameSuggestion.h"
+#include "NumberText.h"
+#include "ScenarioError.h"
+
+namespace corvanta::engine {
 
 namespace {
 
 constexpr std::string_view kTimeColumn = "time";
+constexpr std::string_view kInterpolateDirective = "interpolate:";
 
 std::string_view trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -67,14 +71,21 @@ class RecordedInputsReader {
  public:
   explicit RecordedInputsReader(const std::string &fileName) : fileName_(fileName) {}
 
-  Schedule read(std::string_view text, std::optional<std::uint64_t> durationSteps) {
+  Schedule read(std::string_view text, const RecordedInputsOptions &options) {
     Schedule schedule;
+    Interpolation interpolation = Interpolation::Hold;
     schedule.name = std::filesystem::u8path(fileName_).stem().u8string();
     bool headerRead = false;
     double previousTime = 0.0;
     std::uint64_t lastRowStep = 0;
     for (const Line &line : splitLines(text)) {
       if (trimmed(line.text).empty()) {
+        continue;
+      }
+      if (trimmed(line.text).front() == '#') {
+        if (!headerRead) {
+          readDirective(line, interpolation);
+        }
         continue;
       }
       if (!headerRead) {
@@ -84,28 +95,57 @@ class RecordedInputsReader {
       }
       const double time = readRow(line, schedule);
       if (time < previousTime) {
-        fail(line.number, "time " + formatNumber(time) + " comes before the previous row's " +
-                              formatNumber(previousTime) + "; times must not decrease");
+        fail(line.number, "time " + shortestText(time) + " comes before the previous row's " +
+                              shortestText(previousTime) + "; times must not decrease");
       }
       previousTime = time;
       lastRowStep = schedule.events.back().step;
     }
     if (!headerRead) {
-      throw ScenarioError(fileName_ + ": empty file; expected a header line such as \"time,AccelerationDemand\"");
+      throw ScenarioError::forSource(fileName_, "empty file; expected a header line such as \"time,AccelerationDemand\"");
     }
-    if (durationSteps) {
-      schedule.stepCount = *durationSteps;
+    if (options.durationSteps) {
+      schedule.stepCount = *options.durationSteps;
     } else if (schedule.events.empty()) {
-      throw ScenarioError(fileName_ + ": no rows after the header; give the model time to run with --duration");
+      throw ScenarioError::forSource(fileName_, "no rows after the header; the duration of the run must be given");
     } else {
       schedule.stepCount = lastRowStep;
+    }
+    if (options.interpolation.value_or(interpolation) == Interpolation::Linear) {
+      rampToNextRows(schedule);
     }
     return schedule;
   }
 
  private:
   [[noreturn]] void fail(std::size_t lineNumber, const std::string &problem) const {
-    throw ScenarioError(fileName_ + ":" + std::to_string(lineNumber) + ": " + problem);
+    throw ScenarioError::atLine(fileName_, lineNumber, problem);
+  }
+
+  // "# interpolate: linear" or "# interpolate: hold"; other comments are ignored.
+  void readDirective(const Line &line, Interpolation &interpolation) const {
+    std::string_view text = trimmed(trimmed(line.text).substr(1));
+    if (text.substr(0, kInterpolateDirective.size()) != kInterpolateDirective) {
+      return;
+    }
+    const std::string name(trimmed(text.substr(kInterpolateDirective.size())));
+    const std::optional<Interpolation> chosen = interpolationNamed(name);
+    if (!chosen) {
+      fail(line.number, "unknown interpolation \"" + name + "\"; expected hold or linear");
+    }
+    interpolation = *chosen;
+  }
+
+  // Linear interpolation: each row also starts a ramp of its inputs to the values of the
+  // next row, reached at that row's time.  The next row's own set ends the ramp there.
+  static void rampToNextRows(Schedule &schedule) {
+    for (std::size_t index = 0; index + 1 < schedule.events.size(); ++index) {
+      ScheduledEvent &row = schedule.events[index];
+      const ScheduledEvent &next = schedule.events[index + 1];
+      for (std::size_t column = 0; column < row.sets.size(); ++column) {
+        row.ramps.push_back(RampStart{row.sets[column].input, next.sets[column].value, next.step});
+      }
+    }
   }
 
   // Columns are the time (index -1) or an input field index.
@@ -126,8 +166,9 @@ class RecordedInputsReader {
         }
         column = *input;
       } else {
-        fail(line.number, "unknown column \"" + std::string(name) + "\"; expected time or an input name: " +
-                              listOfInputNames());
+        fail(line.number, "unknown column \"" + std::string(name) + "\"" +
+                              didYouMean(name, std::vector<std::string_view>(kInputNames.begin(), kInputNames.end())) +
+                              "; expected time or an input name: " + listOfInputNames());
       }
       columns_.push_back(column);
     }
@@ -152,7 +193,7 @@ class RecordedInputsReader {
       if (column < 0) {
         const StepCountResult count = checkedStepCount(value);
         if (!count.error.empty()) {
-          fail(line.number, "column \"time\": " + count.error + ", got " + formatNumber(value));
+          fail(line.number, "column \"time\": " + count.error + ", got " + shortestText(value));
         }
         time = value;
         event.step = count.steps;
@@ -184,37 +225,20 @@ class RecordedInputsReader {
 
 }  // namespace
 
+std::optional<Interpolation> interpolationNamed(const std::string &name) {
+  if (name == "hold") {
+    return Interpolation::Hold;
+  }
+  if (name == "linear") {
+    return Interpolation::Linear;
+  }
+  return std::nullopt;
+}
+
 Schedule parseRecordedInputs(const std::string &text, const std::string &fileName,
-                             std::optional<std::uint64_t> durationSteps) {
-  return RecordedInputsReader(fileName).read(text, durationSteps);
+                             const RecordedInputsOptions &options) {
+  return RecordedInputsReader(fileName).read(text, options);
 }
 
-RecordedInputsWriter::RecordedInputsWriter(std::FILE *file) : file_(file) {
-  std::fputs("time", file_);
-  for (std::string_view name : kInputNames) {
-    std::fprintf(file_, ",%.*s", static_cast<int>(name.size()), name.data());
-  }
-  std::fputc('\n', file_);
-}
+}  // namespace corvanta::engine
 
-void RecordedInputsWriter::record(std::uint64_t step, const InputValues &values) {
-  if (!hasRow_ || std::memcmp(values.data(), lastWritten_.data(), sizeof(double) * values.size()) != 0) {
-    writeRow(step, values);
-  }
-}
-
-void RecordedInputsWriter::finish(std::uint64_t stepCount, const InputValues &lastValues) {
-  writeRow(stepCount, lastValues);
-}
-
-void RecordedInputsWriter::writeRow(std::uint64_t step, const InputValues &values) {
-  std::fprintf(file_, "%.17g", static_cast<double>(step) * kStepSize);
-  for (double value : values) {
-    std::fprintf(file_, ",%.17g", value);
-  }
-  std::fputc('\n', file_);
-  hasRow_ = true;
-  lastWritten_ = values;
-}
-
-}  // namespace corvanta::sim

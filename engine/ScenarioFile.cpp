@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "JsonScenario.h"
-#include "RecordedInputs.h"
+#include "ScenarioError.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 namespace {
 
@@ -25,8 +25,8 @@ std::string reasonFor(int code) { return (code != 0) ? std::strerror(code) : "re
 
 }  // namespace
 
-ScenarioFormat scenarioFormatOf(const std::string &path, const std::string &text) {
-  const std::string extension = lowerCaseExtension(path);
+ScenarioFormat scenarioFormatOf(const std::string &name, const std::string &text) {
+  const std::string extension = lowerCaseExtension(name);
   if (extension == ".json") {
     return ScenarioFormat::Json;
   }
@@ -41,7 +41,7 @@ std::string readTextFile(const std::string &path) {
   errno = 0;
   std::FILE *file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    throw ScenarioError("cannot open '" + path + "': " + reasonFor(errno));
+    throw ScenarioError::plain("cannot open '" + path + "': " + reasonFor(errno));
   }
   std::string text;
   char buffer[1 << 16];
@@ -54,21 +54,25 @@ std::string readTextFile(const std::string &path) {
   const int code = errno;
   std::fclose(file);
   if (failed) {
-    throw ScenarioError("cannot read '" + path + "': " + reasonFor(code));
+    throw ScenarioError::plain("cannot read '" + path + "': " + reasonFor(code));
   }
   return text;
 }
 
-Schedule loadScenario(const std::string &path, std::optional<std::uint64_t> durationSteps) {
-  const std::string text = readTextFile(path);
-  if (scenarioFormatOf(path, text) == ScenarioFormat::RecordedInputs) {
-    return parseRecordedInputs(text, path, durationSteps);
+Schedule loadScenarioText(const std::string &text, const std::string &source, const LoadOptions &options) {
+  const ScenarioFormat format = options.format.value_or(scenarioFormatOf(source, text));
+  if (format == ScenarioFormat::RecordedInputs) {
+    return parseRecordedInputs(text, source, RecordedInputsOptions{options.durationSteps, options.interpolation});
   }
-  Schedule schedule = parseJsonScenario(text, path);
-  if (durationSteps) {
-    schedule.stepCount = *durationSteps;
+  Schedule schedule = parseJsonScenario(text, source);
+  if (options.durationSteps) {
+    schedule.stepCount = *options.durationSteps;
   }
   return schedule;
 }
 
-}  // namespace corvanta::sim
+Schedule loadScenario(const std::string &path, const LoadOptions &options) {
+  return loadScenarioText(readTextFile(path), path, options);
+}
+
+}  // namespace corvanta::engine

@@ -8,7 +8,7 @@
 
 #include "SimTestSupport.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 namespace {
 
 constexpr int kDemand = CORVANTA_IN_ACCELERATION_DEMAND;
@@ -123,4 +123,4 @@ TEST(InputSequencer, InitializeIsReportedAtItsStepOnly) {
 }
 
 }  // namespace
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine

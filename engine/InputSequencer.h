@@ -10,8 +10,8 @@
 //     v1 exactly                                               from k1 on (the ramp ends).
 // The expression is evaluated as written, without fused multiply-add, so that every host
 // implementing the same rule gets the same bits.
-#ifndef CORVANTA_SIM_INPUTSEQUENCER_H
-#define CORVANTA_SIM_INPUTSEQUENCER_H
+#ifndef CORVANTA_ENGINE_INPUTSEQUENCER_H
+#define CORVANTA_ENGINE_INPUTSEQUENCER_H
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,7 @@
 
 #include "Schedule.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 class InputSequencer {
  public:
@@ -48,6 +48,6 @@ class InputSequencer {
   std::array<std::optional<ActiveRamp>, CORVANTA_NUM_INPUTS> ramps_;
 };
 
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine
 
-#endif  // CORVANTA_SIM_INPUTSEQUENCER_H
+#endif  // CORVANTA_ENGINE_INPUTSEQUENCER_H

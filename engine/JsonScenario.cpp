@@ -6,142 +6,16 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "JsonDocument.h"
+#include "NameSuggestion.h"
+#include "NumberText.h"
+#include "ScenarioError.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 namespace {
 
-// Objects keep their keys in file order, so that the first problem in the file is the one
-// reported.
-using Json = nlohmann::ordered_json;
-
-std::string childPath(const std::string &parent, std::string_view key) {
-  return parent.empty() ? std::string(key) : parent + "." + std::string(key);
-}
-
-std::string elementPath(const std::string &parent, std::size_t index) {
-  return parent + "[" + std::to_string(index) + "]";
-}
-
-// Builds the document like nlohmann's own parser, and in addition rejects a key that
-// appears twice in one object (the parser would silently keep the last value) and keeps
-// the byte position of a syntax error.
-class DocumentBuilder final : public nlohmann::json_sax<Json> {
- public:
-  explicit DocumentBuilder(Json &root) : root_(root) {}
-
-  bool null() override { return place(Json(nullptr)) != nullptr; }
-  bool boolean(bool value) override { return place(Json(value)) != nullptr; }
-  bool number_integer(number_integer_t value) override { return place(Json(value)) != nullptr; }
-  bool number_unsigned(number_unsigned_t value) override { return place(Json(value)) != nullptr; }
-  bool number_float(number_float_t value, const string_t &) override { return place(Json(value)) != nullptr; }
-  bool string(string_t &value) override { return place(Json(std::move(value))) != nullptr; }
-  bool binary(binary_t &value) override { return place(Json::binary(std::move(value))) != nullptr; }
-  bool start_object(std::size_t) override { return open(Json::object()); }
-  bool end_object() override { return close(); }
-  bool start_array(std::size_t) override { return open(Json::array()); }
-  bool end_array() override { return close(); }
-
-  bool key(string_t &name) override {
-    if (containers_.back()->contains(name)) {
-      duplicatePath_ = paths_.back();
-      duplicateKey_ = name;
-      return false;
-    }
-    key_ = std::move(name);
-    return true;
-  }
-
-  bool parse_error(std::size_t position, const std::string &, const Json::exception &error) override {
-    syntaxErrorPosition_ = position;
-    syntaxError_ = error.what();
-    return false;
-  }
-
-  // The reason the parse stopped, as "FILE:LINE:COLUMN: ..." or "FILE: PATH: ...".
-  std::string failure(const std::string &text, const std::string &fileName) const {
-    if (!duplicateKey_.empty()) {
-      return fileName + ": " + (duplicatePath_.empty() ? "top level" : duplicatePath_) + ": the key \"" +
-             duplicateKey_ + "\" appears twice";
-    }
-    return fileName + ":" + lineAndColumn(text, syntaxErrorPosition_) + ": malformed JSON: " +
-           withoutLibraryPrefix(syntaxError_);
-  }
-
- private:
-  // Inserts a value at the current position and returns where it now lives.  Pointers to
-  // the open containers stay valid: a container only grows while it is the innermost.
-  Json *place(Json value) {
-    if (containers_.empty()) {
-      root_ = std::move(value);
-      return &root_;
-    }
-    Json &parent = *containers_.back();
-    if (parent.is_array()) {
-      parent.push_back(std::move(value));
-      return &parent.back();
-    }
-    Json &slot = parent[key_];
-    slot = std::move(value);
-    return &slot;
-  }
-
-  bool open(Json container) {
-    std::string path;
-    if (!containers_.empty()) {
-      const Json &parent = *containers_.back();
-      path = parent.is_array() ? elementPath(paths_.back(), parent.size()) : childPath(paths_.back(), key_);
-    }
-    containers_.push_back(place(std::move(container)));
-    paths_.push_back(std::move(path));
-    return true;
-  }
-
-  bool close() {
-    containers_.pop_back();
-    paths_.pop_back();
-    return true;
-  }
-
-  // nlohmann counts a position as the number of bytes read; the line is one more than the
-  // newlines among them and the column the bytes read since the last newline.
-  static std::string lineAndColumn(const std::string &text, std::size_t position) {
-    const std::size_t scanned = std::min(position, text.size());
-    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scanned), '\n'));
-    const std::size_t lastNewline = (scanned == 0) ? std::string::npos : text.rfind('\n', scanned - 1);
-    const std::size_t column = (lastNewline == std::string::npos) ? position : position - (lastNewline + 1);
-    return std::to_string(lines + 1) + ":" + std::to_string(column);
-  }
-
-  // "[json.exception.parse_error.101] parse error at line 3, column 5: syntax error ..." ->
-  // "syntax error ..."; the position is reported separately.
-  static std::string withoutLibraryPrefix(const std::string &message) {
-    std::string text = message;
-    if (!text.empty() && text.front() == '[') {
-      const std::size_t end = text.find("] ");
-      if (end != std::string::npos) {
-        text.erase(0, end + 2);
-      }
-    }
-    if (text.rfind("parse error", 0) == 0) {
-      const std::size_t colon = text.find(": ");
-      if (colon != std::string::npos) {
-        text.erase(0, colon + 2);
-      }
-    }
-    return text;
-  }
-
-  Json &root_;
-  std::vector<Json *> containers_;
-  std::vector<std::string> paths_;
-  std::string key_;
-  std::size_t syntaxErrorPosition_ = 0;
-  std::string syntaxError_;
-  std::string duplicatePath_;
-  std::string duplicateKey_;
-};
+std::vector<std::string_view> inputNameList() { return std::vector<std::string_view>(kInputNames.begin(), kInputNames.end()); }
 
 const char *typeName(const Json &value) {
   switch (value.type()) {
@@ -189,7 +63,7 @@ class ScenarioReader {
 
  private:
   [[noreturn]] void fail(const std::string &path, const std::string &problem) const {
-    throw ScenarioError(fileName_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + problem);
+    throw ScenarioError::atPath(fileName_, path, problem);
   }
 
   void expectObject(const Json &value, const std::string &path) const {
@@ -209,7 +83,8 @@ class ScenarioReader {
           expected += key;
           ++index;
         }
-        fail(childPath(path, item.key()), "unknown key; expected " + expected);
+        fail(childPath(path, item.key()),
+             "unknown key" + didYouMean(item.key(), std::vector<std::string_view>(allowed)) + "; expected " + expected);
       }
     }
   }
@@ -240,7 +115,7 @@ class ScenarioReader {
   std::uint64_t steps(double time, const std::string &path) const {
     const StepCountResult count = checkedStepCount(time);
     if (!count.error.empty()) {
-      fail(path, count.error + ", got " + formatNumber(time));
+      fail(path, count.error + ", got " + shortestText(time));
     }
     return count.steps;
   }
@@ -260,7 +135,8 @@ class ScenarioReader {
       const std::string itemPath = childPath(path, item.key());
       const std::optional<int> input = findInput(item.key());
       if (!input) {
-        fail(itemPath, "unknown input name; expected " + listOfInputNames());
+        fail(itemPath, "unknown input name" + didYouMean(item.key(), inputNameList()) + "; expected " +
+                           listOfInputNames());
       }
       changes.push_back(InputChange{*input, number(item.value(), itemPath)});
     }
@@ -279,8 +155,8 @@ class ScenarioReader {
       // A time that cannot be counted in steps is reported as such before any ordering.
       steps(time, childPath(path, "time"));
       if (time < previousTime) {
-        fail(childPath(path, "time"), "times must not decrease; " + formatNumber(time) + " comes after " +
-                                          formatNumber(previousTime));
+        fail(childPath(path, "time"), "times must not decrease; " + shortestText(time) + " comes after " +
+                                          shortestText(previousTime));
       }
       previousTime = time;
       schedule.push_back(readEvent(events[index], path, time));
@@ -322,8 +198,8 @@ class ScenarioReader {
       const std::string untilPath = childPath(path, "until");
       const double endTime = number(*until, untilPath);
       if (!(endTime > time)) {
-        fail(untilPath, "expected a time after the event's time " + formatNumber(time) + ", got " +
-                            formatNumber(endTime));
+        fail(untilPath, "expected a time after the event's time " + shortestText(time) + ", got " +
+                            shortestText(endTime));
       }
       const std::uint64_t endStep = steps(endTime, untilPath);
       for (const InputChange &target : readInputValues(*ramp, childPath(path, "ramp"))) {
@@ -339,12 +215,7 @@ class ScenarioReader {
 }  // namespace
 
 Schedule parseJsonScenario(const std::string &text, const std::string &fileName) {
-  Json document;
-  DocumentBuilder builder(document);
-  if (!Json::sax_parse(text, &builder)) {
-    throw ScenarioError(builder.failure(text, fileName));
-  }
-  return ScenarioReader(fileName).read(document);
+  return ScenarioReader(fileName).read(parseJsonDocument(text, fileName));
 }
 
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine

@@ -1,9 +1,6 @@
 #include "Schedule.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 std::optional<int> findInput(std::string_view name) {
   for (std::size_t index = 0; index < kInputNames.size(); ++index) {
@@ -28,30 +25,19 @@ std::string listOfInputNames() {
 ExtU_Corvanta_T toInputRecord(const InputValues &values) {
   ExtU_Corvanta_T record{};
   std::size_t index = 0;
-#define CORVANTA_SIM_ASSIGN(name, unit, text) record.name = values[index++];
-  CORVANTA_INPUT_FIELDS(CORVANTA_SIM_ASSIGN)
-#undef CORVANTA_SIM_ASSIGN
+#define CORVANTA_ENGINE_ASSIGN(name, unit, text) record.name = values[index++];
+  CORVANTA_INPUT_FIELDS(CORVANTA_ENGINE_ASSIGN)
+#undef CORVANTA_ENGINE_ASSIGN
   return record;
 }
 
-std::array<double, CORVANTA_NUM_OUTPUTS> toOutputArray(const ExtY_Corvanta_T &outputs) {
-  std::array<double, CORVANTA_NUM_OUTPUTS> values{};
+OutputValues toOutputArray(const ExtY_Corvanta_T &outputs) {
+  OutputValues values{};
   std::size_t index = 0;
-#define CORVANTA_SIM_READ(name, unit, text) values[index++] = outputs.name;
-  CORVANTA_OUTPUT_FIELDS(CORVANTA_SIM_READ)
-#undef CORVANTA_SIM_READ
+#define CORVANTA_ENGINE_READ(name, unit, text) values[index++] = outputs.name;
+  CORVANTA_OUTPUT_FIELDS(CORVANTA_ENGINE_READ)
+#undef CORVANTA_ENGINE_READ
   return values;
-}
-
-std::string formatNumber(double value) {
-  char text[32];
-  for (int digits = 15; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    if (!std::isfinite(value) || std::strtod(text, nullptr) == value) {
-      break;
-    }
-  }
-  return text;
 }
 
 StepCountResult checkedStepCount(double time) {
@@ -71,4 +57,13 @@ StepCountResult checkedStepCount(double time) {
   return result;
 }
 
-}  // namespace corvanta::sim
+bool Schedule::reinitializesDuringRun() const {
+  for (const ScheduledEvent &event : events) {
+    if (event.initialize && event.step > 0 && event.step < stepCount) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace corvanta::engine

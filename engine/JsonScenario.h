@@ -1,19 +1,19 @@
 // JSON scenario files: a duration, the input values at time 0 and a list of events
 // (re-initialisations, held values and linear ramps), described in docs/scenario-format.md.
-#ifndef CORVANTA_SIM_JSONSCENARIO_H
-#define CORVANTA_SIM_JSONSCENARIO_H
+#ifndef CORVANTA_ENGINE_JSONSCENARIO_H
+#define CORVANTA_ENGINE_JSONSCENARIO_H
 
 #include <string>
 
 #include "Schedule.h"
 
-namespace corvanta::sim {
+namespace corvanta::engine {
 
 // Reads the scenario in `text`.  Throws ScenarioError naming `fileName` and, for a
 // malformed document, the line and column, or else the JSON path of the offending value
 // (for example "events[2].ramp.Foo") and what was expected there.
 Schedule parseJsonScenario(const std::string &text, const std::string &fileName);
 
-}  // namespace corvanta::sim
+}  // namespace corvanta::engine
 
-#endif  // CORVANTA_SIM_JSONSCENARIO_H
+#endif  // CORVANTA_ENGINE_JSONSCENARIO_H

@@ -1,0 +1,66 @@
+// The stepping loop: drives one model instance through a Schedule with the seven C
+// functions of a model library and reports the start and every step to an observer.
+#ifndef CORVANTA_ENGINE_RUNNER_H
+#define CORVANTA_ENGINE_RUNNER_H
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+#include "Schedule.h"
+#include "corvanta_engine.h"
+
+namespace corvanta::engine {
+
+// The model library failed: CreateVehicleModel or GetOutputs gave NULL.
+class ModelError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What one step did, as seen by the host.
+struct StepReport {
+  std::uint64_t steps;             // steps taken, including this one; model time = steps * 0.0001 s
+  bool initialized;                // Initialize was called right before this step
+  const InputValues &inputs;       // the record passed to SetInputs for this step
+  const ExtY_Corvanta_T &outputs;  // the output record after the step
+};
+
+// Either hook may be empty.  Returning false stops the run.
+struct RunObserver {
+  // After the first Initialize, before the first step: the outputs at time 0.
+  std::function<bool(const ExtY_Corvanta_T &outputs)> started;
+  std::function<bool(const StepReport &report)> stepped;
+};
+
+enum class RunEnd { Completed, Stopped };
+
+// Owns one instance and deletes it through the library that created it.
+class ModelInstance {
+ public:
+  // Throws ModelError when CreateVehicleModel gives NULL.
+  explicit ModelInstance(const CorvantaModelFunctions &model);
+  ModelInstance(const ModelInstance &) = delete;
+  ModelInstance &operator=(const ModelInstance &) = delete;
+  ~ModelInstance();
+
+  void *handle() const { return handle_; }
+
+ private:
+  const CorvantaModelFunctions &model_;
+  void *handle_;
+};
+
+// The output record of a live instance; throws ModelError when GetOutputs gives NULL.
+const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *handle);
+
+// Runs the schedule from CreateVehicleModel to DeleteVehicleModel:
+//   create; SetInputs(initial inputs); Initialize; started;
+//   for k = 0 .. N-1: events of step k (Initialize if asked), SetInputs, Step, stepped;
+//   Terminate; delete.
+// The instance is deleted also when the run stops early or an observer throws.
+RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer);
+
+}  // namespace corvanta::engine
+
+#endif  // CORVANTA_ENGINE_RUNNER_H

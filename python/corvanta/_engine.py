@@ -1,0 +1,237 @@
+"""Binding of the scenario engine library (engine/corvanta_engine.h).
+
+The engine reads, checks and runs scenario files for every host; this package hands it
+the seven functions of the model library it loaded, so that simulate(), Model.step() and
+Model.run() drive exactly that library.  The engine library is searched for in this
+order; the first file found is loaded:
+
+1. the file named by the environment variable ``CORVANTA_ENGINE_LIBRARY`` (final, as
+   ``CORVANTA_LIBRARY`` is for the model library);
+2. the directory of the model library that was loaded (they are built and installed
+   side by side);
+3. the package directory, then the build tree of a source checkout, then the platform
+   loader's search, as for the model library.
+"""
+
+import ctypes
+import os
+import sys
+import threading
+from pathlib import Path
+
+from . import _library
+from ._library import INPUT_NAMES, OUTPUT_NAMES, CorvantaLibraryError
+
+ENVIRONMENT_VARIABLE = "CORVANTA_ENGINE_LIBRARY"
+
+# CorvantaEngineStatus
+OK = 0
+BAD_SCENARIO = 1
+BAD_ARGUMENT = 2
+MODEL_FAILED = 3
+OUTPUT_FAILED = 4
+STOPPED = 5
+OUT_OF_MEMORY = 6
+
+# CorvantaScenarioFormat, CorvantaInterpolation
+FORMAT_AUTO, FORMAT_JSON, FORMAT_RECORDED_INPUTS = 0, 1, 2
+INTERPOLATIONS = {None: 0, "hold": 1, "linear": 2}
+
+ROW_LENGTH = 1 + len(OUTPUT_NAMES)
+
+
+class EngineError(ctypes.Structure):
+    """CorvantaEngineError."""
+
+    _fields_ = [
+        ("status", ctypes.c_int),
+        ("line", ctypes.c_uint64),
+        ("column", ctypes.c_uint64),
+        ("path", ctypes.c_char * 256),
+        ("problem", ctypes.c_char * 1024),
+        ("message", ctypes.c_char * 2048),
+    ]
+
+    def text(self, field="message"):
+        return getattr(self, field).decode("utf-8", errors="replace")
+
+
+class LoadOptions(ctypes.Structure):
+    """CorvantaLoadOptions."""
+
+    _fields_ = [
+        ("format", ctypes.c_int),
+        ("has_duration", ctypes.c_int),
+        ("duration", ctypes.c_double),
+        ("interpolation", ctypes.c_int),
+    ]
+
+
+ROW_CALLBACK = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.POINTER(ctypes.c_double))
+STEP_CALLBACK = ctypes.CFUNCTYPE(
+    ctypes.c_int, ctypes.c_void_p, ctypes.c_uint64, ctypes.c_int, ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double)
+)
+
+
+class RunOptions(ctypes.Structure):
+    """CorvantaRunOptions."""
+
+    _fields_ = [
+        ("every", ctypes.c_uint64),
+        ("skip_initial_row", ctypes.c_int),
+        ("rows", ctypes.c_void_p),
+        ("row_capacity", ctypes.c_uint64),
+        ("on_row", ROW_CALLBACK),
+        ("row_user", ctypes.c_void_p),
+        ("on_step", STEP_CALLBACK),
+        ("step_user", ctypes.c_void_p),
+    ]
+
+
+MODEL_FUNCTION_NAMES = ("CreateVehicleModel", "DeleteVehicleModel", "Initialize", "SetInputs", "Step", "GetOutputs", "Terminate")
+
+
+class ModelFunctions(ctypes.Structure):
+    """CorvantaModelFunctions: the addresses of the seven functions of a model library."""
+
+    _fields_ = [(name, ctypes.c_void_p) for name in MODEL_FUNCTION_NAMES]
+
+
+_ERROR = ctypes.POINTER(EngineError)
+_PROTOTYPES = {
+    "corvanta_scenario_load_file": (ctypes.c_void_p, (ctypes.c_char_p, ctypes.POINTER(LoadOptions), _ERROR)),
+    "corvanta_scenario_load_text": (
+        ctypes.c_void_p,
+        (ctypes.c_char_p, ctypes.c_size_t, ctypes.c_char_p, ctypes.POINTER(LoadOptions), _ERROR),
+    ),
+    "corvanta_scenario_free": (None, (ctypes.c_void_p,)),
+    "corvanta_scenario_step_count": (ctypes.c_uint64, (ctypes.c_void_p,)),
+    "corvanta_scenario_name": (ctypes.c_char_p, (ctypes.c_void_p,)),
+    "corvanta_scenario_description": (ctypes.c_char_p, (ctypes.c_void_p,)),
+    "corvanta_scenario_reinitializes": (ctypes.c_int, (ctypes.c_void_p,)),
+    "corvanta_scenario_initial_inputs": (None, (ctypes.c_void_p, ctypes.c_void_p)),
+    "corvanta_scenario_row_count": (ctypes.c_uint64, (ctypes.c_void_p, ctypes.c_uint64, ctypes.c_int)),
+    "corvanta_scenario_run": (
+        ctypes.c_int,
+        (ctypes.c_void_p, ctypes.POINTER(ModelFunctions), ctypes.POINTER(RunOptions), ctypes.POINTER(ctypes.c_uint64), _ERROR),
+    ),
+    "corvanta_model_step": (
+        ctypes.c_int,
+        (ctypes.POINTER(ModelFunctions), ctypes.c_void_p, ctypes.c_uint64, ctypes.c_uint64, ctypes.c_void_p, _ERROR),
+    ),
+    "corvanta_model_run_inputs": (
+        ctypes.c_int,
+        (ctypes.POINTER(ModelFunctions), ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint64, ctypes.c_uint64, ctypes.c_void_p, _ERROR),
+    ),
+    "corvanta_csv_open": (ctypes.c_void_p, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_char_p), ctypes.c_size_t, _ERROR)),
+    "corvanta_csv_write_row": (ctypes.c_int, (ctypes.c_void_p, ctypes.c_void_p)),
+    "corvanta_csv_close": (ctypes.c_int, (ctypes.c_void_p, _ERROR)),
+    "corvanta_engine_input_name": (ctypes.c_char_p, (ctypes.c_int,)),
+    "corvanta_engine_output_name": (ctypes.c_char_p, (ctypes.c_int,)),
+    "corvanta_engine_version": (ctypes.c_char_p, ()),
+}
+
+
+class Engine:
+    """A loaded engine library with its functions bound to their C prototypes."""
+
+    def __init__(self, cdll, path):
+        self.path = path
+        self._cdll = cdll
+        for name, (restype, argtypes) in _PROTOTYPES.items():
+            try:
+                function = getattr(cdll, name)
+            except AttributeError:
+                raise CorvantaLibraryError(f"{path}: the library has no function {name}(); it is not the Corvanta engine") from None
+            function.restype = restype
+            function.argtypes = argtypes
+            setattr(self, name, function)
+        names = tuple(cdll.corvanta_engine_input_name(i).decode() for i in range(len(INPUT_NAMES)))
+        if names != INPUT_NAMES:
+            raise CorvantaLibraryError(f"{path}: the engine's inputs {names} are not this package's {INPUT_NAMES}")
+
+    def __repr__(self):
+        return f"<corvanta.Engine {self.path}>"
+
+
+def engine_file_names(platform=None):
+    platform = sys.platform if platform is None else platform
+    if platform.startswith(("win32", "cygwin")):
+        return ("corvanta_engine.dll",)
+    if platform == "darwin":
+        return ("libcorvanta_engine.dylib",)
+    return ("libcorvanta_engine.so", "libcorvanta_engine.so.1")
+
+
+def _open(path):
+    try:
+        cdll = ctypes.CDLL(str(path))
+    except OSError as error:
+        raise CorvantaLibraryError(f"{path}: cannot load the engine library: {error}") from None
+    return Engine(cdll, str(path))
+
+
+def load_engine(model_path=None, environ=None, package_dir=None, platform=None, system=True):
+    """Finds and loads the engine following the order in this module's description."""
+    environ = os.environ if environ is None else environ
+    package_dir = Path(__file__).resolve().parent if package_dir is None else Path(package_dir)
+    names = engine_file_names(platform)
+    explicit = environ.get(ENVIRONMENT_VARIABLE, "")
+    if explicit:
+        path = Path(explicit).expanduser().absolute()
+        if not path.is_file():
+            raise CorvantaLibraryError(f"{ENVIRONMENT_VARIABLE}={explicit}: no such file")
+        return _open(path)
+    tried = [f"${ENVIRONMENT_VARIABLE}: not set"]
+    directories = []
+    if model_path and os.sep in str(model_path):
+        directories.append(Path(model_path).parent)
+    directories.append(package_dir)
+    root = _library._checkout_root(package_dir)
+    for build in _library._build_dirs(root) if root is not None else []:
+        directories.extend(build / configuration for configuration in _library._BUILD_CONFIGURATIONS)
+    for directory in directories:
+        for name in names:
+            path = directory / name
+            if path.is_file():
+                return _open(path)
+            tried.append(str(path))
+    for name in names if system else ():
+        try:
+            return Engine(ctypes.CDLL(name), name)
+        except OSError:
+            tried.append(f"{name} on the system library search path")
+    listing = "\n  ".join(tried)
+    raise CorvantaLibraryError(
+        f"cannot find the Corvanta scenario engine ({names[0]}); tried:\n  {listing}\n"
+        f"Build the project or set {ENVIRONMENT_VARIABLE} to the library file."
+    )
+
+
+_loaded = None
+_load_lock = threading.Lock()
+
+
+def engine():
+    """The process-wide engine, loaded on first use beside the model library."""
+    global _loaded
+    model = _library.library()
+    with _load_lock:
+        if _loaded is None:
+            _loaded = load_engine(model.path)
+        return _loaded
+
+
+def model_functions(lib):
+    """CorvantaModelFunctions of a loaded model library (kept on the library object)."""
+    table = getattr(lib, "_engine_model_functions", None)
+    if table is None:
+        addresses = {}
+        for name in MODEL_FUNCTION_NAMES:
+            function = getattr(lib, name)
+            if not isinstance(function, ctypes._CFuncPtr):
+                raise TypeError(f"{lib!r}: {name} is not a function of a loaded library")
+            addresses[name] = ctypes.cast(function, ctypes.c_void_p).value
+        table = ModelFunctions(**addresses)
+        lib._engine_model_functions = table
+    return table
