@@ -34,14 +34,14 @@ std::string csvField(const std::string &text) {
 std::string formatValue(ColumnKind kind, double value) {
   switch (kind) {
     case ColumnKind::Optional:
-      return std::isnan(value) ? std::string() : shortestText(value);
+      return std::isnan(value) ? std::string() : engine::shortestText(value);
     case ColumnKind::Flag:
       return value != 0.0 ? "true" : "false";
     case ColumnKind::RunIndex:
     case ColumnKind::Number:
       break;
   }
-  return shortestText(value);
+  return engine::shortestText(value);
 }
 
 std::string systemReason() { return errno != 0 ? std::strerror(errno) : "write error"; }

@@ -107,7 +107,7 @@ unsigned threadCountFor(unsigned threads) {
 std::string runLabel(const SweepDefinition &definition, std::uint64_t run, const std::vector<double> &values) {
   std::string label = definition.fileName() + ": run " + std::to_string(run);
   for (std::size_t index = 0; index < values.size(); ++index) {
-    label += (index == 0 ? " (" : ", ") + definition.fields()[index].path.text() + " = " + shortestText(values[index]);
+    label += (index == 0 ? " (" : ", ") + definition.fields()[index].path.text() + " = " + engine::shortestText(values[index]);
   }
   return values.empty() ? label : label + ")";
 }

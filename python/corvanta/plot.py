@@ -2,6 +2,7 @@
 
     python -m corvanta.plot run.csv -o run.png
     python -m corvanta.plot --maps [--tables DIR | --generator PATH] -o maps.png
+    python -m corvanta.plot sweep results.csv -o sweep.png [--definition FILE]   (sweep_plot.py)
 
 A run plot shows the X-Y path (equal axes, start and end marked), the longitudinal
 speed, the heading, pitch and roll, and the tip-over indicator against time.  The maps
@@ -215,6 +216,11 @@ def _parser():
 
 
 def main(argv=None):
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["sweep"]:
+        from . import sweep_plot
+
+        return sweep_plot.main(argv[1:])
     parser = _parser()
     args = parser.parse_args(argv)
     if args.dpi < 10 or args.dpi > 1000:

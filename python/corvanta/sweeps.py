@@ -16,22 +16,19 @@ gives the same rows, bit for bit, apart from the ``wall_time`` column.
 import json
 import math
 import os
+import time
 from pathlib import Path
 
 import numpy as np
 
 from . import _sweep_engine
+from ._sweep_engine import SweepError
 
 # Fewest runs in one chunk sent to a worker process or a Dask worker, and chunks per
 # worker thread: enough chunks to balance the load, few enough that scheduling costs
 # little next to the runs.
 MIN_CHUNK_RUNS = 8
 CHUNKS_PER_WORKER = 4
-
-
-class SweepError(ValueError):
-    """A sweep definition that cannot be used, or a run that failed; the message names the
-    source and the field or run at fault."""
 
 
 def definition_text(definition_or_scenarios):
@@ -73,13 +70,15 @@ def scenario_of_run(definition_or_scenarios, run):
 
 
 def run_chunk(text, source, first, count, threads=1):
-    """Rows of runs [first, first + count) as a float64 array, one row per run.
+    """(rows, steps) of runs [first, first + count): a float64 array with one row per run
+    and the model steps they took.
 
     The unit of work of the process and Dask back ends: module level, so that it pickles
     by reference.
     """
     with _sweep_engine.Sweep(text, source) as sweep:
-        return sweep.run(first=first, count=count, threads=threads)
+        rows = sweep.run(first=first, count=count, threads=threads)
+        return rows, int(sweep.totals.steps)
 
 
 def chunk_ranges(total, worker_threads):
@@ -105,7 +104,8 @@ def to_frame(rows, columns, kinds):
 
 def _rows_locally(text, source, workers):
     with _sweep_engine.Sweep(text, source) as sweep:
-        return sweep.run(threads=workers or 0), sweep.columns, sweep.kinds
+        rows = sweep.run(threads=workers or 0)
+        return (rows, int(sweep.totals.steps)), sweep.columns, sweep.kinds
 
 
 def _rows_in_processes(text, source, workers):
@@ -133,8 +133,10 @@ def _rows_on_dask(text, source, client):
 
 
 def _joined(parts, width):
-    parts = [np.asarray(part, dtype=np.float64).reshape(-1, width) for part in parts]
-    return np.concatenate(parts) if parts else np.empty((0, width))
+    """The chunks' rows in run order, and their steps."""
+    rows = [np.asarray(part, dtype=np.float64).reshape(-1, width) for part, _ in parts]
+    steps = sum(steps for _, steps in parts)
+    return (np.concatenate(rows) if rows else np.empty((0, width))), steps
 
 
 def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
@@ -145,16 +147,23 @@ def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
     scenario dicts.  ``client``: a ``dask.distributed.Client`` to run on that cluster.
     ``workers``: threads (or, with ``processes=True``, worker processes) on this machine;
     by default one per core.  Raises SweepError for a bad definition or a failed run.
+
+    ``frame.attrs`` holds ``runs``, ``steps`` (model steps of all runs) and
+    ``wall_seconds`` of the whole sweep, for runs per second and steps per second.
     """
     if workers is not None and (not isinstance(workers, int) or isinstance(workers, bool) or workers < 1):
         raise ValueError(f"workers: expected a whole number >= 1, got {workers!r}")
     if client is not None and processes:
         raise ValueError("give client= or processes=True, not both")
     text, source = definition_text(definition_or_scenarios)
+    start = time.perf_counter()
     if client is not None:
-        rows, columns, kinds = _rows_on_dask(text, source, client)
+        (rows, steps), columns, kinds = _rows_on_dask(text, source, client)
     elif processes:
-        rows, columns, kinds = _rows_in_processes(text, source, workers)
+        (rows, steps), columns, kinds = _rows_in_processes(text, source, workers)
     else:
-        rows, columns, kinds = _rows_locally(text, source, workers)
-    return to_frame(rows, columns, kinds)
+        (rows, steps), columns, kinds = _rows_locally(text, source, workers)
+    wall = time.perf_counter() - start
+    frame = to_frame(rows, columns, kinds)
+    frame.attrs.update(runs=len(frame), steps=steps, wall_seconds=wall)
+    return frame

@@ -26,6 +26,7 @@
 #include "ProgressBar.h"
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
+#include "SweepCommand.h"
 #include "corvanta_engine.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
@@ -363,6 +364,10 @@ void defineOptions(CLI::App &app, Options &options) {
 int main(int argc, char **argv) {
   using namespace corvanta::sim;
   try {
+    // corvanta-sim sweep FILE ...: a command of its own (SweepCommand.cpp).
+    if (argc > 1 && std::strcmp(argv[1], "sweep") == 0) {
+      return runSweepCommand(argc - 1, argv + 1, CORVANTA_SIM_BUILD_TREE_LIBRARY);
+    }
     CLI::App app{"Runs a Corvanta driving scenario and writes the vehicle's outputs as CSV.", kProgram};
     Options options;
     defineOptions(app, options);

@@ -8,7 +8,6 @@
 #include <limits>
 #include <sstream>
 
-#include "NumberText.h"
 
 namespace corvanta::sweep {
 namespace {
@@ -20,18 +19,6 @@ std::string readFile(const fs::path &path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-TEST(NumberText, ShortestFormThatReadsBack) {
-  EXPECT_EQ(shortestText(0.03), "0.03");
-  EXPECT_EQ(shortestText(5.0), "5");
-  EXPECT_EQ(shortestText(-0.0), "-0");
-  EXPECT_EQ(shortestText(1e300), "1e+300");
-  EXPECT_EQ(shortestText(0.1 + 0.2), "0.30000000000000004");
-  EXPECT_EQ(shortestText(std::numeric_limits<double>::infinity()), "inf");
-  EXPECT_EQ(shortestText(-std::numeric_limits<double>::infinity()), "-inf");
-  EXPECT_EQ(shortestText(-std::numeric_limits<double>::quiet_NaN()), "nan");
-  EXPECT_EQ(shortestText(4.9406564584124654e-324), "5e-324");
 }
 
 SweepDefinition twoFieldGrid() {

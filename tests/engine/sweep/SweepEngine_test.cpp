@@ -143,12 +143,12 @@ TEST(SweepEngine, BadDefinitionsAndBaseScenariosAreRefusedAtLoad) {
   EXPECT_EQ(loadError(R"({"base": {"duration": 1}, "grid": {"inputs.Speed": [1]}})"),
             "sweep.json: grid[\"inputs.Speed\"]: unknown path: 'Speed' is not an input; expected AccelerationDemand, "
             "GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
-  EXPECT_EQ(loadError(R"({"base": {"duration": 1, "colour": 1}, "grid": {"duration": [1]}})").substr(0, 19),
-            "sweep.json: base: t");
-  EXPECT_EQ(loadError(R"([{"duration": 1}, {"duration": 1, "events": [{"time": -1}]}])").substr(0, 16),
-            "sweep.json: [1]:");
-  EXPECT_EQ(loadError(R"({"base": {"duration": 1}, "grid": {"duration": [-1, 1]}})").substr(0, 34),
-            "sweep.json: run 0 (duration = -1):");
+  EXPECT_EQ(loadError(R"({"base": {"duration": 1, "colour": 1}, "grid": {"duration": [1]}})"),
+            "sweep.json: base: colour: unknown key; expected name, description, duration, inputs or events");
+  EXPECT_EQ(loadError(R"([{"duration": 1}, {"duration": 1, "events": [{"time": -1}]}])"),
+            "sweep.json: [1]: events[0].time: expected a time >= 0, got -1");
+  EXPECT_EQ(loadError(R"({"base": {"duration": 1}, "grid": {"duration": [-1, 1]}})"),
+            "sweep.json: run 0 (duration = -1): duration: expected a time >= 0, got -1");
 }
 
 TEST(SweepEngine, CallbacksMayStopTheSweepAndBadArgumentsAreRefused) {
