@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -86,6 +87,12 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
   const auto [stop, parseError] = std::from_chars(options.threads.data(), end, threads);
   if (options.threads.empty() || parseError != std::errc() || stop != end || threads > 4096) {
     return fail(kBadInput, "--threads: expected a whole number from 0 to 4096, got '" + options.threads + "'");
+  }
+
+  std::error_code sameFileError;
+  if (options.output != "-" && std::filesystem::equivalent(std::filesystem::u8path(options.output),
+                                                           std::filesystem::u8path(options.definition), sameFileError)) {
+    return fail(kBadInput, "the output '" + options.output + "' is the sweep definition; refusing to overwrite it");
   }
 
   CorvantaEngineError error{};
