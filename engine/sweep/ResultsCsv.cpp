@@ -41,7 +41,8 @@ std::string formatValue(ColumnKind kind, double value) {
     case ColumnKind::Number:
       break;
   }
-  return engine::shortestText(value);
+  // A NaN's sign and payload mean nothing: every NaN prints alike.
+  return std::isnan(value) ? std::string("nan") : engine::shortestText(value);
 }
 
 std::string systemReason() { return errno != 0 ? std::strerror(errno) : "write error"; }

@@ -1,7 +1,7 @@
 // The results of a sweep as a CSV file (columns in SweepTable.h), written to a temporary
 // file beside the target and renamed onto it when complete, so that the target is either
 // the whole table or untouched.  Numbers are printed in the shortest form that reads back
-// as the same double.
+// as the same double; non-finite values as nan, inf and -inf.
 #ifndef CORVANTA_SWEEP_RESULTSCSV_H
 #define CORVANTA_SWEEP_RESULTSCSV_H
 

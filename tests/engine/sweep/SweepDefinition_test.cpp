@@ -171,7 +171,7 @@ TEST(BadDefinitions, MalformedJson) {
             "sweep.json:2:37: malformed JSON: syntax error while parsing value - unexpected ']'; expected '[', '{', "
             "or a literal");
   EXPECT_EQ(errorOf(withBase(R"("grid": {"inputs.InitialSpeed": [1], "inputs.InitialSpeed": [2]})")),
-            "sweep.json: the key \"inputs.InitialSpeed\" appears twice in one object");
+            "sweep.json: grid: the key \"inputs.InitialSpeed\" appears twice");
 }
 
 TEST(BadDefinitions, GridsTooLargeToCount) {
