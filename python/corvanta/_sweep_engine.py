@@ -108,6 +108,7 @@ class Sweep:
     """A loaded sweep definition (corvanta_sweep_load_text); use as a context manager."""
 
     def __init__(self, text, source):
+        self._handle = None
         self._c = _functions()
         data = text.encode("utf-8")
         error = _engine.EngineError()
