@@ -7,7 +7,8 @@ One panel per varied field shows a metric against that field: for a grid, one li
 value of another varied field (averaged over any further fields); for a Monte-Carlo
 sample, a scatter marking the runs that tipped over and those whose outputs became
 non-finite.  A last panel overlays the X-Y paths of a sample of runs, re-run from the
-definition; without the definition it shows the runs' final positions.
+definition (the speed against X when every path is straight, as in braking); without the
+definition it shows the runs' final positions.
 """
 
 import argparse
@@ -95,9 +96,24 @@ def _field_panel(axes, frame, field, fields, metric, grid):
     axes.grid(True, alpha=0.3)
 
 
+# Paths that stay this close to the X axis are straight: their speed along X says more.
+STRAIGHT_PATH_WIDTH = 0.01  # m
+
+
 def _path_panel(axes, frame, paths):
+    straight = bool(paths) and all(np.nanmax(np.abs(y), initial=0.0) < STRAIGHT_PATH_WIDTH for _, _, y, _ in paths)
+    if straight:
+        for run, x, _, speed in paths:
+            axes.plot(x, speed, linewidth=1, label=f"run {run}")
+        axes.set_title(f"speed along the straight paths of {len(paths)} runs", fontsize="medium")
+        axes.set_xlabel("X [m]")
+        axes.set_ylabel("LongitudinalSpeed [m/s]")
+        axes.grid(True, alpha=0.3)
+        if len(paths) <= 12:
+            axes.legend(fontsize="x-small", ncol=2)
+        return
     if paths:
-        for run, x, y in paths:
+        for run, x, y, _ in paths:
             axes.plot(x, y, linewidth=1, label=f"run {run}")
         axes.set_title(f"paths of {len(paths)} runs (axes not to scale)", fontsize="medium")
         if len(paths) <= 12:
@@ -113,7 +129,8 @@ def _path_panel(axes, frame, paths):
 def plot_sweep(frame, output, paths=None, metric=None, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
     """Draws the sweep results ``frame`` into the PNG ``output``.
 
-    ``paths``: optional (run, x, y) triples to overlay.  ``metric``: the column to plot
+    ``paths``: optional (run, x, y, speed) arrays to overlay (from ``simulate_paths``); when
+    every path is straight along X, the panel shows the speed against X instead.  ``metric``: the column to plot
     against the varied fields (default: stop_distance when some run stops, else
     max_heading_rate).
     """
@@ -150,14 +167,16 @@ def sample_runs(frame, count):
 
 
 def simulate_paths(definition, runs, every=100):
-    """(run, x, y) of each run, re-run from the sweep definition in the engine."""
+    """(run, x, y, speed) of each run, re-run from the sweep definition in the engine."""
     from . import simulate
     from .sweeps import scenario_of_run
 
     paths = []
     for run in runs:
-        rows = simulate(scenario_of_run(definition, run), every=every)
-        paths.append((run, np.asarray(rows["PositionX"]), np.asarray(rows["PositionY"])))
+        # No row at time 0: the initial conditions take effect with the first step.
+        rows = simulate(scenario_of_run(definition, run), every=every, initial_row=False)
+        paths.append((run, np.asarray(rows["PositionX"]), np.asarray(rows["PositionY"]),
+                      np.asarray(rows["LongitudinalSpeed"])))
     return paths
 
 
@@ -196,7 +215,9 @@ def main(argv=None):
         paths = None
         if args.definition and args.sample > 0:
             paths = simulate_paths(args.definition, sample_runs(frame, args.sample))
-        plot_sweep(frame, output, paths, args.metric, args.size, args.dpi, title=f"{Path(args.csv).name}")
+        metric = args.metric or default_metric(frame)
+        title = f"{Path(args.csv).name}: {METRIC_LABELS.get(metric, metric)} of {len(frame)} runs"
+        plot_sweep(frame, output, paths, metric, args.size, args.dpi, title)
     except Exception as error:  # noqa: BLE001 - every failure becomes one line and status 1
         if not isinstance(error, (SweepPlotError, OSError, ValueError)):
             raise
