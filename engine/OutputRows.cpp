@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "InputSequencer.h"
+
 namespace corvanta::engine {
 
 std::uint64_t outputRowCount(std::uint64_t stepCount, std::uint64_t every, bool initialRow) {
@@ -27,6 +29,29 @@ bool OutputRows::emit(std::uint64_t steps, const ExtY_Corvanta_T &outputs) {
   std::copy(values.begin(), values.end(), row.begin() + 1);
   ++rows_;
   return sink_(row);
+}
+
+void inputRows(const Schedule &schedule, std::uint64_t every, bool initialRow, std::vector<double> &rows) {
+  const auto append = [&rows](std::uint64_t steps, const InputValues &values) {
+    rows.push_back(timeOfStep(steps));
+    rows.insert(rows.end(), values.begin(), values.end());
+  };
+  if (schedule.stepCount == 0) {
+    if (initialRow) {
+      append(0, schedule.initialInputs);
+    }
+    return;
+  }
+  InputSequencer sequencer(schedule);
+  for (std::uint64_t step = 0; step < schedule.stepCount; ++step) {
+    sequencer.prepareStep(step);
+    if (step == 0 && initialRow) {
+      append(0, sequencer.values());
+    }
+    if (isOutputRow(step + 1, every, schedule.stepCount)) {
+      append(step + 1, sequencer.values());
+    }
+  }
 }
 
 }  // namespace corvanta::engine

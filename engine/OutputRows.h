@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "Schedule.h"
 
@@ -47,6 +48,10 @@ class OutputRows {
   RowSink sink_;
   std::uint64_t rows_ = 0;
 };
+
+// The input record at the row times of a run (see corvanta_scenario_input_rows): rows of
+// the time and the eight inputs, appended to `rows`.
+void inputRows(const Schedule &schedule, std::uint64_t every, bool initialRow, std::vector<double> &rows);
 
 }  // namespace corvanta::engine
 

@@ -210,6 +210,9 @@ class RecordedInputsReader {
     double value = 0.0;
     const char *end = field.data() + field.size();
     const auto [stop, error] = std::from_chars(field.data(), end, value);
+    if (!field.empty() && error == std::errc::result_out_of_range && stop == end) {
+      fail(lineNumber, "column \"" + column + "\": \"" + std::string(field) + "\" is out of the range of doubles");
+    }
     if (field.empty() || error != std::errc() || stop != end) {
       fail(lineNumber, "column \"" + column + "\": expected a number, got \"" + std::string(field) + "\"");
     }

@@ -258,6 +258,23 @@ int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelF
   return status;
 }
 
+int corvanta_scenario_input_rows(const CorvantaScenario *scenario, uint64_t every, int initial_row, double *rows,
+                                 uint64_t row_capacity, CorvantaEngineError *error) {
+  return guarded(error, [&] {
+    require(scenario != nullptr, "scenario: NULL");
+    const std::uint64_t step = everyOrDefault(every);
+    const std::uint64_t needed = outputRowCount(scenario->schedule.stepCount, step, initial_row != 0);
+    require(rows != nullptr || needed == 0, "rows: NULL");
+    require(row_capacity >= needed, "rows: room for " + std::to_string(row_capacity) + " rows, the run has " +
+                                        std::to_string(needed));
+    std::vector<double> values;
+    values.reserve(needed * CORVANTA_INPUT_ROW_LENGTH);
+    inputRows(scenario->schedule, step, initial_row != 0, values);
+    std::copy(values.begin(), values.end(), rows);
+    return CORVANTA_ENGINE_OK;
+  });
+}
+
 int corvanta_model_step(const CorvantaModelFunctions *model, void *handle, uint64_t steps, uint64_t every,
                         double *outputs, CorvantaEngineError *error) {
   return corvanta_model_run_inputs(model, handle, nullptr, steps, every, outputs, error);

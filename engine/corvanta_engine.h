@@ -187,6 +187,19 @@ CORVANTA_ENGINE_API int corvanta_scenario_run(const CorvantaScenario *scenario, 
                                               const CorvantaRunOptions *options, uint64_t *rows_written,
                                               CorvantaEngineError *error);
 
+/* Doubles per input row: the time and the eight inputs. */
+#define CORVANTA_INPUT_ROW_LENGTH (1 + CORVANTA_NUM_INPUTS)
+
+/*
+ * The input record of a run at the times of its output rows, without running a model:
+ * corvanta_scenario_row_count(scenario, every, initial_row) rows of
+ * CORVANTA_INPUT_ROW_LENGTH doubles (time [s], then the inputs in field order).  The row
+ * after step s holds the record that step s used; the row at time 0 the record of the
+ * first step (events at time 0 applied).  For plots of what the driver did.
+ */
+CORVANTA_ENGINE_API int corvanta_scenario_input_rows(const CorvantaScenario *scenario, uint64_t every, int initial_row,
+                                                     double *rows, uint64_t row_capacity, CorvantaEngineError *error);
+
 /*
  * Steps an instance the host created and initialised, `steps` times, writing the seven
  * outputs after every `every`-th step and after the last (every 0 counts as 1) to

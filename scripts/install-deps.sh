@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/debian-packages.txt that are missing.
+# Installs the Debian packages listed in a package list that are missing: by default
+# scripts/debian-packages.txt (everything), or the list given as the argument.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
+list=${1:-$here/debian-packages.txt}
+mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$list")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

@@ -115,6 +115,10 @@ _PROTOTYPES = {
         ctypes.c_int,
         (ctypes.c_void_p, ctypes.POINTER(ModelFunctions), ctypes.POINTER(RunOptions), ctypes.POINTER(ctypes.c_uint64), _ERROR),
     ),
+    "corvanta_scenario_input_rows": (
+        ctypes.c_int,
+        (ctypes.c_void_p, ctypes.c_uint64, ctypes.c_int, ctypes.c_void_p, ctypes.c_uint64, _ERROR),
+    ),
     "corvanta_model_step": (
         ctypes.c_int,
         (ctypes.POINTER(ModelFunctions), ctypes.c_void_p, ctypes.c_uint64, ctypes.c_uint64, ctypes.c_void_p, _ERROR),

@@ -1,11 +1,17 @@
 """Plots of a run and of the driver-demand maps.
 
-    python -m corvanta.plot run.csv -o run.png
+    python -m corvanta.plot run.csv [--scenario scenario.json] -o run.png
+    python -m corvanta.plot a.csv b.csv -o cmp.png            (runs overlaid, one legend entry each)
     python -m corvanta.plot --maps [--tables DIR | --generator PATH] -o maps.png
     python -m corvanta.plot sweep results.csv -o sweep.png [--definition FILE]   (sweep_plot.py)
 
-A run plot shows the X-Y path (equal axes, start and end marked), the longitudinal
-speed, the heading, pitch and roll, and the tip-over indicator against time.  The maps
+A run plot shows the X-Y path over the whole width (to scale when the path's extent
+allows, else with the stretch of Y against X stated in the title, so that a 3.5 m lane
+change over 160 m does not look like a flat line), the longitudinal speed, the heading
+rate and the lateral acceleration (derived from the outputs), and either the driver's
+inputs against time (demand and gear selector, steering angle, road grade; from the
+scenario given with --scenario, played back by the engine) or the heading, pitch and
+roll, and the tip-over indicator.  The maps
 plot shows the raw throttle and brake tables over speed and demand, as the table
 generator writes them with ``generate_tables --csv DIR`` (throttle_map.csv and
 brake_map.csv: a header row ``speed_mps,<demands>...``, then one row per speed).  Without
@@ -29,7 +35,7 @@ from ._library import _build_dirs, _checkout_root
 
 MAP_FILES = ("throttle_map.csv", "brake_map.csv")
 GENERATOR_VARIABLE = "CORVANTA_GENERATE_TABLES"
-DEFAULT_SIZE = (1500, 900)
+DEFAULT_SIZE = (1500, 1100)
 DEFAULT_DPI = 100
 
 
@@ -53,60 +59,176 @@ def _save(figure, output, dpi):
     figure.savefig(output, dpi=dpi, format="png")
 
 
-def plot_run(rows, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
-    """Draws a run (an array with the columns corvanta.COLUMNS) into the PNG ``output``."""
+# Height over width of the path panel, which spans the figure's width.
+PATH_BOX_ASPECT = 0.3
+# A path whose extent is at most this many times longer one way than the other is drawn
+# to scale; a longer, narrower one fills the panel with the stretch stated.
+TO_SCALE_RATIO = 4.0
+
+
+class Run:
+    """One run to draw: its rows, a label for the legend and, when known, its inputs."""
+
+    def __init__(self, rows, label, inputs=None):
+        self.rows = _start_rows(_as_array(rows))
+        self.label = label
+        self.inputs = inputs
+        self.column = {name: self.rows[:, index] for index, name in enumerate(results.COLUMNS)}
+
+
+def _as_array(rows):
     try:
-        rows = results.as_results(rows).to_array()
+        return results.as_results(rows).to_array()
     except ValueError as error:
         raise PlotError(str(error)) from None
-    if len(rows) == 0:
-        raise PlotError("the run has no rows")
-    column = {name: rows[:, index] for index, name in enumerate(results.COLUMNS)}
-    t = column["time"]
 
+
+def _start_rows(rows):
+    """The rows without a leading row at time 0 whose outputs are all zero: the model has
+    not stepped yet, so that row says nothing about the start pose."""
+    if len(rows) > 1 and rows[0, 0] == 0.0 and not rows[0, 1:].any():
+        return rows[1:]
+    return rows
+
+
+def derived(run):
+    """Heading rate [rad/s] and lateral acceleration [m/s^2] of a run, from its outputs:
+    the heading's time derivative, and the acceleration of the centre of mass (second
+    time derivatives of X and Y) across the heading, > 0 to the left."""
+    t = run.column["time"]
+    if len(t) < 3:
+        nothing = np.full(len(t), np.nan)
+        return nothing, nothing
+    heading = run.column["Heading"]
+    rate = np.gradient(heading, t, edge_order=2)
+    ax = np.gradient(np.gradient(run.column["PositionX"], t, edge_order=2), t, edge_order=2)
+    ay = np.gradient(np.gradient(run.column["PositionY"], t, edge_order=2), t, edge_order=2)
+    lateral = -ax * np.sin(heading) + ay * np.cos(heading)
+    return rate, lateral
+
+
+def _path_scale(runs):
+    """(x limits, y limits, Y scale relative to X) of the path panel."""
+    xs = np.concatenate([run.column["PositionX"] for run in runs])
+    ys = np.concatenate([run.column["PositionY"] for run in runs])
+    finite = np.isfinite(xs) & np.isfinite(ys)
+    if not finite.any():
+        return (-1.0, 1.0), (-1.0, 1.0), 1.0
+    xs, ys = xs[finite], ys[finite]
+    span_x = max(float(xs.max() - xs.min()), 1.0)
+    span_y = max(float(ys.max() - ys.min()), 1.0)
+    centre_x, centre_y = float(xs.max() + xs.min()) / 2, float(ys.max() + ys.min()) / 2
+    factor = PATH_BOX_ASPECT * span_x / span_y
+    if max(span_x, span_y) <= TO_SCALE_RATIO * min(span_x, span_y):
+        # Equal scales: widen the shorter span to fill the panel.
+        span_x, span_y = max(span_x, span_y / PATH_BOX_ASPECT), max(span_y, span_x * PATH_BOX_ASPECT)
+        factor = 1.0
+    margin = 1.08
+    return (
+        (centre_x - span_x * margin / 2, centre_x + span_x * margin / 2),
+        (centre_y - span_y * margin / 2, centre_y + span_y * margin / 2),
+        factor,
+    )
+
+
+def _draw_path(axes, runs, colours):
+    xlim, ylim, factor = _path_scale(runs)
+    for run, colour in zip(runs, colours):
+        x, y = run.column["PositionX"], run.column["PositionY"]
+        axes.plot(x, y, color=colour, label=run.label)
+        axes.plot(x[0], y[0], "o", color=colour, markersize=5)
+        axes.plot(x[-1], y[-1], "s", color=colour, markersize=5)
+    axes.set_xlim(*xlim)
+    axes.set_ylim(*ylim)
+    axes.set_box_aspect(PATH_BOX_ASPECT)
+    axes.set_xlabel("X [m]")
+    axes.set_ylabel("Y [m]")
+    if factor == 1.0:
+        scale = "axes to scale"
+    elif factor > 1.0:
+        scale = f"not to scale: Y stretched {factor:.3g}x against X"
+    else:
+        scale = f"not to scale: X stretched {1 / factor:.3g}x against Y"
+    axes.set_title(f"path: circle start, square end ({scale})")
+    axes.grid(True)
+
+
+def _panel(figure, cell, title, ylabel):
+    axes = figure.add_subplot(cell)
+    axes.set_title(title)
+    axes.set_ylabel(ylabel)
+    axes.set_xlabel("time [s]")
+    axes.grid(True)
+    return axes
+
+
+def plot_runs(runs, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
+    """Draws one or more runs (``Run`` objects), overlaid, into the PNG ``output``.
+
+    Panels: the path over the whole width; speed, heading rate and lateral acceleration;
+    then, when every run has its inputs, the demand and gear selector, the steering angle
+    and the road grade, else the heading, pitch and roll, and the tip-over indicator.
+    """
+    if not runs:
+        raise PlotError("no runs to plot")
+    for run in runs:
+        if len(run.rows) == 0:
+            raise PlotError(f"{run.label}: the run has no rows")
+    colours = [f"C{index % 10}" for index in range(len(runs))]
+    several = len(runs) > 1
     figure = _figure(size, dpi)
-    grid = figure.add_gridspec(2, 3)
-    path = figure.add_subplot(grid[:, 0])
-    path.plot(column["PositionX"], column["PositionY"], color="tab:blue", label="path")
-    path.plot(column["PositionX"][0], column["PositionY"][0], "o", color="tab:green", label="start")
-    path.plot(column["PositionX"][-1], column["PositionY"][-1], "s", color="tab:red", label="end")
-    path.set_aspect("equal", adjustable="datalim")
-    path.set_xlabel("X [m]")
-    path.set_ylabel("Y [m]")
-    path.set_title("path")
-    path.legend(loc="best")
-    path.grid(True)
+    grid = figure.add_gridspec(3, 3, height_ratios=(1.25, 1, 1))
+    _draw_path(figure.add_subplot(grid[0, :]), runs, colours)
 
-    speed = figure.add_subplot(grid[0, 1])
-    speed.plot(t, column["LongitudinalSpeed"], color="tab:blue")
-    speed.set_ylabel("longitudinal speed [m/s]")
-    speed.set_title("speed")
+    speed = _panel(figure, grid[1, 0], "longitudinal speed", "speed [m/s]")
+    rate = _panel(figure, grid[1, 1], "heading rate", "heading rate [deg/s]")
+    lateral = _panel(figure, grid[1, 2], "lateral acceleration", "to the left [m/s^2]")
+    with_inputs = all(run.inputs is not None for run in runs)
+    if with_inputs:
+        demand = _panel(figure, grid[2, 0], "demand (solid), gear (dotted)", "demand [m/s^2]")
+        gear = demand.twinx()
+        gear.set_ylabel("selector: 1 D, 3 R")
+        gear.set_ylim(-0.25, 3.25)
+        gear.set_yticks([0, 1, 2, 3])
+        steering = _panel(figure, grid[2, 1], "steering angle", "to the left [deg]")
+        grade = _panel(figure, grid[2, 2], "road grade", "downhill [deg]")
+    else:
+        heading = _panel(figure, grid[2, 0], "heading", "heading [deg]")
+        attitude = _panel(figure, grid[2, 1], "pitch (solid), roll (dashed)", "angle [deg]")
+        tip = _panel(figure, grid[2, 2], "tip-over indicator", "+1 tipping, -1 stable")
+        tip.set_ylim(-1.25, 1.25)
+        tip.set_yticks([-1, 0, 1])
 
-    heading = figure.add_subplot(grid[0, 2])
-    heading.plot(t, np.degrees(column["Heading"]), color="tab:purple")
-    heading.set_ylabel("heading [deg]")
-    heading.set_title("heading")
-
-    attitude = figure.add_subplot(grid[1, 1])
-    attitude.plot(t, np.degrees(column["PitchAngle"]), label="pitch")
-    attitude.plot(t, np.degrees(column["RollAngle"]), label="roll")
-    attitude.set_ylabel("angle [deg]")
-    attitude.set_title("pitch and roll")
-    attitude.legend(loc="best")
-
-    tip = figure.add_subplot(grid[1, 2])
-    tip.plot(t, column["TipOverIndicator"], drawstyle="steps-post", color="tab:red")
-    tip.set_ylim(-1.25, 1.25)
-    tip.set_yticks([-1, 0, 1])
-    tip.set_ylabel("tip-over indicator")
-    tip.set_title("tip-over (+1 tipping, -1 stable)")
-
-    for axes in (speed, heading, attitude, tip):
-        axes.set_xlabel("time [s]")
-        axes.grid(True)
+    for run, colour in zip(runs, colours):
+        t = run.column["time"]
+        label = run.label if several else None
+        speed.plot(t, run.column["LongitudinalSpeed"], color=colour, label=label)
+        heading_rate, lateral_acceleration = derived(run)
+        rate.plot(t, np.degrees(heading_rate), color=colour)
+        lateral.plot(t, lateral_acceleration, color=colour)
+        if with_inputs:
+            inputs = run.inputs
+            ti = inputs["time"]
+            demand.plot(ti, inputs["AccelerationDemand"], color=colour, drawstyle="steps-post")
+            gear.plot(ti, inputs["GearSelector"], color=colour, linestyle=":", drawstyle="steps-post")
+            steering.plot(ti, np.degrees(inputs["SteeringAngle"]), color=colour)
+            grade.plot(ti, np.degrees(inputs["RoadGrade"]), color=colour)
+        else:
+            heading.plot(t, np.degrees(run.column["Heading"]), color=colour)
+            attitude.plot(t, np.degrees(run.column["PitchAngle"]), color=colour)
+            attitude.plot(t, np.degrees(run.column["RollAngle"]), color=colour, linestyle="--")
+            tip.plot(t, run.column["TipOverIndicator"], drawstyle="steps-post", color=colour)
+    if several:
+        figure.axes[0].legend(loc="best")
     if title:
         figure.suptitle(title)
     _save(figure, output, dpi)
+
+
+def plot_run(rows, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None, inputs=None):
+    """Draws a run (Results, or an array with the columns corvanta.COLUMNS) into the PNG
+    ``output``; ``inputs`` (from ``Scenario.input_rows``) adds the driver's inputs."""
+    plot_runs([Run(rows, title or "run", inputs)], output, size, dpi, title)
 
 
 def read_map(path):
@@ -202,17 +324,68 @@ def _size(text):
 def _parser():
     parser = argparse.ArgumentParser(
         prog="python -m corvanta.plot",
-        description="Plot a run (the CSV of corvanta-sim or corvanta.write_csv) or the demand maps.",
+        description="Plot runs (CSV of corvanta-sim or corvanta.write_csv; several are overlaid) or the demand maps.",
     )
-    parser.add_argument("csv", nargs="?", help="results CSV of a run")
-    parser.add_argument("-o", "--output", help="PNG file to write (default: the CSV's name with .png; maps.png)")
+    parser.add_argument("csv", nargs="*", help="results CSV of a run; several files are drawn over each other")
+    parser.add_argument("-o", "--output", help="PNG file to write (default: the first CSV's name with .png; maps.png)")
+    parser.add_argument(
+        "--scenario",
+        action="append",
+        metavar="FILE",
+        help="the scenario (or recorded inputs) of the run, to draw the driver's inputs; once per CSV, in order",
+    )
     parser.add_argument("--maps", action="store_true", help="plot the throttle and brake maps instead of a run")
     parser.add_argument("--tables", metavar="DIR", help="directory with throttle_map.csv and brake_map.csv")
     parser.add_argument("--generator", metavar="PATH", help="the generate_tables program to run for the maps")
-    parser.add_argument("--size", type=_size, metavar="WxH", help="image size in pixels (default 1500x900; maps 1400x600)")
+    parser.add_argument("--size", type=_size, metavar="WxH", help="image size in pixels (default 1500x1100; maps 1400x600)")
     parser.add_argument("--dpi", type=int, default=DEFAULT_DPI, help="resolution (default %(default)s)")
     parser.add_argument("--title", help="figure title of a run plot (default: the CSV's name)")
     return parser
+
+
+def _read_run(path):
+    try:
+        rows = results.read_csv(path)
+    except OSError as error:
+        raise PlotError(f"{path}: cannot read: {error.strerror or error}") from None
+    except results.ResultsFormatError as error:
+        raise PlotError(str(error)) from None
+    if len(rows) == 0:
+        raise PlotError(f"{path}: no data rows")
+    return rows
+
+
+# Input rows drawn per run at most; a longer run is drawn at every n-th step.
+MAX_INPUT_ROWS = 20000
+
+
+def _scenario_inputs(path):
+    """The inputs of the scenario at ``path``, played back by the engine."""
+    from .scenario import ScenarioError, load_scenario
+
+    try:
+        scenario = load_scenario(path)
+        return scenario.input_rows(every=max(1, scenario.step_count // MAX_INPUT_ROWS))
+    except ScenarioError as error:
+        raise PlotError(str(error)) from None
+
+
+def _plot_csvs(args, parser):
+    if args.tables or args.generator:
+        parser.error("--tables and --generator go with --maps")
+    if args.scenario and len(args.scenario) != len(args.csv):
+        parser.error(f"--scenario: give one per CSV ({len(args.csv)}), got {len(args.scenario)}")
+    output = args.output or str(Path(args.csv[0]).with_suffix(".png"))
+    for csv in args.csv:
+        if Path(output).resolve() == Path(csv).resolve():
+            raise PlotError(f"the output {output} is the run CSV {csv}; refusing to overwrite it")
+    runs = []
+    for index, csv in enumerate(args.csv):
+        rows = _read_run(csv)
+        inputs = _scenario_inputs(args.scenario[index]) if args.scenario else None
+        runs.append(Run(rows, Path(csv).stem, inputs))
+    title = args.title or (Path(args.csv[0]).name if len(args.csv) == 1 else ", ".join(Path(csv).name for csv in args.csv))
+    plot_runs(runs, output, args.size or DEFAULT_SIZE, args.dpi, title)
 
 
 def main(argv=None):
@@ -227,7 +400,7 @@ def main(argv=None):
         parser.error(f"--dpi: expected 10 to 1000, got {args.dpi}")
     try:
         if args.maps:
-            if args.csv is not None:
+            if args.csv:
                 parser.error("--maps takes no run CSV")
             if args.tables and args.generator:
                 parser.error("give --tables or --generator, not both")
@@ -241,22 +414,9 @@ def main(argv=None):
                     generate_maps(generator, directory)
                     plot_maps(directory, output, size, args.dpi)
         else:
-            if args.csv is None:
+            if not args.csv:
                 parser.error("give a run CSV, or --maps")
-            if args.tables or args.generator:
-                parser.error("--tables and --generator go with --maps")
-            output = args.output or str(Path(args.csv).with_suffix(".png"))
-            if Path(output).resolve() == Path(args.csv).resolve():
-                raise PlotError(f"the output {output} is the run CSV; refusing to overwrite it")
-            try:
-                rows = results.read_csv(args.csv)
-            except OSError as error:
-                raise PlotError(f"{args.csv}: cannot read: {error.strerror or error}") from None
-            except results.ResultsFormatError as error:
-                raise PlotError(str(error)) from None
-            if len(rows) == 0:
-                raise PlotError(f"{args.csv}: no data rows")
-            plot_run(rows, output, args.size or DEFAULT_SIZE, args.dpi, args.title or Path(args.csv).name)
+            _plot_csvs(args, parser)
     except PlotError as error:
         print(f"{parser.prog}: error: {error}", file=sys.stderr)
         return 1

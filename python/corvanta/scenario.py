@@ -20,6 +20,9 @@ from . import _engine, _library
 from ._library import COLUMNS, INPUT_NAMES, STEP_SIZE
 from .results import Results, empty_results
 
+# Rows of input records: the time and the eight inputs.
+INPUT_DTYPE = np.dtype([(name, np.float64) for name in ("time",) + INPUT_NAMES])
+
 
 class ScenarioError(ValueError):
     """A scenario the engine refused.  ``str(error)`` is the engine's message unchanged:
@@ -165,6 +168,21 @@ class Scenario:
         error = _engine.EngineError()
         status = self._engine.corvanta_scenario_run(
             self._handle, ctypes.byref(_engine.model_functions(lib)), ctypes.byref(options), ctypes.byref(written), ctypes.byref(error)
+        )
+        if status != _engine.OK:
+            _raise_for(status, error, self.source)
+        return rows
+
+    def input_rows(self, every=100, initial_row=True):
+        """What the driver does, at the times of the rows of ``run``: a structured array
+        with the fields ``time`` and INPUT_NAMES; the row after step s holds the input
+        record step s used, the row at time 0 that of the first step.  No model runs."""
+        every = _every(every)
+        count = self.row_count(every, initial_row)
+        rows = np.zeros(count, dtype=INPUT_DTYPE)
+        error = _engine.EngineError()
+        status = self._engine.corvanta_scenario_input_rows(
+            self._handle, every, int(bool(initial_row)), rows.ctypes.data, count, ctypes.byref(error)
         )
         if status != _engine.OK:
             _raise_for(status, error, self.source)

@@ -273,6 +273,30 @@ TEST(EngineApi, LoadOptionsChooseFormatDurationAndInterpolation) {
   EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT, refused.error.status);
 }
 
+TEST(EngineApi, InputRowsShowTheRecordEachRowsStepUsed) {
+  Loaded loaded;
+  loadText(loaded, kScenario, "test.json");
+  ASSERT_NE(nullptr, loaded.scenario);
+  Collected collected;
+  CorvantaRunOptions run{};
+  run.on_step = collectStep;
+  run.step_user = &collected;
+  ASSERT_EQ(CORVANTA_ENGINE_OK, corvanta_scenario_run(loaded.scenario, &kModel, &run, nullptr, nullptr));
+  std::vector<double> rows(corvanta_scenario_row_count(loaded.scenario, 150, 1) * CORVANTA_INPUT_ROW_LENGTH);
+  ASSERT_EQ(5u * CORVANTA_INPUT_ROW_LENGTH, rows.size());  // time 0, steps 150, 300, 450, 500
+  ASSERT_EQ(CORVANTA_ENGINE_OK, corvanta_scenario_input_rows(loaded.scenario, 150, 1, rows.data(), 5, nullptr));
+  const std::vector<std::size_t> steps{1, 150, 300, 450, 500};  // the step whose record each row shows
+  for (std::size_t row = 0; row < steps.size(); ++row) {
+    EXPECT_SAME_BITS(row == 0 ? 0.0 : static_cast<double>(steps[row]) * 0.0001, rows[row * CORVANTA_INPUT_ROW_LENGTH]);
+    EXPECT_SAME_BITS(collected.steering[steps[row] - 1],
+                     rows[row * CORVANTA_INPUT_ROW_LENGTH + 1 + CORVANTA_IN_STEERING_ANGLE]);
+  }
+  EXPECT_SAME_BITS(-1.0, rows[3 * CORVANTA_INPUT_ROW_LENGTH + 1 + CORVANTA_IN_ACCELERATION_DEMAND]);
+  EXPECT_SAME_BITS(2.0, rows[4 * CORVANTA_INPUT_ROW_LENGTH + 1 + CORVANTA_IN_INITIAL_SPEED]);
+  CorvantaEngineError error;
+  EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT, corvanta_scenario_input_rows(loaded.scenario, 150, 1, rows.data(), 4, &error));
+}
+
 TEST(EngineApi, SteppingAnInstanceMatchesSingleStepsBitForBit) {
   constexpr std::uint64_t kSteps = 250;
   std::vector<double> inputs(kSteps * CORVANTA_NUM_INPUTS, 0.0);

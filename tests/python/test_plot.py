@@ -3,6 +3,8 @@
 import os
 import struct
 
+import numpy as np
+
 import pytest
 
 import corvanta
@@ -16,6 +18,17 @@ def png_size(path):
     head = path.read_bytes()[:24]
     assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR", f"{path} is not a PNG file"
     return struct.unpack(">II", head[16:24])
+
+
+LANE_CHANGE = {
+    "duration": 8.0,
+    "inputs": {"GearSelector": 1, "InitialSpeed": 20.0, "AccelerationDemand": 0.2},
+    "events": [
+        {"time": 1.0, "until": 1.625, "ramp": {"SteeringAngle": 0.037}},
+        {"time": 1.625, "until": 2.875, "ramp": {"SteeringAngle": -0.037}},
+        {"time": 2.875, "until": 3.5, "ramp": {"SteeringAngle": 0.0}},
+    ],
+}
 
 
 def test_run_plot(tmp_path):
@@ -65,3 +78,36 @@ def test_maps_from_the_generator(tmp_path):
         pytest.skip("CORVANTA_GENERATE_TABLES is not set: this needs the build's generate_tables")
     assert plot.main(["--maps", "-o", str(tmp_path / "maps.png")]) == 0
     assert png_size(tmp_path / "maps.png") == (1400, 600)
+
+
+def test_overlay_and_inputs(tmp_path):
+    scenario = write(tmp_path / "lane.json", __import__("json").dumps(LANE_CHANGE))
+    corvanta.write_csv(tmp_path / "a.csv", corvanta.simulate(scenario))
+    corvanta.write_csv(tmp_path / "b.csv", corvanta.simulate(scenario, duration=4.0))
+    done = run_python("-m", "corvanta.plot", str(tmp_path / "a.csv"), str(tmp_path / "b.csv"), "-o", str(tmp_path / "cmp.png"), "--size", "700x500")
+    assert done.returncode == 0, done.stderr
+    assert png_size(tmp_path / "cmp.png") == (700, 500)
+    assert plot.main([str(tmp_path / "a.csv"), "--scenario", str(scenario), "-o", str(tmp_path / "in.png")]) == 0
+    assert png_size(tmp_path / "in.png") == plot.DEFAULT_SIZE
+    with pytest.raises(SystemExit):
+        plot.main([str(tmp_path / "a.csv"), str(tmp_path / "b.csv"), "--scenario", str(scenario)])
+
+
+def test_long_narrow_paths_are_stretched_and_round_ones_to_scale():
+    lane = plot.Run(corvanta.simulate(LANE_CHANGE), "lane")
+    _, (low, high), factor = plot._path_scale([lane])
+    assert factor > 5  # 3.5 m over 160 m: Y stretched, and the offset fills the panel
+    assert high - low < 5
+    t = np.linspace(0, 10, 1001)
+    circle = np.column_stack([t, 30 * np.sin(0.2 * t), 30 * (1 - np.cos(0.2 * t)), 0.2 * t, np.full_like(t, 6.0), 0 * t, 0 * t, -1 + 0 * t])
+    run = plot.Run(circle, "circle")
+    assert plot._path_scale([run])[2] == 1.0
+    # Uniform circular motion: heading rate 0.2 rad/s, lateral acceleration R w^2 = 1.2 m/s^2 to the left.
+    rate, lateral = plot.derived(run)
+    np.testing.assert_allclose(rate, 0.2, rtol=1e-6)
+    np.testing.assert_allclose(lateral, 1.2, rtol=1e-3)
+
+
+def test_leading_zero_row_is_left_out():
+    rows = corvanta.simulate({"duration": 0.01, "inputs": {"InitialPositionX": 50, "InitialSpeed": 5}}, every=10)
+    assert plot.Run(rows, "r").rows[0, 1] > 49.9
