@@ -12,6 +12,7 @@ same rows.
 import argparse
 import json
 import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -29,23 +30,31 @@ DEFAULT_DEFINITION = ROOT / "examples" / "sweeps" / "step-steer-monte-carlo.json
 
 
 def model_seconds(frame, definition):
-    """Model time of all runs, from each run's scenario duration."""
-    steps = 0
-    for run in frame["run"]:
-        duration = sweeps.scenario_of_run(definition, int(run))["duration"]
-        steps += int(np.floor(duration / corvanta.STEP_SIZE + 0.5))
-    return steps * corvanta.STEP_SIZE
+    """Model time of all runs: the steps the sweep counted."""
+    return frame.attrs["steps"] * corvanta.STEP_SIZE
+
+
+def cpu_seconds():
+    """CPU time of this process and of its children that have ended, s."""
+    own = resource.getrusage(resource.RUSAGE_SELF)
+    children = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
 
 
 def timed(label, work):
+    """(label, frame, wall s, CPU s).  The CPU time of Dask workers, which outlive the
+    call, is not seen."""
+    cpu = cpu_seconds()
     start = time.perf_counter()
     frame = work()
     wall = time.perf_counter() - start
-    return label, frame, wall
+    return label, frame, wall, cpu_seconds() - cpu
 
 
 def without_wall_time(frame):
-    return frame.drop(columns=["wall_time"])
+    """Every column but wall_time as 64-bit patterns (a CSV read back has integer columns
+    where every value is whole)."""
+    return np.ascontiguousarray(frame.drop(columns=["wall_time"]).astype(np.float64).to_numpy()).view(np.uint64)
 
 
 def main():
@@ -73,30 +82,30 @@ def main():
     if "dask" not in skip:
         from dask.distributed import Client, LocalCluster
 
-        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
-                Client(cluster) as client:
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                          silence_logs=40) as cluster, Client(cluster) as client:
             client.wait_for_workers(2)
-            results.append(timed("Dask LocalCluster, 2 workers", lambda: corvanta.sweep(definition, client=client)))
+            label, frame, wall, _ = timed("Dask LocalCluster, 2 workers", lambda: corvanta.sweep(definition, client=client))
+            results.append((label, frame, wall, float("nan")))
     if args.sim:
         with tempfile.TemporaryDirectory() as directory:
             path = Path(directory) / "definition.json"
             path.write_text(json.dumps(definition), encoding="utf-8")
             for threads in (1, 2):
                 output = Path(directory) / f"results-{threads}.csv"
-                start = time.perf_counter()
-                subprocess.run([args.sim, "sweep", str(path), "-o", str(output), "--threads", str(threads), "-q"],
-                               check=True)
-                wall = time.perf_counter() - start
-                frame = sweep_plot.read_results(output)
-                results.append((f"corvanta-sim sweep --threads {threads}", frame, wall))
+                command = [args.sim, "sweep", str(path), "-o", str(output), "--threads", str(threads), "-q"]
+                label, _, wall, cpu = timed(f"corvanta-sim sweep --threads {threads}",
+                                            lambda: subprocess.run(command, check=True))
+                results.append((label, sweep_plot.read_results(output), wall, cpu))
 
     reference = without_wall_time(results[0][1])
     model_time = model_seconds(results[0][1], definition)
-    print(f"{'':34} {'wall s':>8} {'runs/s':>8} {'model s/s':>10}  same rows")
-    for label, frame, wall in results:
-        same = without_wall_time(frame).equals(reference)
-        print(f"{label:34} {wall:8.2f} {runs / wall:8.1f} {model_time / wall:10.1f}  {'yes' if same else 'NO'}")
-    baseline = {label: wall for label, _, wall in results}
+    print(f"{'':34} {'wall s':>8} {'CPU s':>8} {'runs/s':>8} {'model s/s':>10}  same rows")
+    for label, frame, wall, cpu in results:
+        same = np.array_equal(without_wall_time(frame), reference)
+        print(f"{label:34} {wall:8.2f} {cpu:8.2f} {runs / wall:8.1f} {model_time / wall:10.1f}  {'yes' if same else 'NO'}")
+    print(f"load average after the runs: {' '.join(f'{load:.1f}' for load in os.getloadavg())}")
+    baseline = {label: wall for label, _, wall, _ in results}
     if "engine, 1 thread" in baseline and "engine, 2 threads" in baseline:
         print(f"2 threads / 1 thread: {baseline['engine, 1 thread'] / baseline['engine, 2 threads']:.2f}x")
     if "2 worker processes" in baseline and "Dask LocalCluster, 2 workers" in baseline:
