@@ -170,15 +170,27 @@ class Sweep:
         options.row_capacity = count
         if csv_path is not None:
             options.csv_path = str(csv_path).encode("utf-8")
-        if progress is not None:
-            callback = _PROGRESS(lambda user, done, total, steps, wall: 1 if progress(done, total, steps, wall) else 0)
-            options.on_progress = callback
+        # The progress callback runs on this thread about ten times a second; it is also
+        # where Ctrl-C (KeyboardInterrupt) and any error of ``progress`` stop the sweep.
+        raised = []
+
+        def on_progress(user, done, total, steps, wall):
+            try:
+                return 1 if progress is not None and progress(done, total, steps, wall) else 0
+            except BaseException as error:  # noqa: BLE001 - re-raised after the engine returns
+                raised.append(error)
+                return 1
+
+        callback = _PROGRESS(on_progress)
+        options.on_progress = callback
         model = _engine.model_functions(_library.library())
         totals = SweepTotals()
         error = _engine.EngineError()
         status = self._c["corvanta_sweep_run"](
             self._handle, ctypes.byref(model), ctypes.byref(options), ctypes.byref(totals), ctypes.byref(error)
         )
+        if raised:
+            raise raised[0]
         if status != _engine.OK:
             raise SweepError(error.text(), status)
         self.totals = totals

@@ -190,3 +190,17 @@ def test_plot_command_line(reference, tmp_path):
     assert plot.main(["sweep", str(table)]) == 0
     assert (tmp_path / "results.png").is_file()
     assert plot.main(["sweep", str(table), "-o", str(tmp_path / "b.png"), "--metric", "colour"]) == 1
+
+
+def test_an_error_in_the_progress_callback_stops_the_sweep_and_is_raised():
+    from corvanta import _sweep_engine
+
+    calls = []
+
+    def progress(done, total, steps, wall):
+        calls.append(done)
+        raise KeyboardInterrupt
+
+    with _sweep_engine.Sweep(json.dumps(GRID), "<grid>") as sweep, pytest.raises(KeyboardInterrupt):
+        sweep.run(threads=1, progress=progress)
+    assert calls
