@@ -351,6 +351,8 @@ void defineOptions(CLI::App &app, Options &options) {
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
   app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING);
   app.footer(
+      "corvanta-sim sweep FILE -o results.csv [--threads N] runs a sweep of many runs instead (see "
+      "corvanta-sim sweep --help).\n\n"
       "The summary (scenario, model time, steps, distance, top speed, final pose, tip-over, wall time) goes to "
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
