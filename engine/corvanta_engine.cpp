@@ -312,8 +312,10 @@ int corvanta_csv_write_row(CorvantaCsvWriter *writer, const double *values) {
   if (writer == nullptr || values == nullptr) {
     return CORVANTA_ENGINE_BAD_ARGUMENT;
   }
-  writer->table.writeRow(values);
-  return CORVANTA_ENGINE_OK;
+  return guarded(nullptr, [&] {
+    writer->table.writeRow(values);
+    return CORVANTA_ENGINE_OK;
+  });
 }
 
 int corvanta_csv_row_callback(void *user, const double *row) {

@@ -150,9 +150,13 @@ class Engine:
             function.restype = restype
             function.argtypes = argtypes
             setattr(self, name, function)
-        names = tuple(cdll.corvanta_engine_input_name(i).decode() for i in range(len(INPUT_NAMES)))
-        if names != INPUT_NAMES:
-            raise CorvantaLibraryError(f"{path}: the engine's inputs {names} are not this package's {INPUT_NAMES}")
+        for kind, names, lookup in (
+            ("inputs", INPUT_NAMES, cdll.corvanta_engine_input_name),
+            ("outputs", OUTPUT_NAMES, cdll.corvanta_engine_output_name),
+        ):
+            found = tuple((lookup(index) or b"").decode() for index in range(len(names)))
+            if found != names or lookup(len(names)) is not None:
+                raise CorvantaLibraryError(f"{path}: the engine's {kind} {found} are not this package's {names}")
 
     def __repr__(self):
         return f"<corvanta.Engine {self.path}>"

@@ -12,3 +12,11 @@ def test_minimal_example():
     time, x, y, _, speed, *_ = corvanta.simulate(scenario, every=50_000)[-1]
     assert speed > 1.0  # the car moved off
     assert done.stdout == f"after {time:.1f} s: speed {speed:.3f} m/s, position ({x:.3f}, {y:.3f}) m\n"
+
+
+def test_lane_change_example(tmp_path):
+    done = run_python(str(REPO / "examples" / "python" / "lane_change_speeds.py"), str(tmp_path))
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert [line.split(":")[0] for line in lines[:3]] == ["  15 m/s", "  20 m/s", "  25 m/s"]
+    assert (tmp_path / "lane-change-speeds.png").stat().st_size > 10_000

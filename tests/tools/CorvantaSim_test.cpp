@@ -201,6 +201,20 @@ TEST_F(CorvantaSim, HandWrittenRecordedInputsEqualTheSameSetsInJson) {
   EXPECT_EQ(2501u, simtest::readCsv(simtest::readFile(at("longer.csv"))).lines.size());
 }
 
+TEST_F(CorvantaSim, InterpolateOptionReplacesTheFilesChoice) {
+  const std::string rows = "time,AccelerationDemand,GearSelector\n0,1.5,1\n0.05,-1,1\n0.1,0.5,1\n";
+  const std::string held = file("held.csv", rows);
+  const std::string linear = file("linear.csv", "# interpolate: linear\n" + rows);
+  ASSERT_EQ(0, sim({held, "-o", at("held-as-linear.csv"), "--interpolate", "linear", "-q"}).exitCode);
+  ASSERT_EQ(0, sim({linear, "-o", at("linear-out.csv"), "-q"}).exitCode);
+  ASSERT_EQ(0, sim({linear, "-o", at("linear-as-held.csv"), "--interpolate", "hold", "-q"}).exitCode);
+  ASSERT_EQ(0, sim({held, "-o", at("held-out.csv"), "-q"}).exitCode);
+  EXPECT_EQ(simtest::readFile(at("linear-out.csv")), simtest::readFile(at("held-as-linear.csv")));
+  EXPECT_EQ(simtest::readFile(at("held-out.csv")), simtest::readFile(at("linear-as-held.csv")));
+  EXPECT_NE(simtest::readFile(at("held-out.csv")), simtest::readFile(at("linear-out.csv")));
+  expectRefused({held, "--interpolate", "cubic"}, kBadInput, "--interpolate: expected hold or linear, got 'cubic'");
+}
+
 TEST_F(CorvantaSim, CsvOnStandardOutputMovesTheSummaryToStandardError) {
   const std::string scenario = file("short.json", R"({"name": "short run", "duration": 0.001, "inputs": {"GearSelector": 1}})");
   const ProcessResult toStdout = sim({scenario, "-o", "-", "--every", "5"});
@@ -285,7 +299,8 @@ TEST_F(CorvantaSim, BadUsage) {
   expectRefused({scenario, "--every", "-3"}, kBadInput, "--every: expected a whole number of steps >= 1, got '-3'");
   const ProcessResult help = sim({"--help"});
   EXPECT_EQ(0, help.exitCode);
-  for (const char *option : {"--output", "--every", "--duration", "--lib", "--inputs-out", "--quiet", "Exit status"}) {
+  for (const char *option : {"--output", "--every", "--duration", "--lib", "--inputs-out", "--interpolate",
+                             "--no-initial-row", "--quiet", "Exit status"}) {
     EXPECT_NE(std::string::npos, help.out.find(option)) << option;
   }
 }
