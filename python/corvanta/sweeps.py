@@ -153,8 +153,8 @@ def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
     """
     if workers is not None and (not isinstance(workers, int) or isinstance(workers, bool) or workers < 1):
         raise ValueError(f"workers: expected a whole number >= 1, got {workers!r}")
-    if client is not None and processes:
-        raise ValueError("give client= or processes=True, not both")
+    if client is not None and (processes or workers is not None):
+        raise ValueError("a Dask client runs the sweep on its own workers: give client= without workers= or processes=")
     text, source = definition_text(definition_or_scenarios)
     start = time.perf_counter()
     if client is not None:

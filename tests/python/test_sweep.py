@@ -154,6 +154,8 @@ def test_a_failing_run_stops_the_sweep_naming_the_run():
 def test_bad_arguments():
     with pytest.raises(ValueError, match="workers"):
         corvanta.sweep(GRID, workers=0)
+    with pytest.raises(ValueError, match="Dask client"):
+        corvanta.sweep(GRID, client=object(), workers=2)
     with pytest.raises(corvanta.SweepError, match="expected a sweep definition"):
         corvanta.sweep(42)
     with pytest.raises(corvanta.SweepError, match="cannot read 'no-such-file.json'"):
