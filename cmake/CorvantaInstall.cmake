@@ -4,7 +4,7 @@
 #   P/bin/corvanta-sim                       (RPATH $ORIGIN/../lib)
 #   P/lib/libcorvanta.so*                    (Windows: P/bin/Corvanta.dll, P/lib/libCorvanta.dll.a)
 #   P/lib/libcorvanta_engine.so*             the scenario engine (Windows: P/bin/corvanta_engine.dll)
-#   P/include/corvanta.h, corvanta_engine.h
+#   P/include/corvanta.h, corvanta_engine.h, corvanta_sweep.h
 #   P/lib/cmake/Corvanta/CorvantaConfig.cmake, CorvantaConfigVersion.cmake, CorvantaTargets*.cmake
 #   P/lib/pkgconfig/corvanta.pc
 #

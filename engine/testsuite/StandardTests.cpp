@@ -711,7 +711,9 @@ OptionValues resolveOptions(const TestDefinition &test, const std::vector<std::p
     names.push_back(option.name);
   }
   std::set<std::string> seen;
-  for (const auto &[name, text] : given) {
+  for (const auto &entry : given) {
+    const std::string &name = entry.first;  // named, not bound: lambdas may capture it
+    const std::string &text = entry.second;
     const auto option = std::find_if(test.options.begin(), test.options.end(),
                                      [&](const TestOption &candidate) { return candidate.name == name; });
     if (option == test.options.end()) {

@@ -2,7 +2,9 @@
 
 ``Model`` drives one instance step by step (``step(n, every=k)``, ``run(inputs)``);
 ``simulate`` runs a scenario in the scenario engine, the library behind ``corvanta-sim``,
-in one call and returns a numpy structured array (``Results``) with bit-identical rows.
+in one call and returns a numpy structured array (``Results``) with bit-identical rows;
+``sweep`` runs many varied runs (a grid, a Monte-Carlo sample, a list of scenarios) on all
+cores or a Dask cluster and returns one row of figures per run as a pandas DataFrame.
 ``python -m corvanta.plot`` draws runs or the demand maps.
 """
 
@@ -19,6 +21,7 @@ from ._library import (
 from .model import Inputs, Model, Outputs
 from .results import Results, read_csv, write_csv
 from .scenario import Scenario, ScenarioError, load_scenario, simulate
+from .sweeps import SweepError, sweep
 
 # The library's CORVANTA_VERSION_STRING; a test compares the two.
 __version__ = "1.0.0"
@@ -37,10 +40,12 @@ __all__ = [
     "Results",
     "Scenario",
     "ScenarioError",
+    "SweepError",
     "load_library",
     "load_scenario",
     "read_csv",
     "simulate",
+    "sweep",
     "write_csv",
     "__version__",
 ]

@@ -3,6 +3,7 @@
     python -m corvanta.plot run.csv [--scenario scenario.json] -o run.png
     python -m corvanta.plot a.csv b.csv -o cmp.png            (runs overlaid, one legend entry each)
     python -m corvanta.plot --maps [--tables DIR | --generator PATH] -o maps.png
+    python -m corvanta.plot sweep results.csv -o sweep.png [--definition FILE]   (sweep_plot.py)
 
 A run plot shows the X-Y path over the whole width (to scale when the path's extent
 allows, else with the stretch of Y against X stated in the title, so that a 3.5 m lane
@@ -388,6 +389,11 @@ def _plot_csvs(args, parser):
 
 
 def main(argv=None):
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["sweep"]:
+        from . import sweep_plot
+
+        return sweep_plot.main(argv[1:])
     parser = _parser()
     args = parser.parse_args(argv)
     if args.dpi < 10 or args.dpi > 1000:

@@ -1,6 +1,7 @@
-# Fails unless the engine library exports the functions declared in corvanta_engine.h and
-# nothing else: the C++ parts and the JSON library stay hidden.
-#   cmake -DNM=nm -DLIBRARY=libcorvanta_engine.so -DHEADER=corvanta_engine.h -P check_engine_exports.cmake
+# Fails unless the engine library exports the functions declared in corvanta_engine.h (and
+# corvanta_sweep.h) and nothing else: the C++ parts and the JSON library stay hidden.
+#   cmake -DNM=nm -DLIBRARY=libcorvanta_engine.so -DHEADER=corvanta_engine.h
+#         [-DSWEEP_HEADER=corvanta_sweep.h] -P check_engine_exports.cmake
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
@@ -13,6 +14,10 @@ foreach(entry ${entries})
 endforeach()
 list(SORT exported)
 file(READ ${HEADER} header)
+if(SWEEP_HEADER)
+  file(READ ${SWEEP_HEADER} sweep_header)
+  string(APPEND header "${sweep_header}")
+endif()
 string(REGEX MATCHALL "CORVANTA_ENGINE_API [^(]*[ *](corvanta_[a-z_]+)\\(" declarations "${header}")
 set(declared "")
 foreach(declaration ${declarations})

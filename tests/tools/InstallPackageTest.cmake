@@ -52,7 +52,7 @@ run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_
 files_in(bin bin_files)
 expect_equal("installed programs" "corvanta-sim" "${bin_files}")
 files_in(include include_files)
-expect_equal("installed headers" "corvanta.h;corvanta_engine.h" "${include_files}")
+expect_equal("installed headers" "corvanta.h;corvanta_engine.h;corvanta_sweep.h" "${include_files}")
 files_in(lib lib_files)
 expect_equal("installed libraries"
   "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0;libcorvanta_engine.so;libcorvanta_engine.so.1;libcorvanta_engine.so.1.0.0"

@@ -29,6 +29,7 @@
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
 #include "TestCommand.h"
+#include "SweepCommand.h"
 #include "corvanta_engine.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
@@ -398,6 +399,8 @@ void defineOptions(CLI::App &app, Options &options) {
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
   app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING);
   app.footer(
+      "corvanta-sim sweep FILE -o results.csv [--threads N] runs a sweep of many runs instead (see "
+      "corvanta-sim sweep --help).\n\n"
       "The summary (scenario, model time, steps, distance, top speed, final pose, tip-over, wall time) goes to "
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
@@ -414,6 +417,10 @@ int main(int argc, char **argv) {
   try {
     if (argc > 1 && std::string(argv[1]) == "test") {
       return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);
+    }
+    // corvanta-sim sweep FILE ...: a command of its own (SweepCommand.cpp).
+    if (argc > 1 && std::strcmp(argv[1], "sweep") == 0) {
+      return runSweepCommand(argc - 1, argv + 1, CORVANTA_SIM_BUILD_TREE_LIBRARY);
     }
     CLI::App app{"Runs a Corvanta driving scenario and writes the vehicle's outputs as CSV.", kProgram};
     Options options;

@@ -1,0 +1,36 @@
+// One run of a sweep in the scenario engine: the run's scenario goes through the same
+// reader and checks as a scenario file, runs on a fresh model instance, and every step
+// feeds the run's metrics.
+#ifndef CORVANTA_SWEEP_ENGINERUN_H
+#define CORVANTA_SWEEP_ENGINERUN_H
+
+#include <stdexcept>
+#include <string>
+
+#include "RunMetrics.h"
+#include "SweepJson.h"
+#include "corvanta_engine.h"
+
+namespace corvanta::sweep {
+
+// A run the engine refused or could not finish; keeps the engine's status and message.
+class EngineRunError : public std::runtime_error {
+ public:
+  EngineRunError(int status, const std::string &message) : std::runtime_error(message), status_(status) {}
+  int status() const { return status_; }
+
+ private:
+  int status_;
+};
+
+// Checks `scenario` as the engine reads JSON scenarios; `source` names it in the message
+// ("sweep.json: base: duration: expected a number").  Throws EngineRunError.
+void checkScenario(const Json &scenario, const std::string &source);
+
+// Runs `scenario` with the model's functions and returns its metrics (wall_time 0).
+// Throws EngineRunError naming `label` when the scenario is invalid or the model fails.
+RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &scenario, const std::string &label);
+
+}  // namespace corvanta::sweep
+
+#endif  // CORVANTA_SWEEP_ENGINERUN_H

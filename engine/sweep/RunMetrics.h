@@ -1,0 +1,67 @@
+// The figures of one run that a sweep reports, gathered step by step while the run goes,
+// so that a run of any length needs no memory for its trajectory.
+//
+// Columns (SI units; "none" is NaN in memory and an empty field in CSV):
+//   PositionX ... TipOverIndicator  the seven outputs after the last step
+//   distance          path length of the centre of mass in the road plane, m; the jump of a
+//                     re-initialisation to its start position is not travelled
+//   top_speed         largest |LongitudinalSpeed|, m/s
+//   stop_time         model time of the first step that ends with |LongitudinalSpeed| below
+//                     0.01 m/s after the car has moved faster than that, s; none if it never stops
+//   stop_distance     distance travelled up to stop_time, m; none if it never stops
+//   max_heading_rate  largest |Heading change per step| / 0.0001 s, rad/s
+//   tip_over_time     model time of the first step that ends with TipOverIndicator = +1, s; or none
+//   non_finite        whether any output was NaN or infinite after any step
+//   wall_time         wall-clock seconds of the run (the one column that differs between runs)
+#ifndef CORVANTA_SWEEP_RUNMETRICS_H
+#define CORVANTA_SWEEP_RUNMETRICS_H
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+#include "corvanta.h"
+
+namespace corvanta::sweep {
+
+struct RunMetrics {
+  std::array<double, CORVANTA_NUM_OUTPUTS> finalOutputs{};
+  double distance = 0.0;
+  double topSpeed = 0.0;
+  double stopTime = std::numeric_limits<double>::quiet_NaN();
+  double stopDistance = std::numeric_limits<double>::quiet_NaN();
+  double maxHeadingRate = 0.0;
+  double tipOverTime = std::numeric_limits<double>::quiet_NaN();
+  bool nonFinite = false;
+  double wallTime = 0.0;
+  std::uint64_t steps = 0;  // model steps taken (not a column; for steps per second)
+};
+
+// Metric columns after the outputs, in order.
+inline constexpr std::array<std::string_view, 8> kMetricNames = {
+    "distance", "top_speed", "stop_time", "stop_distance", "max_heading_rate", "tip_over_time", "non_finite",
+    "wall_time"};
+
+// Speed below which a car that has been moving counts as standing still, m/s.
+inline constexpr double kStandstillSpeed = 0.01;
+
+class RunMetricsAccumulator {
+ public:
+  // After each step: `steps` taken so far (model time = steps * 0.0001 s), whether
+  // Initialize ran right before this step, the input record of the step (its initial
+  // position and heading mark where a re-initialised run restarts) and the outputs.
+  void afterStep(std::uint64_t steps, bool initialized, const double *inputs, const double *outputs);
+
+  // The figures so far; wall_time is left for the caller.
+  const RunMetrics &metrics() const { return metrics_; }
+
+ private:
+  RunMetrics metrics_;
+  bool moving_ = false;
+};
+
+}  // namespace corvanta::sweep
+
+#endif  // CORVANTA_SWEEP_RUNMETRICS_H

@@ -1,0 +1,54 @@
+#include "SweepTable.h"
+
+#include <array>
+#include <string_view>
+
+namespace corvanta::sweep {
+
+namespace {
+
+constexpr std::array<std::string_view, CORVANTA_NUM_OUTPUTS> kOutputNames = {
+#define CORVANTA_SWEEP_NAME(name, unit, text) #name,
+    CORVANTA_OUTPUT_FIELDS(CORVANTA_SWEEP_NAME)
+#undef CORVANTA_SWEEP_NAME
+};
+
+ColumnKind kindOfMetric(std::string_view name) {
+  if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time") {
+    return ColumnKind::Optional;
+  }
+  return name == "non_finite" ? ColumnKind::Flag : ColumnKind::Number;
+}
+
+}  // namespace
+
+std::vector<Column> sweepColumns(const SweepDefinition &definition) {
+  std::vector<Column> columns{{"run", ColumnKind::RunIndex}};
+  for (const VariedField &field : definition.fields()) {
+    columns.push_back({field.path.text(), ColumnKind::Number});
+  }
+  for (std::string_view name : kOutputNames) {
+    columns.push_back({std::string(name), ColumnKind::Number});
+  }
+  for (std::string_view name : kMetricNames) {
+    columns.push_back({std::string(name), kindOfMetric(name)});
+  }
+  return columns;
+}
+
+void flattenRow(const SweepRow &row, double *out) {
+  *out++ = static_cast<double>(row.run);
+  for (double value : row.values) {
+    *out++ = value;
+  }
+  for (double value : row.metrics.finalOutputs) {
+    *out++ = value;
+  }
+  const RunMetrics &m = row.metrics;
+  for (double value : {m.distance, m.topSpeed, m.stopTime, m.stopDistance, m.maxHeadingRate, m.tipOverTime,
+                       m.nonFinite ? 1.0 : 0.0, m.wallTime}) {
+    *out++ = value;
+  }
+}
+
+}  // namespace corvanta::sweep

@@ -1,0 +1,86 @@
+#include "RunMetrics.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace corvanta::sweep {
+namespace {
+
+using Outputs = std::array<double, CORVANTA_NUM_OUTPUTS>;
+using Inputs = std::array<double, CORVANTA_NUM_INPUTS>;
+
+Outputs pose(double x, double y, double heading, double speed, double tipOver = -1.0) {
+  return {x, y, heading, speed, 0.0, 0.0, tipOver};
+}
+
+TEST(RunMetrics, DistanceTopSpeedAndStandstillOfABrakingRun) {
+  RunMetricsAccumulator accumulator;
+  const Inputs inputs{};  // starts at the origin
+  const double speeds[] = {10.0, 6.0, 3.0, 0.005, -0.002, 0.5};
+  double x = 0.0;
+  for (std::uint64_t step = 1; step <= 6; ++step) {
+    x += 3.0;
+    const Outputs outputs = pose(x, 4.0 * static_cast<double>(step == 1), 0.0, speeds[step - 1]);
+    accumulator.afterStep(step, step == 1, inputs.data(), outputs.data());
+  }
+  const RunMetrics &m = accumulator.metrics();
+  // First step from the origin to (3, 4): 5 m, then 3 m, 5 m up to the stop, 3 m, 3 m, 3 m.
+  EXPECT_EQ(m.distance, 5.0 + hypot(3.0, 4.0) + 3.0 * 4.0 - 0.0);
+  EXPECT_EQ(m.topSpeed, 10.0);
+  EXPECT_EQ(m.stopTime, 4.0 * CORVANTA_STEP_SIZE);  // the first step below 0.01 m/s; it does not restart
+  EXPECT_EQ(m.stopDistance, 5.0 + hypot(3.0, 4.0) + 3.0 + 3.0);
+  EXPECT_EQ(m.steps, 6u);
+  EXPECT_EQ(m.finalOutputs[CORVANTA_OUT_LONGITUDINAL_SPEED], 0.5);
+  EXPECT_FALSE(m.nonFinite);
+  EXPECT_TRUE(std::isnan(m.tipOverTime));
+}
+
+TEST(RunMetrics, ACarThatNeverMovesNeverStops) {
+  RunMetricsAccumulator accumulator;
+  const Inputs inputs{};
+  for (std::uint64_t step = 1; step <= 3; ++step) {
+    const Outputs outputs = pose(0.0, 0.0, 0.0, 0.0);
+    accumulator.afterStep(step, step == 1, inputs.data(), outputs.data());
+  }
+  EXPECT_TRUE(std::isnan(accumulator.metrics().stopTime));
+  EXPECT_TRUE(std::isnan(accumulator.metrics().stopDistance));
+  EXPECT_EQ(accumulator.metrics().distance, 0.0);
+}
+
+TEST(RunMetrics, HeadingRateAndReinitialisationStartFromTheInitialPose) {
+  RunMetricsAccumulator accumulator;
+  Inputs inputs{};
+  inputs[CORVANTA_IN_INITIAL_HEADING] = 1.0;
+  inputs[CORVANTA_IN_INITIAL_POSITION_X] = 100.0;
+  accumulator.afterStep(1, true, inputs.data(), pose(100.0, 0.0, 1.25, 20.0).data());
+  accumulator.afterStep(2, false, inputs.data(), pose(102.0, 0.0, 1.375, 20.0).data());
+  // Initialize again: the jump back to x = 100 and to heading 1 is neither travelled nor turned.
+  accumulator.afterStep(3, true, inputs.data(), pose(101.0, 0.0, 1.0625, 20.0).data());
+  const RunMetrics &m = accumulator.metrics();
+  EXPECT_EQ(m.distance, 0.0 + 2.0 + 1.0);
+  EXPECT_EQ(m.maxHeadingRate, 0.25 / CORVANTA_STEP_SIZE);  // the first step turned most
+}
+
+TEST(RunMetrics, TipOverAndNonFiniteOutputsAreNoted) {
+  RunMetricsAccumulator accumulator;
+  const Inputs inputs{};
+  accumulator.afterStep(1, true, inputs.data(), pose(1.0, 0.0, 0.0, 5.0, -1.0).data());
+  accumulator.afterStep(2, false, inputs.data(), pose(2.0, 0.0, 0.0, 5.0, 1.0).data());
+  accumulator.afterStep(3, false, inputs.data(), pose(3.0, 0.0, 0.0, 5.0, 1.0).data());
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  accumulator.afterStep(4, false, inputs.data(), pose(nan, 0.0, 0.0, nan, 0.0).data());
+  accumulator.afterStep(5, false, inputs.data(), pose(nan, 0.0, 0.0, nan, 0.0).data());
+  const RunMetrics &m = accumulator.metrics();
+  EXPECT_EQ(m.tipOverTime, 2.0 * CORVANTA_STEP_SIZE);
+  EXPECT_TRUE(m.nonFinite);
+  EXPECT_EQ(m.distance, 3.0);  // NaN steps add nothing
+  EXPECT_EQ(m.topSpeed, 5.0);
+  EXPECT_TRUE(std::isnan(m.stopTime));  // a NaN speed is not a standstill
+  EXPECT_TRUE(std::isnan(m.finalOutputs[CORVANTA_OUT_POSITION_X]));
+}
+
+}  // namespace
+}  // namespace corvanta::sweep

@@ -1,0 +1,16 @@
+// corvanta-sim sweep FILE -o results.csv [--threads N]: runs a sweep definition in the
+// scenario engine on N threads and writes one row of figures per run.
+#ifndef CORVANTA_SIM_SWEEPCOMMAND_H
+#define CORVANTA_SIM_SWEEPCOMMAND_H
+
+#include <string>
+
+namespace corvanta::sim {
+
+// `argv[0]` is "sweep"; returns the exit status (the runner's codes).  `buildTreeLibrary`
+// is the model library the build tree made, tried after the installed layout.
+int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary);
+
+}  // namespace corvanta::sim
+
+#endif  // CORVANTA_SIM_SWEEPCOMMAND_H
