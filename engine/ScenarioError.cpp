@@ -40,11 +40,11 @@ std::size_t utf8SequenceLength(const std::string &text, std::size_t index) {
 
 }  // namespace
 
-std::string boundedExcerpt(const std::string &text, std::size_t limit) {
+std::string boundedExcerpt(const std::string &text, std::size_t limit, std::size_t outputLimit) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;
   std::size_t index = 0;
-  while (index < text.size() && index < limit) {
+  while (index < text.size() && index < limit && out.size() < outputLimit) {
     const auto c = static_cast<unsigned char>(text[index]);
     if (c >= 0x20 && c < 0x7F) {
       out += static_cast<char>(c);
@@ -71,7 +71,7 @@ std::string quotedExcerpt(const std::string &text, std::size_t limit) {
 
 ScenarioError::ScenarioError(const std::string &message, std::string problem, std::string path, std::size_t line,
                              std::size_t column)
-    : std::runtime_error(boundedExcerpt(message, 3 * kMessagePartBytes)),
+    : std::runtime_error(boundedExcerpt(message, 3 * kMessagePartBytes, 3 * kMessagePartBytes)),
       problem_(boundedExcerpt(problem, kMessagePartBytes)),
       path_(boundedExcerpt(path, kMessagePartBytes)),
       line_(line),

@@ -18,9 +18,11 @@ namespace corvanta::engine {
 
 // Text taken from a source, made safe to quote in a message: at most `limit` bytes of it,
 // with control characters and bytes that are not valid UTF-8 written as
-// \xHH escapes, and "..." when it was cut.
+// \xHH escapes, and "..." when it was cut.  The excerpt itself stops once it reaches
+// `outputLimit` bytes, so that escapes (four bytes for one) cannot multiply its length.
 inline constexpr std::size_t kExcerptBytes = 48;
-std::string boundedExcerpt(const std::string &text, std::size_t limit = kExcerptBytes);
+std::string boundedExcerpt(const std::string &text, std::size_t limit = kExcerptBytes,
+                           std::size_t outputLimit = static_cast<std::size_t>(-1));
 // The same between double quotes.
 std::string quotedExcerpt(const std::string &text, std::size_t limit = kExcerptBytes);
 

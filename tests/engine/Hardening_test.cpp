@@ -90,6 +90,15 @@ TEST(SourceLimits, NulBytesAndTrailingTextAreRefused) {
   EXPECT_TRUE(contains(errorOf("{\"duration\": 0.01} {}"), "s.json:1:20: malformed JSON"));
 }
 
+TEST(Messages, EscapesDoNotLengthenAMessagePastItsBound) {
+  // A syntax error quoting a long run of DEL bytes: each one is written as four bytes, which
+  // made the message four times its bound (found by the scenario-parser fuzzer).
+  const std::string message = errorOf("{\n  \"name\": \"" + std::string(4000, '\x7f') + "\n\"}");
+  EXPECT_TRUE(contains(message, "malformed JSON")) << message;
+  EXPECT_LE(message.size(), 3 * corvanta::engine::kMessagePartBytes + 3 + 3);
+  EXPECT_EQ("...", message.substr(message.size() - 3));
+}
+
 TEST(Messages, QuoteABoundedEscapedExcerptOfTheSource) {
   // A 1 MB key with a control character went to the message whole.
   const std::string message = errorOf("{\"duration\": 1, \"bad\\u0001" + std::string(1000000, 'x') + "\": 2}");
