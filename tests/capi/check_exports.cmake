@@ -1,16 +1,7 @@
 # Fails unless the shared library exports exactly the seven C functions.
 #   cmake -DNM=nm -DLIBRARY=libcorvanta.so -P check_exports.cmake
-execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
-set(exported "")
-foreach(entry ${entries})
-  string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
-  list(APPEND exported ${name})
-endforeach()
-list(SORT exported)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DynamicExports.cmake)
+corvanta_dynamic_exports("${NM}" "${LIBRARY}" exported)
 set(expected CreateVehicleModel DeleteVehicleModel GetOutputs Initialize SetInputs Step Terminate)
 if(NOT exported STREQUAL expected)
   message(FATAL_ERROR "exports are [${exported}], expected [${expected}]")

@@ -2,17 +2,8 @@
 # corvanta_sweep.h) and nothing else: the C++ parts and the JSON library stay hidden.
 #   cmake -DNM=nm -DLIBRARY=libcorvanta_engine.so -DHEADER=corvanta_engine.h
 #         [-DSWEEP_HEADER=corvanta_sweep.h] -P check_engine_exports.cmake
-execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
-set(exported "")
-foreach(entry ${entries})
-  string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
-  list(APPEND exported ${name})
-endforeach()
-list(SORT exported)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DynamicExports.cmake)
+corvanta_dynamic_exports("${NM}" "${LIBRARY}" exported)
 file(READ ${HEADER} header)
 if(SWEEP_HEADER)
   file(READ ${SWEEP_HEADER} sweep_header)

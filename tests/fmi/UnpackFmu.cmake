@@ -3,6 +3,7 @@
 #
 #   cmake -DFMU=... -DDIRECTORY=... -DVERSION=2|3 -DENTRIES=a;b;... -DLINUX_BINARY=...
 #         -DFUNCTIONS=fmiN_functions.inc [-DNM=nm] -P UnpackFmu.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DynamicExports.cmake)
 cmake_minimum_required(VERSION 3.16)
 if(NOT EXISTS "${FMU}")
   message(FATAL_ERROR "${FMU} does not exist: build the target corvanta_fmus")
@@ -32,18 +33,7 @@ if(NM)
     list(APPEND expected ${name})
   endforeach()
   list(SORT expected)
-  execute_process(COMMAND "${NM}" -D --defined-only "${DIRECTORY}/${LINUX_BINARY}" OUTPUT_VARIABLE listing
-                  RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${NM} failed on ${LINUX_BINARY}")
-  endif()
-  string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
-  set(exported "")
-  foreach(entry ${entries})
-    string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
-    list(APPEND exported ${name})
-  endforeach()
-  list(SORT exported)
+  corvanta_dynamic_exports("${NM}" "${DIRECTORY}/${LINUX_BINARY}" exported)
   if(NOT exported STREQUAL expected)
     message(FATAL_ERROR "${LINUX_BINARY} exports [${exported}], expected [${expected}]")
   endif()

@@ -1,0 +1,16 @@
+# corvanta_dynamic_exports(NM LIBRARY OUT_VAR): the sorted names a shared library exports
+# (nm -D --defined-only), for the scripts that check an export list.
+function(corvanta_dynamic_exports nm library out_var)
+  execute_process(COMMAND "${nm}" -D --defined-only "${library}" OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${nm} failed on ${library}")
+  endif()
+  string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
+  set(exported "")
+  foreach(entry ${entries})
+    string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
+    list(APPEND exported ${name})
+  endforeach()
+  list(SORT exported)
+  set(${out_var} "${exported}" PARENT_SCOPE)
+endfunction()
