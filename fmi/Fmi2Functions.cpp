@@ -1,5 +1,6 @@
 // The FMI 2.0 co-simulation interface of the Corvanta FMU.
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "Fmi2Api.h"
@@ -79,12 +80,17 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     return nullptr;
   }
   const fmi2CallbackFunctions none = {nullptr, nullptr, nullptr, nullptr, nullptr};
-  auto *component =
-      new (std::nothrow) Component(instanceName, functions != nullptr ? *functions : none, loggingOn != fmi2False);
-  if (component == nullptr) {
+  // Binds this thread's exception-handling storage now, while memory is there: a thread's first
+  // throw allocates it otherwise, and that allocation is fatal when memory has run out.
+  // (The query is declared pure; the volatile keeps the call.)
+  volatile int pendingExceptions = std::uncaught_exceptions();
+  static_cast<void>(pendingExceptions);
+  try {
+    return new Component(instanceName, functions != nullptr ? *functions : none, loggingOn != fmi2False);
+  } catch (const std::bad_alloc &) {
     logWithoutInstance(functions, instanceName, "fmi2Instantiate: out of memory");
+    return nullptr;
   }
-  return component;
 }
 
 void fmi2FreeInstance(fmi2Component c) { delete static_cast<Component *>(c); }
@@ -244,44 +250,60 @@ fmi2Status fmi2CancelStep(fmi2Component c) {
   return status(fmu->unsupported("fmi2CancelStep"));
 }
 
+// Status queries.  DoStep never returns fmi2Pending, so the asynchronous kinds have nothing
+// to report; a co-simulation FMU that cannot give the asked-for status answers fmi2Discard
+// and stays usable.  fmi2LastSuccessfulTime and fmi2Terminated are answered.
+
 fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status *value) {
   CORVANTA_FMI2_INSTANCE(c)
   static_cast<void>(s);
   static_cast<void>(value);
-  return status(fmu->unsupported("fmi2GetStatus"));
+  return status(fmu->statusUnavailable("fmi2GetStatus", "no asynchronous step to report on"));
 }
 
 fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real *value) {
   CORVANTA_FMI2_INSTANCE(c)
-  if (s == fmi2LastSuccessfulTime && value != nullptr && fmu->phase() != Phase::Instantiated) {
-    *value = fmu->time();
-    return fmi2OK;
+  if (s != fmi2LastSuccessfulTime) {
+    return status(fmu->statusUnavailable("fmi2GetRealStatus", "only fmi2LastSuccessfulTime is a real status"));
   }
-  return status(fmu->unsupported("fmi2GetRealStatus (other than fmi2LastSuccessfulTime)"));
+  if (value == nullptr) {
+    return status(fmu->fail("fmi2GetRealStatus", "null value pointer"));
+  }
+  if (!fmu->statusQueryAllowed("fmi2GetRealStatus")) {
+    return fmi2Error;
+  }
+  *value = fmu->time();
+  return fmi2OK;
 }
 
 fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer *value) {
   CORVANTA_FMI2_INSTANCE(c)
   static_cast<void>(s);
   static_cast<void>(value);
-  return status(fmu->unsupported("fmi2GetIntegerStatus"));
+  return status(fmu->statusUnavailable("fmi2GetIntegerStatus", "no integer status is defined"));
 }
 
 fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean *value) {
   CORVANTA_FMI2_INSTANCE(c)
-  if (s == fmi2Terminated && value != nullptr && fmu->phase() != Phase::Instantiated) {
-    // The model never asks to end the simulation.
-    *value = fmi2False;
-    return fmi2OK;
+  if (s != fmi2Terminated) {
+    return status(fmu->statusUnavailable("fmi2GetBooleanStatus", "only fmi2Terminated is a boolean status"));
   }
-  return status(fmu->unsupported("fmi2GetBooleanStatus (other than fmi2Terminated)"));
+  if (value == nullptr) {
+    return status(fmu->fail("fmi2GetBooleanStatus", "null value pointer"));
+  }
+  if (!fmu->statusQueryAllowed("fmi2GetBooleanStatus")) {
+    return fmi2Error;
+  }
+  // The model never asks to end the simulation.
+  *value = fmi2False;
+  return fmi2OK;
 }
 
 fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String *value) {
   CORVANTA_FMI2_INSTANCE(c)
   static_cast<void>(s);
   static_cast<void>(value);
-  return status(fmu->unsupported("fmi2GetStringStatus"));
+  return status(fmu->statusUnavailable("fmi2GetStringStatus", "no asynchronous step to report on"));
 }
 
 }  // extern "C"

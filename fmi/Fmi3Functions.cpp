@@ -2,6 +2,7 @@
 // scheduled execution, clocks, configuration mode and derivatives exist, log why and answer
 // fmi3Error (the instantiation functions of the interface types not provided return NULL).
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "Fmi3Api.h"
@@ -19,7 +20,9 @@ struct Instance {
       : environment(hostEnvironment),
         logger(hostLogger),
         eventModeUsed(withEventMode),
-        core(instanceName, &forward, this, loggingOn) {}
+        core(instanceName, &forward, this, loggingOn) {
+    core.useEventMode(withEventMode);
+  }
 
   static void forward(void *context, const char *instanceName, Status status, const char *category,
                       const char *message) {
@@ -99,11 +102,17 @@ fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String ins
                        "fmi3InstantiateCoSimulation: this FMU provides no intermediate update");
     return nullptr;
   }
-  auto *instance = new (std::nothrow) Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
-  if (instance == nullptr) {
+  // Binds this thread's exception-handling storage now, while memory is there: a thread's first
+  // throw allocates it otherwise, and that allocation is fatal when memory has run out.
+  // (The query is declared pure; the volatile keeps the call.)
+  volatile int pendingExceptions = std::uncaught_exceptions();
+  static_cast<void>(pendingExceptions);
+  try {
+    return new Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
+  } catch (const std::bad_alloc &) {
     logWithoutInstance(instanceEnvironment, logMessage, "fmi3InstantiateCoSimulation: out of memory");
+    return nullptr;
   }
-  return instance;
 }
 
 fmi3Instance fmi3InstantiateScheduledExecution(fmi3String, fmi3String, fmi3String, fmi3Boolean, fmi3Boolean,

@@ -60,6 +60,13 @@ static_assert(kListedOutputs * sizeof(double) == sizeof(ExtY_Corvanta_T), "every
 // loop bounded by something a host could mean (about 3.2 years of model time).
 constexpr double kMaxStepsPerCall = 1e12;
 
+// Whether an importer's communication point names the FMU's time NOW: the nearest internal
+// step point to it is NOW.  An importer that sums its step sizes in double drifts from the
+// FMU's integer-counted clock by rounding, and the FMU synchronises to it.
+bool isCurrentTime(double communicationPoint, double now) {
+  return std::fabs(communicationPoint - now) < 0.5 * kInternalStep;
+}
+
 }  // namespace
 
 const char *phaseName(Phase phase) {
@@ -184,6 +191,21 @@ Status FmuInstance::fail(const char *function, const char *format, ...) {
   return Status::Error;
 }
 
+bool FmuInstance::statusQueryAllowed(const char *function) {
+  return requirePhase(function,
+                      {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated, Phase::Error});
+}
+
+Status FmuInstance::statusUnavailable(const char *function, const char *what) {
+  if (!statusQueryAllowed(function)) {
+    return Status::Error;
+  }
+  log(LogCategory::StatusWarning, Status::Discard, "%s: %s (steps complete within DoStep)", function, what);
+  return Status::Discard;
+}
+
+Status FmuInstance::outOfMemory(const char *function) { return fail(function, "out of memory"); }
+
 Status FmuInstance::unsupported(const char *function) {
   return fail(function, "not supported by this FMU (co-simulation only, no derivatives, clocks or events)");
 }
@@ -272,8 +294,10 @@ Status FmuInstance::doStep(const char *function, double currentCommunicationPoin
                 communicationStepSize, ratio, kStepTolerance);
   }
   const double now = time();
-  if (!(std::fabs(currentCommunicationPoint - now) <= kStepTolerance * kInternalStep)) {
-    return fail(function, "communication point %.17g s does not match the FMU's time %.17g s",
+  if (!isCurrentTime(currentCommunicationPoint, now)) {
+    return fail(function,
+                "communication point %.17g s does not match the FMU's time %.17g s "
+                "(accepted: less than half an internal step, 0.00005 s, away)",
                 currentCommunicationPoint, now);
   }
   const auto n = static_cast<std::uint64_t>(steps);
@@ -435,13 +459,6 @@ Status FmuInstance::noVariablesOfType(const char *function, const std::uint32_t 
   }
   return fail(function, "no variable of this type has value reference %u (all variables are real)",
               vr != nullptr ? static_cast<unsigned>(vr[0]) : 0U);
-}
-
-Status FmuInstance::stateAccess(const char *function) {
-  return requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode,
-                                 Phase::Terminated})
-             ? Status::OK
-             : Status::Error;
 }
 
 }  // namespace corvanta_fmi

@@ -4,12 +4,17 @@
 //
 // Step rule: a communication step h must be a positive integer multiple n of the internal
 // step 0.0001 s, within kStepTolerance of a whole number of internal steps (|h / 0.0001 - n|
-// <= 1e-3); the instance then calls the model's step n times.  The importer's time is
-// startTime + (steps taken) x 0.0001 s, formed from the integer count, so it never drifts;
-// a currentCommunicationPoint more than kStepTolerance internal steps away from it is refused.
+// <= 1e-3); the instance then calls the model's step n times.  The FMU's time is
+// startTime + (steps taken) x 0.0001 s, formed from the integer count, so it never drifts.
+// The FMU synchronises to the importer's clock: a currentCommunicationPoint within half an
+// internal step of the FMU's time names that time (an importer that sums its step sizes,
+// t += h, drifts from it by rounding); one further away cannot be the FMU's time and is refused.
 //
-// Every call that answers Error leaves the instance in the Error state, from which only the
-// getters, Reset and FreeInstance are accepted (as the FMI state machines prescribe).
+// Every call that answers Error leaves the instance in the Error state.  From there the
+// getters, Reset, FreeInstance, SetFMUstate (which restores a state saved before the error,
+// with the FMI state it was saved in) and the state functions that do not read the instance
+// (FreeFMUstate, SerializedFMUstateSize, SerializeFMUstate, DeSerializeFMUstate) are accepted;
+// GetFMUstate is not, since the instance's contents are not a state to continue from.
 #ifndef CORVANTA_FMI_FMUINSTANCE_H
 #define CORVANTA_FMI_FMUINSTANCE_H
 
@@ -21,6 +26,7 @@
 
 #include "Corvanta.h"
 #include "FmuIdentity.h"
+#include "FmuStateRegistry.h"
 
 namespace corvanta_fmi {
 
@@ -44,6 +50,8 @@ class FmuInstance {
   FmuInstance &operator=(const FmuInstance &) = delete;
 
   Status setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories, const char *const categories[]);
+  // FMI 3.0: the importer asked for event mode at instantiation.
+  void useEventMode(bool used) { eventModeUsed_ = used; }
 
   // Lifecycle.  `function` names the FMI function for the log messages.
   Status setupExperiment(const char *function, double startTime, bool stopTimeDefined, double stopTime);
@@ -60,14 +68,16 @@ class FmuInstance {
   Status setReal(const char *function, const std::uint32_t vr[], std::size_t nvr, const double values[]);
   Status noVariablesOfType(const char *function, const std::uint32_t vr[], std::size_t nvr, bool setting);
 
-  // FMU state: a serialised snapshot of the whole instance except its FMI state.
+  // FMU state: a serialised snapshot of the whole instance, its FMI state included (a state
+  // saved in step mode continues in step mode wherever it is set).  May throw std::bad_alloc.
   std::vector<std::uint8_t> serializeState() const;
   Status restoreState(const char *function, const std::uint8_t *bytes, std::size_t size);
-  // Checks a serialised state without applying it; the reason when it is rejected.
+  // Checks a serialised state without applying it, its contents included; the reason when it
+  // is rejected.  May throw std::bad_alloc.
   static bool validateState(const std::uint8_t *bytes, std::size_t size, std::string *why);
-  Status stateAccess(const char *function);
 
-  // The FMU state functions of both versions; a state is an opaque heap object.
+  // The FMU state functions of both versions.  A state is a handle issued by this instance
+  // (see FmuStateRegistry); none lets an exception out.
   Status getState(const char *function, void **state);
   Status setState(const char *function, void *state);
   Status freeState(const char *function, void **state);
@@ -76,6 +86,10 @@ class FmuInstance {
   Status deserializeState(const char *function, const std::uint8_t *buffer, std::size_t size, void **state);
 
   Status unsupported(const char *function);
+  // A status query the FMU cannot answer: Discard, logged as a warning; the instance stays usable.
+  Status statusUnavailable(const char *function, const char *what);
+  // Status queries are answered after instantiation (an error is logged otherwise).
+  bool statusQueryAllowed(const char *function);
   Status fail(const char *function, const char *format, ...);
   void log(LogCategory category, Status status, const char *format, ...);
 
@@ -85,6 +99,7 @@ class FmuInstance {
 
  private:
   void applyStartValues();
+  Status outOfMemory(const char *function);
   void emit(LogCategory category, Status status, const char *message);
 
   std::string name_;
@@ -97,7 +112,9 @@ class FmuInstance {
   bool stopTimeDefined_ = false;
   double stopTime_ = 0.0;
   std::uint64_t stepsTaken_ = 0;
+  bool eventModeUsed_ = false;
   Corvanta *model_;
+  FmuStateRegistry states_;
 };
 
 const char *phaseName(Phase phase);

@@ -6,17 +6,26 @@
 //   8       4     format version (kFormatVersion)
 //   12      4     byte count of the payload
 //   16      40    instantiation token (the model and its variable list), NUL padded
-//   56      n     payload: FMU time base, then the model records (layout below)
+//   56      n     payload: FMU time base and FMI state, then the model records (layout below)
 //   56 + n  4     CRC-32 (IEEE 802.3) of bytes 0 .. 56 + n - 1
 //
 // All numbers little-endian, as both x86-64 platforms store them; the record sizes are part of
 // the payload, so a state of a build with another record layout is refused.  References held
 // by the model (the solver's view of its own records, the delay buffer) are not stored: they
 // are wired afresh to the restoring instance.  A state is checked completely before anything of
-// the instance changes.
+// the instance changes: the envelope, then the contents (contentsAreConsistent).
+//
+// A state carries the FMI state it was saved in, and setting it puts the instance there: a
+// state saved in step mode continues in step mode, in a fresh or reset instance too.  A state
+// saved before initialisation (instantiated, initialization mode) holds what had been set by
+// then (inputs, initial conditions, start and stop time); setting it returns the instance to
+// that FMI state, and the initialisation that follows starts the model from those values, as
+// after the same calls on a fresh instance.
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "FmuInstance.h"
 
@@ -25,7 +34,7 @@ namespace corvanta_fmi {
 namespace {
 
 constexpr char kMagic[8] = {'C', 'R', 'V', 'S', 'T', 'A', 'T', 'E'};
-constexpr std::uint32_t kFormatVersion = 1;
+constexpr std::uint32_t kFormatVersion = 2;
 constexpr std::size_t kTokenBytes = 40;
 constexpr std::size_t kHeaderBytes = 8 + 4 + 4 + kTokenBytes;
 constexpr std::size_t kChecksumBytes = 4;
@@ -77,7 +86,50 @@ struct TimeBase {
   double startTime;
   std::uint8_t stopTimeDefined;
   double stopTime;
+  std::uint8_t phase;  // StoredPhase
 };
+
+// The FMI states a state can be saved in, as stored.
+enum StoredPhase : std::uint8_t {
+  kStoredInstantiated = 0,
+  kStoredInitializationMode = 1,
+  kStoredEventMode = 2,
+  kStoredStepMode = 3,
+  kStoredTerminated = 4,
+};
+
+std::uint8_t storedPhase(Phase phase) {
+  switch (phase) {
+    case Phase::Instantiated:
+      return kStoredInstantiated;
+    case Phase::InitializationMode:
+      return kStoredInitializationMode;
+    case Phase::EventMode:
+      return kStoredEventMode;
+    case Phase::StepMode:
+      return kStoredStepMode;
+    case Phase::Terminated:
+    case Phase::Error:  // never saved: GetFMUstate is refused in the error state
+      break;
+  }
+  return kStoredTerminated;
+}
+
+Phase restoredPhase(std::uint8_t stored, bool eventModeUsed) {
+  switch (stored) {
+    case kStoredInstantiated:
+      return Phase::Instantiated;
+    case kStoredInitializationMode:
+      return Phase::InitializationMode;
+    case kStoredEventMode:
+      // An instance created without event mode continues the step in step mode.
+      return eventModeUsed ? Phase::EventMode : Phase::StepMode;
+    case kStoredStepMode:
+      return Phase::StepMode;
+    default:
+      return Phase::Terminated;
+  }
+}
 
 struct SolverRecord {
   std::uint8_t wired;          // initialize() has run: the references are to be set
@@ -119,6 +171,70 @@ struct Snapshot {
   RtmValues M;
   SolverRecord solver;
 };
+
+bool isFlag(std::uint8_t value) { return value <= 1U; }
+
+// What a state says about the instance must be a situation the instance can be in: values that
+// index memory or select code in range, and the time base, the FMI state and the model's clock
+// in agreement.  The model's signals and continuous states are not judged: NaN and infinities
+// are values the model carries (and propagates) by design.
+bool contentsAreConsistent(const Snapshot &s, std::string *why) {
+  auto reject = [why](const char *reason) {
+    if (why != nullptr) {
+      *why = reason;
+    }
+    return false;
+  };
+  const DiscStates_Corvanta_T &dw = s.DW;
+  const bool delayIndicesValid = dw.TransportDelayTail >= 0 && dw.TransportDelayTail < kTransportDelayEntries &&
+                                 dw.TransportDelayHead >= 0 && dw.TransportDelayHead < kTransportDelayEntries &&
+                                 dw.TransportDelayLast >= 0 && dw.TransportDelayLast < kTransportDelayEntries;
+  const bool wired = s.solver.wired == 1U;
+  if (!delayIndicesValid || !isFlag(s.solver.wired) ||
+      (wired ? dw.TransportDelayBufferSize != kTransportDelayEntries
+             : (dw.TransportDelayBufferSize != 0 && dw.TransportDelayBufferSize != kTransportDelayEntries)) ||
+      (s.M.timeStepKind != kMinorTimeStep && s.M.timeStepKind != kMajorTimeStep) || s.solver.derivativeRow < -1 ||
+      s.solver.derivativeRow > 3 || !isFlag(s.time.stopTimeDefined) || !isFlag(s.M.firstInitCond) ||
+      !isFlag(s.M.stopRequested)) {
+    return reject("inconsistent contents (index or flag out of range)");
+  }
+  const std::uint8_t flags[] = {dw.LongitudinalVelocity_FirstInit, dw.Heading_FirstInit,     dw.WheelSpeedFL_FirstInit,
+                                dw.WheelSpeedFR_FirstInit,         dw.WheelSpeedRL_FirstInit, dw.WheelSpeedRR_FirstInit,
+                                dw.GlobalVelocityX_FirstInit,      dw.GlobalVelocityY_FirstInit, dw.PositionX_FirstInit,
+                                dw.PositionY_FirstInit};
+  for (std::uint8_t flag : flags) {
+    if (!isFlag(flag)) {
+      return reject("inconsistent contents (first-initialisation flag out of range)");
+    }
+  }
+  const TimeBase &t = s.time;
+  if (!std::isfinite(t.startTime) || (t.stopTimeDefined == 1U && !(t.stopTime >= t.startTime))) {
+    return reject("impossible time base (start time not finite, or stop time before it)");
+  }
+  constexpr std::uint64_t kMaxExactSteps = 1ULL << 53;
+  if (t.stepsTaken > kMaxExactSteps ||
+      !std::isfinite(t.startTime + static_cast<double>(t.stepsTaken) * kInternalStep)) {
+    return reject("impossible time base (step count out of range)");
+  }
+  if (t.phase > kStoredTerminated) {
+    return reject("unknown FMI state");
+  }
+  // Initialisation wires the model: before it nothing has stepped, after it the FMU is in
+  // event or step mode or terminated.
+  const bool beforeInitialisation = t.phase == kStoredInstantiated || t.phase == kStoredInitializationMode;
+  const bool afterInitialisation = t.phase == kStoredEventMode || t.phase == kStoredStepMode;
+  if ((wired && beforeInitialisation) || (!wired && afterInitialisation) || (!wired && t.stepsTaken != 0)) {
+    return reject("the FMI state does not match the model's initialisation");
+  }
+  // The model's clock counts the same steps as the FMU's.
+  const RtmValues &m = s.M;
+  if (m.ticks != static_cast<decltype(m.ticks)>(t.stepsTaken) ||
+      !(m.modelTime == static_cast<double>(m.ticks) * m.stepSize) || !(m.stopTime == m.modelTime) ||
+      (wired && (!(m.stepSize == kInternalStep) || m.timeStepKind != kMajorTimeStep || m.firstInitCond != 0U))) {
+    return reject("the model's clock does not match the FMU's time base");
+  }
+  return true;
+}
 
 bool unpack(const std::uint8_t *bytes, std::size_t size, Snapshot *s, std::string *why) {
   auto reject = [why](const char *reason) {
@@ -163,20 +279,7 @@ bool unpack(const std::uint8_t *bytes, std::size_t size, Snapshot *s, std::strin
         in.get(&s->E) && in.get(&s->M) && in.get(&s->solver) && in.atEnd())) {
     return reject("payload does not have the expected size");
   }
-  // Values that index memory or select code must be in range.
-  const DiscStates_Corvanta_T &dw = s->DW;
-  const bool delayIndicesValid = dw.TransportDelayTail >= 0 && dw.TransportDelayTail < kTransportDelayEntries &&
-                                 dw.TransportDelayHead >= 0 && dw.TransportDelayHead < kTransportDelayEntries &&
-                                 dw.TransportDelayLast >= 0 && dw.TransportDelayLast < kTransportDelayEntries;
-  const bool wired = s->solver.wired == 1U;
-  if (!delayIndicesValid || s->solver.wired > 1U ||
-      (wired ? dw.TransportDelayBufferSize != kTransportDelayEntries
-             : (dw.TransportDelayBufferSize != 0 && dw.TransportDelayBufferSize != kTransportDelayEntries)) ||
-      (s->M.timeStepKind != kMinorTimeStep && s->M.timeStepKind != kMajorTimeStep) || s->solver.derivativeRow < -1 ||
-      s->solver.derivativeRow > 3 || s->time.stopTimeDefined > 1U) {
-    return reject("inconsistent contents (index or flag out of range)");
-  }
-  return true;
+  return contentsAreConsistent(*s, why);
 }
 
 // Points the model's references at its own records, as initialize() does.
@@ -239,6 +342,7 @@ std::vector<std::uint8_t> FmuInstance::serializeState() const {
   time.startTime = startTime_;
   time.stopTimeDefined = stopTimeDefined_ ? 1U : 0U;
   time.stopTime = stopTime_;
+  time.phase = storedPhase(phase_);
   w.put(time);
   w.put(model.U);
   w.put(model.Y);
@@ -313,114 +417,114 @@ Status FmuInstance::restoreState(const char *function, const std::uint8_t *bytes
   m.modelTime = s->M.modelTime;
   m.solver.stopTime = s->M.stopTime;
   wireReferences(model, s->solver);
+  phase_ = restoredPhase(s->time.phase, eventModeUsed_);
+  log(LogCategory::Events, Status::OK, "%s: %s at %.17g s", function, phaseName(phase_), time());
   return Status::OK;
 }
 
+// ---------------------------------------------------------------------------------------
+// The state functions.  Where each is accepted (the FMI 2.0 and 3.0 state tables):
+//   GetFMUstate                       instantiated, initialization mode, event and step mode,
+//                                     terminated; not in the error state
+//   SetFMUstate                       in every state, the error state included (restart from
+//                                     a state saved before the error)
+//   FreeFMUstate, SerializedFMUstateSize, SerializeFMUstate, DeSerializeFMUstate
+//                                     in every state: they touch the states, not the instance
+// A handle must be one this instance issued and has not freed (FmuStateRegistry); any other
+// value is refused with the error status before anything is read through it.
+
 namespace {
 
-// What an FMU state handle points to; the tag catches a handle that is not one of ours.
-struct StateObject {
-  static constexpr std::uint64_t kTag = 0x43525653544f424aULL;
-  std::uint64_t tag = kTag;
-  std::vector<std::uint8_t> bytes;
-};
-
-StateObject *stateObject(void *state) {
-  auto *object = static_cast<StateObject *>(state);
-  return (object != nullptr && object->tag == StateObject::kTag) ? object : nullptr;
-}
+constexpr const char *kNotIssued = "not an FMU state issued by this instance (freed, stale copy or foreign)";
 
 }  // namespace
 
 Status FmuInstance::getState(const char *function, void **state) {
-  if (stateAccess(function) != Status::OK) {
+  if (!requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode,
+                               Phase::Terminated})) {
     return Status::Error;
   }
   if (state == nullptr) {
     return fail(function, "null state pointer");
   }
-  StateObject *object = stateObject(*state);
-  if (object == nullptr) {
-    if (*state != nullptr) {
-      return fail(function, "the state handle to overwrite is not an FMU state of this model");
-    }
-    object = new (std::nothrow) StateObject();
-    if (object == nullptr) {
-      return fail(function, "out of memory");
-    }
+  if (*state != nullptr && states_.find(*state) == nullptr) {
+    return fail(function, "the state to overwrite is %s", kNotIssued);
   }
-  object->bytes = serializeState();
-  *state = object;
+  try {
+    std::vector<std::uint8_t> bytes = serializeState();
+    if (*state != nullptr) {
+      states_.replace(*state, std::move(bytes));
+    } else {
+      *state = states_.issue(std::move(bytes));
+    }
+  } catch (const std::bad_alloc &) {
+    return outOfMemory(function);
+  }
   return Status::OK;
 }
 
 Status FmuInstance::setState(const char *function, void *state) {
-  if (stateAccess(function) != Status::OK) {
-    return Status::Error;
+  const std::vector<std::uint8_t> *bytes = states_.find(state);
+  if (bytes == nullptr) {
+    return fail(function, "%s", kNotIssued);
   }
-  const StateObject *object = stateObject(state);
-  if (object == nullptr) {
-    return fail(function, "not an FMU state of this model");
+  try {
+    return restoreState(function, bytes->data(), bytes->size());
+  } catch (const std::bad_alloc &) {
+    return outOfMemory(function);
   }
-  return restoreState(function, object->bytes.data(), object->bytes.size());
 }
 
 Status FmuInstance::freeState(const char *function, void **state) {
   if (state == nullptr || *state == nullptr) {
-    return Status::OK;
+    return Status::OK;  // nothing to free
   }
-  StateObject *object = stateObject(*state);
-  if (object == nullptr) {
-    return fail(function, "not an FMU state of this model");
+  if (!states_.release(*state)) {
+    return fail(function, "%s", kNotIssued);
   }
-  object->tag = 0;
-  delete object;
   *state = nullptr;
   return Status::OK;
 }
 
 Status FmuInstance::serializedStateSize(const char *function, void *state, std::size_t *size) {
-  const StateObject *object = stateObject(state);
-  if (object == nullptr || size == nullptr) {
-    return fail(function, "not an FMU state of this model, or null size pointer");
+  const std::vector<std::uint8_t> *bytes = states_.find(state);
+  if (bytes == nullptr) {
+    return fail(function, "%s", kNotIssued);
   }
-  *size = object->bytes.size();
+  if (size == nullptr) {
+    return fail(function, "null size pointer");
+  }
+  *size = bytes->size();
   return Status::OK;
 }
 
 Status FmuInstance::serializeStateTo(const char *function, void *state, std::uint8_t *buffer, std::size_t size) {
-  const StateObject *object = stateObject(state);
-  if (object == nullptr) {
-    return fail(function, "not an FMU state of this model");
+  const std::vector<std::uint8_t> *bytes = states_.find(state);
+  if (bytes == nullptr) {
+    return fail(function, "%s", kNotIssued);
   }
-  if (buffer == nullptr || size < object->bytes.size()) {
+  if (buffer == nullptr || size < bytes->size()) {
     return fail(function, "buffer of %lu bytes too small for the state of %lu bytes", static_cast<unsigned long>(size),
-                static_cast<unsigned long>(object->bytes.size()));
+                static_cast<unsigned long>(bytes->size()));
   }
-  std::memcpy(buffer, object->bytes.data(), object->bytes.size());
+  std::memcpy(buffer, bytes->data(), bytes->size());
   return Status::OK;
 }
 
 Status FmuInstance::deserializeState(const char *function, const std::uint8_t *buffer, std::size_t size, void **state) {
-  if (stateAccess(function) != Status::OK) {
-    return Status::Error;
-  }
+  // *state is an output only: whatever it holds on entry is neither read nor freed.
   if (state == nullptr) {
     return fail(function, "null state pointer");
   }
-  std::string why;
-  if (!validateState(buffer, size, &why)) {
-    return fail(function, "serialised state rejected: %s", why.c_str());
-  }
-  StateObject *object = stateObject(*state);
-  if (object == nullptr) {
-    object = new (std::nothrow) StateObject();
-    if (object == nullptr) {
-      return fail(function, "out of memory");
+  try {
+    std::string why;
+    if (!validateState(buffer, size, &why)) {
+      return fail(function, "serialised state rejected: %s", why.c_str());
     }
+    *state = states_.issue(std::vector<std::uint8_t>(buffer, buffer + size));
+  } catch (const std::bad_alloc &) {
+    return outOfMemory(function);
   }
-  object->bytes.assign(buffer, buffer + size);
-  *state = object;
   return Status::OK;
 }
 

@@ -8,6 +8,7 @@
 // OUTPUT_DIRECTORY/variables.md.  Each file is written under a temporary name
 // and renamed, so it is complete or absent.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -27,19 +28,22 @@ struct Variable {
   std::string unit;         // empty: dimensionless
   std::string start;        // empty: none
   std::string description;
+  std::string min;  // empty: none
+  std::string max;
 };
 
-const std::vector<Variable> &variables() {
-  static const std::vector<Variable> list = {
+std::vector<Variable> listedVariables() {
+  std::vector<Variable> list = {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
-  {vr, #name, "independent", "continuous", "s", "", description},
+  {vr, #name, "independent", "continuous", "s", "", description, "", ""},
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
-  {vr, #name, "input", "continuous", unit, #start, description},
+  {vr, #name, "input", "continuous", unit, #start, description, "", ""},
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
-  {vr, #name, "parameter", "fixed", unit, #start, description},
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) {vr, #name, "output", "continuous", unit, "", description},
+  {vr, #name, "parameter", "fixed", unit, #start, description, "", ""},
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
+  {vr, #name, "output", "continuous", unit, "", description, "", ""},
 #define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value) \
-  {vr, #name, "local", #variability, unit, "", description},
+  {vr, #name, "local", #variability, unit, "", description, "", ""},
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
@@ -47,7 +51,50 @@ const std::vector<Variable> &variables() {
 #undef CORVANTA_FMU_OUTPUT
 #undef CORVANTA_FMU_LOCAL
   };
+  auto byReference = [&list](unsigned vr) -> Variable & {
+    for (Variable &v : list) {
+      if (v.vr == vr) {
+        return v;
+      }
+    }
+    std::cerr << "generate_fmu_files: FmuVariables.def gives attributes to unknown value reference " << vr << "\n";
+    std::exit(1);
+  };
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
+#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
+#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#define CORVANTA_FMU_DISCRETE(vr) byReference(vr).variability = "discrete";
+#define CORVANTA_FMU_RANGE(vr, min_, max_) \
+  byReference(vr).min = #min_;             \
+  byReference(vr).max = #max_;
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_DISCRETE
+#undef CORVANTA_FMU_RANGE
   return list;
+}
+
+const std::vector<Variable> &variables() {
+  static const std::vector<Variable> list = listedVariables();
+  return list;
+}
+
+// Attributes of the numeric type element shared by both versions (Real / Float64).
+std::string rangeAttributes(const Variable &v) {
+  std::string out;
+  if (!v.min.empty()) {
+    out += " min=\"" + v.min + "\"";
+  }
+  if (!v.max.empty()) {
+    out += " max=\"" + v.max + "\"";
+  }
+  return out;
 }
 
 struct Unit {
@@ -174,6 +221,7 @@ std::string fmi2ModelDescription() {
     if (!v.unit.empty()) {
       out << " unit=\"" << v.unit << "\"";
     }
+    out << rangeAttributes(v);
     if (!v.start.empty()) {
       out << " start=\"" << v.start << "\"";
     }
@@ -182,13 +230,16 @@ std::string fmi2ModelDescription() {
       outputs.push_back(index);
     }
   }
+  // Outputs depend on no input directly: within a communication point they are the values of
+  // the last step, and an input set now acts only in the next DoStep.  An empty dependency
+  // list says so, so that hosts do not see algebraic loops.
   out << "  </ModelVariables>\n  <ModelStructure>\n    <Outputs>\n";
   for (std::size_t i : outputs) {
-    out << "      <Unknown index=\"" << i << "\"/>\n";
+    out << "      <Unknown index=\"" << i << "\" dependencies=\"\"/>\n";
   }
   out << "    </Outputs>\n    <InitialUnknowns>\n";
   for (std::size_t i : outputs) {
-    out << "      <Unknown index=\"" << i << "\"/>\n";
+    out << "      <Unknown index=\"" << i << "\" dependencies=\"\"/>\n";
   }
   out << "    </InitialUnknowns>\n  </ModelStructure>\n</fmiModelDescription>\n";
   return out.str();
@@ -219,6 +270,7 @@ std::string fmi3ModelDescription() {
     if (!v.unit.empty()) {
       out << " unit=\"" << v.unit << "\"";
     }
+    out << rangeAttributes(v);
     if (!v.start.empty()) {
       out << " start=\"" << v.start << "\"";
     }
@@ -229,10 +281,10 @@ std::string fmi3ModelDescription() {
   }
   out << "  </ModelVariables>\n  <ModelStructure>\n";
   for (unsigned vr : outputs) {
-    out << "    <Output valueReference=\"" << vr << "\"/>\n";
+    out << "    <Output valueReference=\"" << vr << "\" dependencies=\"\"/>\n";
   }
   for (unsigned vr : outputs) {
-    out << "    <InitialUnknown valueReference=\"" << vr << "\"/>\n";
+    out << "    <InitialUnknown valueReference=\"" << vr << "\" dependencies=\"\"/>\n";
   }
   out << "  </ModelStructure>\n</fmiModelDescription>\n";
   return out.str();

@@ -28,7 +28,7 @@ configure() {
   shift 2
   CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=Release \
     -DCORVANTA_WARNINGS_AS_ERRORS=ON -DCORVANTA_BUILD_BENCHMARKS=OFF -DCORVANTA_WINDOWS_TESTS=OFF \
-    -DCORVANTA_FMU_WINDOWS_BINARIES=OFF \
+    -DCORVANTA_FMU_WINDOWS_BINARIES:STRING=OFF \
     "${launcher[@]}" "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_CXX_FLAGS=$flags" \
     "-DCMAKE_EXE_LINKER_FLAGS=$flags" "-DCMAKE_SHARED_LINKER_FLAGS=$flags" "$@" >/dev/null
 }

@@ -615,7 +615,7 @@ static void test_state(FmuLibrary *lib) {
   corrupt[size - 1] ^= 0x01;
   expect_rejected(&other, "checksum damaged", corrupt, size);
   memcpy(corrupt, bytes, size);
-  corrupt[8] = 2; /* format version */
+  corrupt[8] = 99; /* format version */
   reseal(corrupt, size);
   expect_rejected(&other, "future format version", corrupt, size);
   memcpy(corrupt, bytes, size);
@@ -641,6 +641,311 @@ static void test_state(FmuLibrary *lib) {
   fmu_free(&fmu);
   fmu_free(&other);
 }
+
+/* ---- hosts that sum their step sizes ------------------------------------------------------- */
+
+/* A host that starts at 1e6 s and adds h = 0.001 s to its clock in double before every DoStep
+   drifts from the FMU's integer-counted time by rounding; the FMU follows it, bit for bit with
+   the C interface, and refuses only a point more than half an internal step away. */
+static void test_accumulating_host(FmuLibrary *lib) {
+  const Scenario *s = scenario_named("step-steer");
+  const int steps = 20000;
+  const double start = 1e6;
+  Fmu fmu;
+  Reference ref;
+  double t = start;
+  double drift = 0.0;
+  int k;
+  ExtU_Corvanta_T u = inputs_at(s, 0);
+  CHECK(fmu_instantiate(&fmu, lib, "accumulating", NULL) == FMU_OK, "instantiate");
+  CHECK(fmu_enter_initialization(&fmu, start) == FMU_OK && fmu_set(&fmu, input_vr, 8, &u.AccelerationDemand) == FMU_OK &&
+            fmu_exit_initialization(&fmu) == FMU_OK,
+        "initialise at %g s", start);
+  reference_start(&ref, s);
+  for (k = 0; k < steps; ++k) {
+    reference_advance(&ref, s, 10);
+    if (fmu_advance(&fmu, s, ref.step - 10, &t, 10) != FMU_OK) {
+      CHECK(0, "accumulating host: DoStep %d at %.17g s refused: %s", k, t - 0.001, fmu.log.last);
+      break;
+    }
+    if (fabs(t - (start + ref.step * DT)) > drift) {
+      drift = fabs(t - (start + ref.step * DT));
+    }
+    if (k % 1000 == 999 && !outputs_match(&fmu, ref.y, "accumulating host", ref.step)) {
+      break;
+    }
+  }
+  CHECK(drift > 1e-7, "the host's clock was expected to drift past the old tolerance (drift %.3g s)", drift);
+  printf("  host summing t += 0.001 s from 1e6 s: %d steps followed, drift up to %.3g s, identical outputs\n", k,
+         drift);
+  /* The FMU's time is start + 200000 x 0.0001 s; half an internal step either side is the limit. */
+  {
+    const double now = start + (double)ref.step * DT;
+    CHECK(fmu_do_step(&fmu, now + 0.4 * DT, DT) == FMU_OK, "a point 0.4 internal step late is the FMU's time");
+    CHECK(fmu_do_step(&fmu, now + DT - 0.4 * DT, DT) == FMU_OK, "a point 0.4 internal step early is the FMU's time");
+    CHECK(fmu_do_step(&fmu, now + 2 * DT + 0.6 * DT, DT) == FMU_ERROR && strstr(fmu.log.last, "half") != NULL,
+          "a point 0.6 internal step away must be refused with the limit named: %s", fmu.log.last);
+    printf("  %-44s -> error: %s\n", "communication point 0.6 internal step late", fmu.log.last);
+  }
+  c_api.Delete(ref.car);
+  fmu_free(&fmu);
+}
+
+/* ---- states across instances, errors and initialisation ------------------------------------ */
+
+/* A state saved in step mode continues in step mode: set into a fresh instance (deserialised),
+   into a reset instance, and after an error (a restart from the saved state). */
+static void test_state_resume(FmuLibrary *lib) {
+  const Scenario *s = scenario_named("step-steer");
+  static double first[STATE_POINTS][7], resumed[STATE_POINTS][7];
+  const int snapshot_step = 8000;
+  Fmu fmu, fresh;
+  void *state = NULL;
+  void *copy = NULL;
+  unsigned char *bytes = NULL;
+  size_t size = 0;
+  double value = 0.0;
+
+  run_for(&fmu, lib, s, snapshot_step * DT);
+  CHECK(fmu_get_state(&fmu, &state) == FMU_OK && fmu_serialize(&fmu, state, &bytes, &size) == FMU_OK, "save");
+  record_run(&fmu, s, snapshot_step, snapshot_step * DT, first);
+
+  /* A freshly instantiated instance, never initialised. */
+  CHECK(fmu_instantiate(&fresh, lib, "fresh", NULL) == FMU_OK, "instantiate");
+  CHECK(fmu_deserialize(&fresh, bytes, size, &copy) == FMU_OK && fmu_set_state(&fresh, copy) == FMU_OK,
+        "a step-mode state into a fresh instance: %s", fresh.log.last);
+  CHECK(fmu_get(&fresh, &output_vr[0], 1, &value) == FMU_OK, "getters after setting a state into a fresh instance: %s",
+        fresh.log.last);
+  record_run(&fresh, s, snapshot_step, snapshot_step * DT, resumed);
+  CHECK(same_records(first, resumed), "a fresh instance resumed from the state differs from the original run");
+  fmu_free(&fresh);
+
+  /* The same instance after Reset. */
+  CHECK(fmu_reset(&fmu) == FMU_OK && fmu_set_state(&fmu, state) == FMU_OK, "a state into a reset instance: %s",
+        fmu.log.last);
+  record_run(&fmu, s, snapshot_step, snapshot_step * DT, resumed);
+  CHECK(same_records(first, resumed), "a reset instance resumed from the state differs from the original run");
+
+  /* After an error: refused steps, then a restart from the state saved before. */
+  CHECK(fmu_set_state(&fmu, state) == FMU_OK, "back to the state");
+  CHECK(fmu_do_step(&fmu, snapshot_step * DT, 0.5 * DT) == FMU_ERROR, "a bad step is an error");
+  CHECK(fmu_do_step(&fmu, snapshot_step * DT, DT) == FMU_ERROR, "no stepping in the error state");
+  CHECK(fmu_get_state(&fmu, &copy) == FMU_ERROR, "no state is saved in the error state");
+  CHECK(fmu_set_state(&fmu, state) == FMU_OK, "restoring a saved state after an error: %s", fmu.log.last);
+  record_run(&fmu, s, snapshot_step, snapshot_step * DT, resumed);
+  CHECK(same_records(first, resumed), "the run restarted after an error differs from the original run");
+  printf("  a step-mode state resumes bit for bit in a fresh, a reset and an errored instance (%d points)\n",
+         STATE_POINTS);
+  CHECK(fmu_free_state(&fmu, &state) == FMU_OK, "free");
+  free(bytes);
+  fmu_free(&fmu);
+}
+
+/* A state saved before initialisation holds the values set by then; setting it returns the
+   instance to that FMI state, and the initialisation that follows starts from those values. */
+static void test_state_before_initialisation(FmuLibrary *lib) {
+  const Scenario *s = scenario_named("brake-to-standstill"); /* starts at 15 m/s */
+  const int pattern[] = {100};
+  Fmu early, other;
+  Reference ref;
+  void *state = NULL;
+  void *copy = NULL;
+  unsigned char *bytes = NULL;
+  size_t size = 0;
+  double t = 0.0;
+  int k;
+  ExtU_Corvanta_T u = inputs_at(s, 0);
+  (void)pattern;
+  CHECK(fmu_instantiate(&early, lib, "early", NULL) == FMU_OK &&
+            fmu_set(&early, input_vr, 8, &u.AccelerationDemand) == FMU_OK,
+        "instantiate and set the inputs");
+  CHECK(fmu_get_state(&early, &state) == FMU_OK && fmu_serialize(&early, state, &bytes, &size) == FMU_OK,
+        "a state in the instantiated state");
+  /* An instance that is stepping returns to the instantiated state. */
+  run_for(&other, lib, scenario_named("corner-left"), 0.5);
+  CHECK(fmu_deserialize(&other, bytes, size, &copy) == FMU_OK && fmu_set_state(&other, copy) == FMU_OK, "set: %s",
+        other.log.last);
+  CHECK(fmu_do_step(&other, 0.5, DT) == FMU_ERROR, "the instance is back before initialisation: no stepping");
+  CHECK(fmu_set_state(&other, copy) == FMU_OK, "and again");
+  CHECK(fmu_enter_initialization(&other, 0.0) == FMU_OK && fmu_exit_initialization(&other) == FMU_OK,
+        "initialisation after a state saved before it: %s", other.log.last);
+  reference_start(&ref, s);
+  for (k = 0; k < 30; ++k) {
+    reference_advance(&ref, s, 100);
+    CHECK(fmu_advance(&other, s, ref.step - 100, &t, 100) == FMU_OK, "step");
+    if (!outputs_match(&other, ref.y, "initialised from a state saved before initialisation", ref.step)) {
+      break;
+    }
+  }
+  printf("  a state saved before initialisation: the run that follows is the C run from its start values\n");
+  c_api.Delete(ref.car);
+  fmu_free_state(&other, &copy);
+  fmu_free_state(&early, &state);
+  free(bytes);
+  fmu_free(&early);
+  fmu_free(&other);
+}
+
+/* State handles: outputs are not read, stale and foreign handles are refused, not followed. */
+static void test_state_handles(FmuLibrary *lib) {
+  Fmu fmu, other;
+  void *state = NULL;
+  void *stale = NULL;
+  void *fresh = NULL;
+  void *foreign = NULL;
+  unsigned char *bytes = NULL;
+  unsigned char *edited = NULL;
+  size_t size = 0;
+  double not_a_state[64];
+  memset(not_a_state, 0xA5, sizeof not_a_state);
+  run_for(&fmu, lib, scenario_named("corner-left"), 0.2);
+  CHECK(fmu_get_state(&fmu, &state) == FMU_OK && fmu_serialize(&fmu, state, &bytes, &size) == FMU_OK, "save");
+
+  /* DeSerialize: *FMUstate is an output; garbage on entry is neither read nor freed. */
+  fresh = (void *)not_a_state;
+  CHECK(fmu_deserialize(&fmu, bytes, size, &fresh) == FMU_OK && fresh != (void *)not_a_state,
+        "deserialising over an uninitialised handle: %s", fmu.log.last);
+  fresh = (void *)(size_t)0x10;
+  CHECK(fmu_deserialize(&fmu, bytes, size, &fresh) == FMU_OK && fresh != (void *)(size_t)0x10,
+        "deserialising over a wild handle");
+  CHECK(fmu_free_state(&fmu, &fresh) == FMU_OK, "free");
+
+  /* A freed state through a stale copy. */
+  stale = state;
+  CHECK(fmu_free_state(&fmu, &state) == FMU_OK && state == NULL, "free");
+  CHECK(fmu_free_state(&fmu, &stale) == FMU_ERROR, "a second free through a stale copy must be refused");
+  CHECK(fmu_reset(&fmu) == FMU_OK && fmu_enter_initialization(&fmu, 0.0) == FMU_OK &&
+            fmu_exit_initialization(&fmu) == FMU_OK,
+        "usable again");
+  CHECK(fmu_set_state(&fmu, stale) == FMU_ERROR, "setting a freed state must be refused");
+  fmu_reset(&fmu);
+  stale = (void *)not_a_state;
+  CHECK(fmu_get_state(&fmu, &stale) == FMU_ERROR && stale == (void *)not_a_state,
+        "GetFMUstate over a handle this instance did not issue must be refused");
+  fmu_reset(&fmu);
+
+  /* States belong to the instance that issued them. */
+  CHECK(fmu_instantiate(&other, lib, "other", NULL) == FMU_OK && fmu_deserialize(&other, bytes, size, &foreign) == FMU_OK,
+        "other");
+  CHECK(fmu_set_state(&fmu, foreign) == FMU_ERROR, "a state of another instance must be refused");
+  fmu_reset(&fmu);
+  CHECK(fmu_free_state(&other, &foreign) == FMU_OK, "free");
+  fmu_free(&other);
+
+  /* Correct checksum, impossible contents.  Payload offsets: 56 header, 32 record sizes, then
+     the time base (steps 8, start time 8, stop flag 1+7, stop time 8, FMI state 1). */
+  edited = (unsigned char *)malloc(size);
+  {
+    const double infinite = INFINITY;
+    const double nan_value = NAN;
+    const unsigned long long steps = 12345;
+    memcpy(edited, bytes, size);
+    memcpy(edited + 56 + 32 + 8, &infinite, sizeof infinite);
+    reseal(edited, size);
+    expect_rejected(&fmu, "infinite start time", edited, size);
+    memcpy(edited, bytes, size);
+    memcpy(edited + 56 + 32 + 8, &nan_value, sizeof nan_value);
+    reseal(edited, size);
+    expect_rejected(&fmu, "NaN start time", edited, size);
+    memcpy(edited, bytes, size);
+    memcpy(edited + 56 + 32, &steps, sizeof steps);
+    reseal(edited, size);
+    expect_rejected(&fmu, "step count unlike the model's", edited, size);
+    memcpy(edited, bytes, size);
+    edited[56 + 32 + 32] = 9;
+    reseal(edited, size);
+    expect_rejected(&fmu, "unknown FMI state", edited, size);
+    memcpy(edited, bytes, size);
+    edited[56 + 32 + 32] = 0; /* instantiated, but the model has stepped */
+    reseal(edited, size);
+    expect_rejected(&fmu, "instantiated yet stepped", edited, size);
+  }
+  free(edited);
+  free(bytes);
+  fmu_free(&fmu);
+}
+
+/* ---- running out of memory ----------------------------------------------------------------- */
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+/* Takes every byte malloc can still give under the address-space limit; returns the chain. */
+static void *exhaust_memory(void) {
+  void *chain = NULL;
+  size_t size;
+  for (size = (size_t)1 << 26; size >= sizeof(void *); size /= 2) {
+    void *block;
+    while ((block = malloc(size)) != NULL) {
+      *(void **)block = chain;
+      chain = block;
+    }
+  }
+  return chain;
+}
+
+static void release_memory(void *chain) {
+  while (chain != NULL) {
+    void *next = *(void **)chain;
+    free(chain);
+    chain = next;
+  }
+}
+
+/* In a child process under a 256 MiB address-space limit with the heap exhausted: the calls
+   that allocate answer NULL or the error status with a message, none aborts the process, and
+   the instance continues from a saved state once memory is back. */
+static int out_of_memory_child(FmuLibrary *lib) {
+  const struct rlimit limit = {256u << 20, 256u << 20};
+  Fmu fmu, none;
+  void *state = NULL;
+  void *other = NULL;
+  unsigned char *bytes = NULL;
+  size_t size = 0;
+  void *ballast;
+  int wrong = 0;
+  run_for(&fmu, lib, scenario_named("corner-left"), 0.1);
+  if (fmu_get_state(&fmu, &state) != FMU_OK || fmu_serialize(&fmu, state, &bytes, &size) != FMU_OK ||
+      setrlimit(RLIMIT_AS, &limit) != 0) {
+    return 10;
+  }
+  ballast = exhaust_memory();
+  fmu.log.errors = 0;
+  wrong += fmu_instantiate(&none, lib, "no memory", NULL) != FMU_ERROR;
+  wrong += fmu_get_state(&fmu, &other) != FMU_ERROR || other != NULL;
+  wrong += fmu_deserialize(&fmu, bytes, size, &other) != FMU_ERROR || other != NULL;
+  wrong += fmu_set_state(&fmu, state) != FMU_ERROR;
+  wrong += fmu.log.errors != 3 || strstr(fmu.log.last, "out of memory") == NULL;
+  release_memory(ballast);
+  wrong += fmu_set_state(&fmu, state) != FMU_OK || fmu_do_step(&fmu, 0.1, 0.01) != FMU_OK;
+  if (wrong != 0) {
+    fprintf(stderr, "out of memory: %d wrong answers, last message '%s'\n", wrong, fmu.log.last);
+  }
+  return wrong;
+}
+
+static void test_out_of_memory(FmuLibrary *lib) {
+  int status = 0;
+  pid_t child;
+  fflush(NULL);
+  child = fork();
+  if (child == 0) {
+    _exit(out_of_memory_child(lib));
+  }
+  CHECK(child > 0 && waitpid(child, &status, 0) == child, "fork");
+  CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "out of memory: the child %s %d",
+        WIFEXITED(status) ? "exited with" : "was killed by signal", WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+  printf("  heap exhausted under a 256 MiB address-space limit: Instantiate NULL, Get/Set/DeSerialize "
+         "error, no abort; the instance resumes from its state afterwards\n");
+}
+#else
+static void test_out_of_memory(FmuLibrary *lib) {
+  (void)lib;
+  printf("  out of memory: not run on Windows (the Linux binaries take this test)\n");
+}
+#endif
 
 /* ---- refusals and logging ------------------------------------------------------------------- */
 
@@ -779,6 +1084,12 @@ int main(int argc, char **argv) {
   test_reset(&lib);
   printf("FMU state:\n");
   test_state(&lib);
+  test_state_resume(&lib);
+  test_state_before_initialisation(&lib);
+  test_state_handles(&lib);
+  test_out_of_memory(&lib);
+  printf("long runs:\n");
+  test_accumulating_host(&lib);
   printf("refusals:\n");
   test_refusals(&lib);
   printf("unsupported functions:\n");
