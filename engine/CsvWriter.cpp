@@ -9,12 +9,31 @@
 
 #include "NumberText.h"
 #include "Schedule.h"
+#include "TemporaryFiles.h"
 
 namespace corvanta::engine {
 
 namespace {
 
 std::string systemErrorText(int code) { return (code != 0) ? std::strerror(code) : "write error"; }
+
+// Where a chain of symbolic links ends (the path itself when it is no link); a link whose
+// target does not exist ends at that target.
+std::filesystem::path followLinks(std::filesystem::path path) {
+  namespace fs = std::filesystem;
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+      break;
+    }
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) {
+      break;
+    }
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
 
 }  // namespace
 
@@ -24,21 +43,25 @@ OutputFile::OutputFile(const std::string &path) : path_(path) {
     return;
   }
   namespace fs = std::filesystem;
-  const fs::path target = fs::u8path(path);
   std::error_code status;
-  const bool special = fs::exists(target, status) && !fs::is_regular_file(target, status);
+  // What the path leads to, through any links: a device or a pipe is written directly
+  // (and a directory refused by fopen), anything else beside where the links end.
+  const fs::file_status kind = fs::status(fs::u8path(path), status);
+  const bool special = fs::exists(kind) && !fs::is_regular_file(kind);
   if (!special) {
+    target_ = followLinks(fs::u8path(path)).u8string();
     std::random_device random;
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp-%08x%08x", random(), random());
-    temporaryPath_ = path + suffix;
+    temporaryPath_ = target_ + suffix;
+    registration_ = registerTemporaryFile(temporaryPath_);
   }
   const std::string &opened = special ? path : temporaryPath_;
   errno = 0;
   stream_ = std::fopen(opened.c_str(), "wb");
   if (stream_ == nullptr) {
     const int code = errno;
-    temporaryPath_.clear();
+    forgetTemporary();
     throw OutputError("cannot create '" + path + "': " + systemErrorText(code));
   }
   // Large blocks: a run writes up to a row per step.
@@ -52,6 +75,13 @@ OutputFile::~OutputFile() {
   if (!temporaryPath_.empty()) {
     std::remove(temporaryPath_.c_str());
   }
+  forgetTemporary();
+}
+
+void OutputFile::forgetTemporary() {
+  releaseTemporaryFile(registration_);
+  registration_ = -1;
+  temporaryPath_.clear();
 }
 
 std::string OutputFile::displayName() const { return isStandardOutput() ? std::string("standard output") : path_; }
@@ -75,11 +105,11 @@ void OutputFile::close() {
   }
   if (!temporaryPath_.empty()) {
     std::error_code renamed;
-    std::filesystem::rename(std::filesystem::u8path(temporaryPath_), std::filesystem::u8path(path_), renamed);
+    std::filesystem::rename(std::filesystem::u8path(temporaryPath_), std::filesystem::u8path(target_), renamed);
     if (renamed) {
-      throw OutputError("cannot move the finished '" + temporaryPath_ + "' to '" + path_ + "': " + renamed.message());
+      throw OutputError("cannot move the finished '" + temporaryPath_ + "' to '" + target_ + "': " + renamed.message());
     }
-    temporaryPath_.clear();
+    forgetTemporary();
   }
 }
 

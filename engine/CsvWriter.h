@@ -22,7 +22,10 @@ class OutputError : public std::runtime_error {
 // written under a temporary name in the same folder and renamed into place by close(), so
 // that the path holds either the complete file or what it held before, never a truncated
 // one; an existing path that is not a regular file (a device, a pipe) is written
-// directly.  A file that is not closed is discarded by the destructor without a report.
+// directly, and a symbolic link is written through: its target is replaced (atomically,
+// beside the target), the link stays.  A directory is refused at once.  A file that is not
+// closed is discarded by the destructor without a report; while it is being written its
+// temporary name is known to removeTemporaryFiles() (TemporaryFiles.h).
 class OutputFile {
  public:
   // Throws OutputError when the file cannot be created.
@@ -43,8 +46,12 @@ class OutputFile {
   void close();
 
  private:
+  void forgetTemporary();
+
   std::string path_;
+  std::string target_;  // the file renamed onto: the path, or where its links lead
   std::string temporaryPath_;
+  int registration_ = -1;
   std::FILE *stream_ = nullptr;
 };
 

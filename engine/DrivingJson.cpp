@@ -267,6 +267,23 @@ class DrivingReader {
     return setup;
   }
 
+  // A condition fires when it becomes true, never because it holds from the start.  One
+  // on the time alone that holds after the first step ("time > 0", "time < 5") can never
+  // become true again, and would silently never fire: refused.
+  void refuseTimeConditionHoldingFromTheStart(const std::vector<driving::Comparison> &comparisons,
+                                              const std::string &path) const {
+    driving::SignalFrame first{};
+    first[driving::kTime] = kStepSize;
+    for (const driving::Comparison &comparison : comparisons) {
+      if (comparison.signal != driving::kTime || !comparison.holds(first)) {
+        return;
+      }
+    }
+    fail(path, "holds from the first step (time " + shortestText(kStepSize) +
+                   " s) on, so it never fires: a condition fires when it becomes true; for a fixed time use an "
+                   "event with \"time\"");
+  }
+
   std::vector<driving::Comparison> when(const Json &object, const std::string &path) const {
     expectObject(object, path);
     if (object.empty()) {
@@ -293,6 +310,7 @@ class DrivingReader {
         comparisons.push_back({*signal, op, number(comparison.value(), childPath(signalPath, comparison.key()))});
       }
     }
+    refuseTimeConditionHoldingFromTheStart(comparisons, path);
     return comparisons;
   }
 

@@ -266,6 +266,19 @@ CORVANTA_ENGINE_API int corvanta_csv_failed(const CorvantaCsvWriter *writer);
    the path keeps what it held before.  NULL is ignored. */
 CORVANTA_ENGINE_API void corvanta_csv_discard(CorvantaCsvWriter *writer);
 
+/* Removes the temporary files of the outputs being written at this moment (CSV writers,
+   sweep results), so that an interrupted host leaves none behind.  Async-signal-safe:
+   call it from a SIGINT or SIGTERM handler and then end the process (the writers must not
+   be used afterwards).  A process killed by SIGKILL leaves them: files named like the
+   target followed by ".tmp-" and 16 hex digits, in the target's folder. */
+CORVANTA_ENGINE_API void corvanta_engine_remove_temporary_files(void);
+
+/* A CorvantaStepCallback that stops the run (CORVANTA_ENGINE_STOPPED) after the first
+   step at which the int `user` points to is nonzero: another thread sets it to cancel a
+   run, at the cost of one load per step.  A NULL `user` never stops. */
+CORVANTA_ENGINE_API int corvanta_stop_when_flagged(void *user, uint64_t steps, int initialized, const double *inputs,
+                                                   const double *outputs);
+
 /* Field names, NULL outside 0 .. CORVANTA_NUM_INPUTS-1 (CORVANTA_NUM_OUTPUTS-1). */
 CORVANTA_ENGINE_API const char *corvanta_engine_input_name(int index);
 CORVANTA_ENGINE_API const char *corvanta_engine_output_name(int index);

@@ -2,7 +2,8 @@
 # Sanitizer leg of the test suite (run by scripts/test.sh):
 #   - the whole suite built by Clang with AddressSanitizer and UndefinedBehaviorSanitizer,
 #     every report fatal, into build-sanitize/, including bounded libFuzzer runs of
-#     CORVANTA_FUZZ_SECONDS (default 60) per fuzzer;
+#     CORVANTA_FUZZ_SECONDS (default 60) per fuzzer (the 10-minute runs, label slow, are
+#     left to `ctest -L slow` in build-sanitize/);
 #   - the thread test built with ThreadSanitizer, into build-tsan/.
 # UBSan's function-type and vptr checks are left out: they make the C++ libraries (model,
 # engine, FMUs) need the C++ sanitizer runtime, which the C hosts (minimal_host, the dlopen
@@ -42,7 +43,7 @@ cmake --build "$root/build-sanitize" -j"$jobs"
   cd "$root/build-sanitize"
   export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
   export UBSAN_OPTIONS=print_stacktrace=1
-  ctest --output-on-failure -j"$jobs" -LE soak \
+  ctest --output-on-failure -j"$jobs" -LE 'soak|slow' \
     -E '^(install\.package|python|python\..*|memcheck\..*|Derivatives\.NaNOperandOrderOfTheLags)$'
 )
 

@@ -37,13 +37,12 @@ double Path::wrap(double s) const {
 
 Point2 Path::pointAt(double s) const {
   s = wrap(s);
-  std::size_t segment = 0;
   const std::size_t last = segmentCount() - 1;
-  // First segment whose end lies beyond s; s before the start or past the end uses the
-  // first or the last segment, extended.
-  while (segment < last && cumulative_[segment + 1] < s) {
-    ++segment;
-  }
+  // First segment whose end is not before s (a binary search over the segment ends); s
+  // before the start or past the end uses the first or the last segment, extended.
+  const auto ends = cumulative_.begin() + 1;
+  const auto found = std::lower_bound(ends, ends + static_cast<std::ptrdiff_t>(last), s);
+  const auto segment = static_cast<std::size_t>(found - ends);
   const Point2 a = points_[segment];
   const Point2 b = segmentEnd(segment);
   const double t = (s - cumulative_[segment]) / (cumulative_[segment + 1] - cumulative_[segment]);
@@ -77,23 +76,92 @@ void Path::projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bo
   }
 }
 
+namespace {
+
+// How much closer than `distance` (from a path point to p) no other point within that
+// arc length can be, with a margin for rounding: the points within arc length `reach` of
+// that point are at least distance - reach from p.
+double passableReach(Point2 p, Point2 from, double distance, double bestDistance2) {
+  const double best = std::sqrt(bestDistance2);
+  const double margin = 1e-9 * (std::fabs(p.x) + std::fabs(p.y) + std::fabs(from.x) + std::fabs(from.y) + distance + 1.0);
+  return distance - best - margin;
+}
+
+}  // namespace
+
+// The number of segments from `segment` on (up to, not including, `end`) that lie too far
+// from p to beat the best distance: every point of them is within the arc length from the
+// start of `segment` that passableReach allows.  A binary search over the arc lengths,
+// so that a dense path costs no more than a coarse one.
+std::size_t Path::passableAhead(std::size_t segment, std::size_t end, Point2 p, double bestDistance2) const {
+  if (!std::isfinite(bestDistance2) || segment >= end) {
+    return 0;
+  }
+  const Point2 a = points_[segment];
+  const double reach = passableReach(p, a, std::hypot(p.x - a.x, p.y - a.y), bestDistance2);
+  if (!(reach > 0.0)) {
+    return 0;
+  }
+  // First segment k whose end lies at or beyond cumulative_[segment] + reach.
+  const double limit = cumulative_[segment] + reach;
+  const auto first = cumulative_.begin() + static_cast<std::ptrdiff_t>(segment) + 1;
+  const auto last = cumulative_.begin() + static_cast<std::ptrdiff_t>(end) + 1;
+  const auto found = std::lower_bound(first, last, limit);
+  return static_cast<std::size_t>(found - first);
+}
+
+// As passableAhead, backwards: segments `segment`, segment - 1, ... (down to, not below,
+// `begin`) all of whose points are within the allowed arc length of the end of `segment`.
+std::size_t Path::passableBehind(std::size_t segment, std::size_t begin, Point2 p, double bestDistance2) const {
+  if (!std::isfinite(bestDistance2) || segment < begin) {
+    return 0;
+  }
+  const Point2 b = segmentEnd(segment);
+  const double reach = passableReach(p, b, std::hypot(p.x - b.x, p.y - b.y), bestDistance2);
+  if (!(reach > 0.0)) {
+    return 0;
+  }
+  // Segments k <= segment with cumulative_[segment + 1] - cumulative_[k] < reach, k >= begin.
+  const double limit = cumulative_[segment + 1] - reach;
+  const auto first = cumulative_.begin() + static_cast<std::ptrdiff_t>(begin);
+  const auto last = cumulative_.begin() + static_cast<std::ptrdiff_t>(segment) + 1;
+  const auto found = std::upper_bound(first, last, limit);
+  return static_cast<std::size_t>(last - found);
+}
+
 PathProjection Path::project(Point2 p, double hint, double window) const {
   PathProjection best;
   double bestDistance2 = INFINITY;
   const std::size_t count = segmentCount();
   const bool searchAll = !(window > 0.0) || 2.0 * window >= length();
-  if (searchAll) {
-    for (std::size_t segment = 0; segment < count; ++segment) {
-      projectOnSegment(segment, p, !closed_ && segment == 0, !closed_ && segment + 1 == count, best, bestDistance2);
-    }
-    return best;
-  }
-  // The segment holding the hint, then its neighbours on both sides while they start
-  // (ahead) or end (behind) within the window.
+  // The segment holding the hint.
   const double centre = std::clamp(wrap(hint), 0.0, length());
   const auto upper = std::upper_bound(cumulative_.begin(), cumulative_.end(), centre);
   const std::size_t home = std::min(count - 1, static_cast<std::size_t>(std::max<std::ptrdiff_t>(
                                                    0, (upper - cumulative_.begin()) - 1)));
+  if (searchAll) {
+    // Every segment in order.  The hint's segment bounds the distance beforehand, so that
+    // runs of segments farther than it are passed over: they cannot be the nearest, and
+    // the hint's segment itself is visited in its turn, so the result is that of the plain
+    // scan (equal distances included).
+    PathProjection seed;
+    double seedDistance2 = INFINITY;
+    projectOnSegment(home, p, !closed_ && home == 0, !closed_ && home + 1 == count, seed, seedDistance2);
+    for (std::size_t segment = 0; segment < count; ++segment) {
+      if (closed_ || segment > 0) {
+        const std::size_t skipped =
+            passableAhead(segment, closed_ ? count : count - 1, p, std::min(bestDistance2, seedDistance2));
+        if (skipped > 0) {
+          segment += skipped - 1;
+          continue;
+        }
+      }
+      projectOnSegment(segment, p, !closed_ && segment == 0, !closed_ && segment + 1 == count, best, bestDistance2);
+    }
+    return best;
+  }
+  // The hint's segment, then its neighbours on both sides while they start (ahead) or end
+  // (behind) within the window.
   const auto visit = [&](std::size_t segment) {
     projectOnSegment(segment, p, !closed_ && segment == 0, !closed_ && segment + 1 == count, best, bestDistance2);
   };
@@ -104,6 +172,14 @@ PathProjection Path::project(Point2 p, double hint, double window) const {
     if (segment >= count && !closed_) {
       break;
     }
+    // Segments that cannot come as close as the best so far are passed over in one jump
+    // (never the extended last segment of an open path).
+    const std::size_t skipped = segment < count ? passableAhead(segment, closed_ ? count : count - 1, p, bestDistance2) : 0;
+    if (skipped > 0) {
+      reach += cumulative_[segment + skipped] - cumulative_[segment];
+      step += skipped - 1;
+      continue;
+    }
     visit(segment % count);
     reach += cumulative_[segment % count + 1] - cumulative_[segment % count];
   }
@@ -113,6 +189,14 @@ PathProjection Path::project(Point2 p, double hint, double window) const {
       break;
     }
     const std::size_t segment = (home + count - step) % count;
+    // As ahead; never the extended first segment of an open path.
+    const std::size_t skipped =
+        segment < home ? passableBehind(segment, closed_ ? 0 : 1, p, bestDistance2) : 0;
+    if (skipped > 0) {
+      reach += cumulative_[segment + 1] - cumulative_[segment + 1 - skipped];
+      step += skipped - 1;
+      continue;
+    }
     visit(segment);
     reach += cumulative_[segment + 1] - cumulative_[segment];
   }

@@ -48,12 +48,16 @@ class Path {
   // The nearest path point to `p`.  With `window` > 0 only the segments within
   // [hint - window, hint + window] of arc length are searched (a driver moving along the
   // path passes its last s as the hint); with window <= 0 the whole path is searched.
+  // Within the window, runs of segments too far away to be nearest are passed over by a
+  // binary search, so that the cost does not grow with the density of the points.
   PathProjection project(Point2 p, double hint, double window) const;
 
  private:
   std::size_t segmentCount() const { return closed_ ? points_.size() : points_.size() - 1; }
   Point2 segmentEnd(std::size_t segment) const;
   double wrap(double s) const;
+  std::size_t passableAhead(std::size_t segment, std::size_t end, Point2 p, double bestDistance2) const;
+  std::size_t passableBehind(std::size_t segment, std::size_t begin, Point2 p, double bestDistance2) const;
   void projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bool extendAfter,
                         PathProjection &best, double &bestDistance2) const;
 

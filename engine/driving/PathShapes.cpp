@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "Condition.h"
 
 namespace corvanta::driving {
 
@@ -12,6 +15,10 @@ constexpr double kPi = 3.14159265358979323846;
 // Samples f on [x0, x1] at most `step` apart, both ends included, skipping x0 when asked.
 template <typename Curve>
 void sample(std::vector<Point2> &points, double x0, double x1, double step, bool includeStart, Curve curve) {
+  if (!(std::ceil((x1 - x0) / step) <= kMaxShapePoints)) {
+    throw DrivingError("a path piece from x = " + shortestText(x0) + " m to " + shortestText(x1) +
+                       " m would need more than " + shortestText(kMaxShapePoints) + " points");
+  }
   const int count = std::max(1, static_cast<int>(std::ceil((x1 - x0) / step)));
   for (int i = includeStart ? 0 : 1; i <= count; ++i) {
     const double x = x0 + (x1 - x0) * (static_cast<double>(i) / count);
@@ -25,6 +32,16 @@ void requirePositive(double value, const char *what) {
   }
 }
 
+// Refuses a length (or a sum of lengths) whose sampling every `spacing` m would need more
+// than kMaxShapePoints points.
+void requireSampledLength(double length, double spacing, const std::string &what) {
+  const double limit = kMaxShapePoints * spacing;
+  if (!(length <= limit)) {
+    throw DrivingError(what + " is " + shortestText(length) + " m; at most " + shortestText(limit) +
+                       " m is allowed (a path of at most " + shortestText(kMaxShapePoints) + " points)");
+  }
+}
+
 }  // namespace
 
 std::vector<Point2> straightPath(double length) {
@@ -34,6 +51,12 @@ std::vector<Point2> straightPath(double length) {
 
 std::vector<Point2> circlePath(double radius, bool turnLeft) {
   requirePositive(radius, "the circle's radius");
+  // The chords are at most 0.5 m long: ceil(2 pi r / 0.5) points.
+  if (!(std::ceil(4.0 * kPi * radius) <= kMaxShapePoints)) {
+    throw DrivingError("the circle's radius is " + shortestText(radius) + " m; at most " +
+                       shortestText(std::floor(kMaxShapePoints / (4.0 * kPi))) + " m is allowed (a path of at most " +
+                       shortestText(kMaxShapePoints) + " points)");
+  }
   const double maxAngle = std::min(kPi / 180.0, 0.5 / radius);
   const int count = std::max(8, static_cast<int>(std::ceil(2.0 * kPi / maxAngle)));
   const double side = turnLeft ? 1.0 : -1.0;
@@ -48,6 +71,8 @@ std::vector<Point2> circlePath(double radius, bool turnLeft) {
 
 std::vector<Point2> laneChangePath(const LaneChangeCourse &course) {
   const double step = 0.5;
+  requireSampledLength(course.totalLength(), step, "the double lane change's length (lead-in " +
+                                                       shortestText(course.leadIn) + " m and the course)");
   const double entryEnd = course.entryStart() + course.entryLength;
   const double offsetEnd = course.offsetStart() + course.offsetLength;
   const auto halfCosine = [](double from, double to, double x0, double length) {
@@ -67,6 +92,9 @@ std::vector<Point2> laneChangePath(const LaneChangeCourse &course) {
 std::vector<Point2> singleLaneChangePath(double start, double length, double offset) {
   requirePositive(start, "the lane change's start");
   requirePositive(length, "the lane change's length");
+  requireSampledLength(2.0 * start + length, 0.5,
+                       "the lane change's length (twice the start " + shortestText(start) + " m and the length " +
+                           shortestText(length) + " m)");
   std::vector<Point2> points;
   sample(points, 0.0, start, 0.5, true, [](double) { return 0.0; });
   sample(points, start, start + length, 0.5, false,

@@ -9,6 +9,12 @@
 
 namespace corvanta::driving {
 
+// The most points a built-in shape may be sampled into; a radius or a length that would
+// need more is refused (DrivingError naming the field, its value and the limit) before
+// anything is allocated.  With chords of 0.5 m this allows 500 km of lane change and a
+// circle of up to 79.5 km radius.
+inline constexpr double kMaxShapePoints = 1e6;
+
 // A straight line from the origin along x, `length` m long (the driver follows its
 // extension beyond the end).
 std::vector<Point2> straightPath(double length);

@@ -10,13 +10,14 @@ double SpeedProfile::valueAt(double where) const {
   if (where <= at.front()) {
     return speed.front();
   }
-  for (std::size_t i = 1; i < at.size(); ++i) {
-    if (where < at[i]) {
-      const double fraction = (where - at[i - 1]) / (at[i] - at[i - 1]);
-      return speed[i - 1] + (speed[i] - speed[i - 1]) * fraction;
-    }
+  // The first knot beyond `where` (a binary search: the cost does not grow with the knots).
+  const auto next = std::upper_bound(at.begin() + 1, at.end(), where);
+  if (next == at.end()) {
+    return speed.back();
   }
-  return speed.back();
+  const auto i = static_cast<std::size_t>(next - at.begin());
+  const double fraction = (where - at[i - 1]) / (at[i] - at[i - 1]);
+  return speed[i - 1] + (speed[i] - speed[i - 1]) * fraction;
 }
 
 namespace {

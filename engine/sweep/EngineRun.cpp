@@ -24,28 +24,35 @@ ScenarioHandle load(const Json &scenario, const std::string &source) {
   return handle;
 }
 
+struct StepSink {
+  RunMetricsAccumulator accumulator;
+  const std::atomic<bool> *cancel;
+};
+
 int afterStep(void *user, std::uint64_t steps, int initialized, const double *inputs, const double *outputs) {
-  static_cast<RunMetricsAccumulator *>(user)->afterStep(steps, initialized != 0, inputs, outputs);
-  return 0;
+  StepSink &sink = *static_cast<StepSink *>(user);
+  sink.accumulator.afterStep(steps, initialized != 0, inputs, outputs);
+  return (sink.cancel != nullptr && sink.cancel->load(std::memory_order_relaxed)) ? 1 : 0;
 }
 
 }  // namespace
 
 void checkScenario(const Json &scenario, const std::string &source) { load(scenario, source); }
 
-RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &scenario, const std::string &label) {
+RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &scenario, const std::string &label,
+                               const std::atomic<bool> *cancel) {
   const ScenarioHandle handle = load(scenario, label);
-  RunMetricsAccumulator accumulator;
+  StepSink sink{RunMetricsAccumulator(), cancel};
   CorvantaRunOptions options{};
   options.every = UINT64_MAX;  // no rows: the metrics see every step
   options.skip_initial_row = 1;
   options.on_step = afterStep;
-  options.step_user = &accumulator;
+  options.step_user = &sink;
   CorvantaEngineError error{};
   if (corvanta_scenario_run(handle.get(), &model, &options, nullptr, &error) != CORVANTA_ENGINE_OK) {
     throw EngineRunError(error.status, label + ": " + error.message);
   }
-  return accumulator.metrics();
+  return sink.accumulator.metrics();
 }
 
 }  // namespace corvanta::sweep

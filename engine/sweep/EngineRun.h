@@ -4,6 +4,7 @@
 #ifndef CORVANTA_SWEEP_ENGINERUN_H
 #define CORVANTA_SWEEP_ENGINERUN_H
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 
@@ -28,8 +29,11 @@ class EngineRunError : public std::runtime_error {
 void checkScenario(const Json &scenario, const std::string &source);
 
 // Runs `scenario` with the model's functions and returns its metrics (wall_time 0).
-// Throws EngineRunError naming `label` when the scenario is invalid or the model fails.
-RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &scenario, const std::string &label);
+// Throws EngineRunError naming `label` when the scenario is invalid or the model fails,
+// or with CORVANTA_ENGINE_STOPPED when `cancel` (may be NULL) becomes true during the run:
+// a sweep that stops ends its runs in flight that way.
+RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &scenario, const std::string &label,
+                               const std::atomic<bool> *cancel = nullptr);
 
 }  // namespace corvanta::sweep
 

@@ -6,15 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "CsvWriter.h"
 #include "NumberText.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#define CORVANTA_SWEEP_PROCESS_ID _getpid()
-#else
-#include <unistd.h>
-#define CORVANTA_SWEEP_PROCESS_ID getpid()
-#endif
 
 namespace corvanta::sweep {
 
@@ -70,55 +63,39 @@ std::string formatCsvRow(const std::vector<Column> &columns, const double *value
 
 ResultsCsvFile::ResultsCsvFile(const std::string &path, std::vector<Column> columns)
     : path_(path), columns_(std::move(columns)), values_(columns_.size()) {
-  if (path_ == "-") {
-    stream_ = stdout;
-  } else {
-    temporaryPath_ = path_ + ".tmp-" + std::to_string(CORVANTA_SWEEP_PROCESS_ID);
-    errno = 0;
-    stream_ = std::fopen(temporaryPath_.c_str(), "wb");
-    if (stream_ == nullptr) {
-      throw ResultsFileError("cannot write '" + path_ + "': " + systemReason());
-    }
+  try {
+    file_ = std::make_unique<engine::OutputFile>(path_);
+  } catch (const engine::OutputError &error) {
+    throw ResultsFileError(error.what());
   }
-  std::fputs(formatCsvHeader(columns_).c_str(), stream_);
+  put(formatCsvHeader(columns_));
+  errno = 0;
+  if (std::fflush(file_->stream()) != 0) {
+    throw ResultsFileError("cannot write '" + file_->displayName() + "': " + systemReason());
+  }
 }
 
-ResultsCsvFile::~ResultsCsvFile() {
-  if (stream_ != nullptr && stream_ != stdout) {
-    std::fclose(stream_);
-    std::remove(temporaryPath_.c_str());
+ResultsCsvFile::~ResultsCsvFile() = default;
+
+void ResultsCsvFile::put(const std::string &text) {
+  std::FILE *stream = file_->stream();
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::ferror(stream) != 0) {
+    throw ResultsFileError("cannot write '" + file_->displayName() + "': " + systemReason());
   }
 }
 
 void ResultsCsvFile::write(const SweepRow &row) {
   flattenRow(row, values_.data());
-  const std::string line = formatCsvRow(columns_, values_.data());
-  std::fwrite(line.data(), 1, line.size(), stream_);
+  put(formatCsvRow(columns_, values_.data()));
   ++rows_;
 }
 
 void ResultsCsvFile::commit() {
-  errno = 0;
-  if (stream_ == stdout) {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      throw ResultsFileError("cannot write the results to standard output: " + systemReason());
-    }
-    stream_ = nullptr;
-    return;
-  }
-  const bool failed = std::ferror(stream_) != 0;
-  const int closed = std::fclose(stream_);
-  stream_ = nullptr;
-  if (failed || closed != 0) {
-    const std::string reason = systemReason();
-    std::remove(temporaryPath_.c_str());
-    throw ResultsFileError("cannot write '" + path_ + "': " + reason);
-  }
-  std::error_code error;
-  std::filesystem::rename(std::filesystem::u8path(temporaryPath_), std::filesystem::u8path(path_), error);
-  if (error) {
-    std::remove(temporaryPath_.c_str());
-    throw ResultsFileError("cannot move the results onto '" + path_ + "': " + error.message());
+  try {
+    file_->close();
+  } catch (const engine::OutputError &error) {
+    throw ResultsFileError(error.what());
   }
 }
 

@@ -17,16 +17,16 @@ void RunMetricsAccumulator::afterStep(std::uint64_t steps, bool initialized, con
   const double startY = initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_Y] : previous[CORVANTA_OUT_POSITION_Y];
   const double startHeading = initialized ? inputs[CORVANTA_IN_INITIAL_HEADING] : previous[CORVANTA_OUT_HEADING];
 
+  // A NaN makes the figure NaN from then on (and an infinity infinite): a run that broke
+  // down has no distance, top speed or heading rate to report.
   const double travelled = std::hypot(outputs[CORVANTA_OUT_POSITION_X] - startX, outputs[CORVANTA_OUT_POSITION_Y] - startY);
-  if (std::isfinite(travelled)) {
-    m.distance += travelled;
-  }
+  m.distance += travelled;
   const double speed = std::fabs(outputs[CORVANTA_OUT_LONGITUDINAL_SPEED]);
-  if (speed > m.topSpeed) {
+  if (speed > m.topSpeed || std::isnan(speed)) {
     m.topSpeed = speed;
   }
   const double headingRate = std::fabs(outputs[CORVANTA_OUT_HEADING] - startHeading) / kStepSize;
-  if (headingRate > m.maxHeadingRate) {
+  if (headingRate > m.maxHeadingRate || std::isnan(headingRate)) {
     m.maxHeadingRate = headingRate;
   }
   const double time = static_cast<double>(steps) * kStepSize;

@@ -11,7 +11,9 @@
 //   stop_distance     distance travelled up to stop_time, m; none if it never stops
 //   max_heading_rate  largest |Heading change per step| / 0.0001 s, rad/s
 //   tip_over_time     model time of the first step that ends with TipOverIndicator = +1, s; or none
-//   non_finite        whether any output was NaN or infinite after any step
+//   non_finite        whether any output was NaN or infinite after any step; distance,
+//                     top_speed and max_heading_rate are NaN from the first step whose
+//                     outputs they use is NaN (infinite when those are infinite)
 //   wall_time         wall-clock seconds of the run (the one column that differs between runs)
 #ifndef CORVANTA_SWEEP_RUNMETRICS_H
 #define CORVANTA_SWEEP_RUNMETRICS_H

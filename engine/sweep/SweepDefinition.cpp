@@ -3,6 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "NumberText.h"
 #include "Sampling.h"
 
 namespace corvanta::sweep {
@@ -285,6 +286,12 @@ std::vector<double> SweepDefinition::valuesOfRun(std::uint64_t run) const {
     for (std::size_t index = 0; index < fields_.size(); ++index) {
       try {
         values[index] = fields_[index].distribution.sample(seed_, run, index);
+        if (!std::isfinite(values[index])) {
+          // Parameters near the largest doubles (a standard deviation of 1e308, a uniform
+          // range from -1e308 to 1e308) overflow.
+          throw SweepError("run " + std::to_string(run) + ": the draw is " + engine::shortestText(values[index]) +
+                           "; a sampled value must be a finite number (make the distribution's parameters smaller)");
+        }
       } catch (const SweepError &error) {
         throw SweepError(fileName_ + ": " + quotedKey("monte_carlo.fields", fields_[index].path.text()) + ": " +
                          error.what());

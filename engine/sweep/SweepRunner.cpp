@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "NumberText.h"
@@ -143,13 +144,26 @@ SweepProgress runSweep(const SweepDefinition &definition, const RunScenario &run
 
   const Clock::time_point start = Clock::now();
   std::vector<std::thread> workers;
-  for (unsigned index = 0; index < threads; ++index) {
-    workers.emplace_back(work);
+  std::exception_ptr failure;
+  try {
+    workers.reserve(threads);
+    for (unsigned index = 0; index < threads; ++index) {
+      try {
+        workers.emplace_back(work);
+      } catch (const std::system_error &error) {
+        throw ThreadStartError("cannot start thread " + std::to_string(index + 1) + " of " + std::to_string(threads) +
+                               ": " + error.what() + "; ask for fewer threads");
+      }
+    }
+  } catch (...) {
+    failure = std::current_exception();
   }
   SweepProgress status{0, end - first, 0, 0.0};
   Clock::time_point lastReport = start;
-  std::exception_ptr failure;
   try {
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
     while (status.runsDone < end - first) {
       std::optional<RowQueue::Outcome> outcome = queue.take(kProgressInterval);
       if (outcome) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct SweepRow {
 // the run for messages ("sweep.json: run 12 (inputs.InitialSpeed = 5)"); a scenario that
 // cannot run throws an exception whose text starts with it.
 using RunScenario = std::function<RunMetrics(const Json &scenario, const std::string &label)>;
+
+// The threads of a sweep could not be started (the system's thread or memory limits):
+// the sweep stops before any row is delivered.
+class ThreadStartError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 using RowSink = std::function<void(const SweepRow &row)>;
 

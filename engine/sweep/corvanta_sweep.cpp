@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -61,6 +62,9 @@ int guarded(CorvantaEngineError *error, Work &&work) {
   } catch (const ResultsFileError &failure) {
     report(error, CORVANTA_ENGINE_OUTPUT_FAILED, failure.what());
     return CORVANTA_ENGINE_OUTPUT_FAILED;
+  } catch (const ThreadStartError &failure) {
+    report(error, CORVANTA_ENGINE_OUT_OF_MEMORY, failure.what());
+    return CORVANTA_ENGINE_OUT_OF_MEMORY;
   } catch (const Stopped &) {
     report(error, CORVANTA_ENGINE_STOPPED, "stopped by a callback");
     return CORVANTA_ENGINE_STOPPED;
@@ -224,27 +228,42 @@ int corvanta_sweep_run(const CorvantaSweep *sweep, const CorvantaModelFunctions 
       csv.emplace(settings.csv_path, sweep->columns);
     }
     std::vector<double> scratch(width);
+    // Set when the sweep stops on this thread (a callback, a failed write), so that the
+    // runs in flight end at their next step instead of running to their end.
+    std::atomic<bool> cancel{false};
+    const auto cancelling = [&cancel](auto &&work) {
+      try {
+        work();
+      } catch (...) {
+        cancel = true;
+        throw;
+      }
+    };
     const RowSink sink = [&](const SweepRow &row) {
-      double *values = settings.rows != nullptr ? settings.rows + (row.run - first) * width : scratch.data();
-      flattenRow(row, values);
-      if (csv) {
-        csv->write(row);
-      }
-      if (settings.on_row != nullptr && settings.on_row(settings.row_user, values) != 0) {
-        throw Stopped{};
-      }
+      cancelling([&] {
+        double *values = settings.rows != nullptr ? settings.rows + (row.run - first) * width : scratch.data();
+        flattenRow(row, values);
+        if (csv) {
+          csv->write(row);
+        }
+        if (settings.on_row != nullptr && settings.on_row(settings.row_user, values) != 0) {
+          throw Stopped{};
+        }
+      });
     };
     ProgressSink progress;
     if (settings.on_progress != nullptr) {
       progress = [&](const SweepProgress &status) {
-        if (settings.on_progress(settings.progress_user, status.runsDone, status.runsTotal, status.stepsDone,
-                                 status.wallSeconds) != 0) {
-          throw Stopped{};
-        }
+        cancelling([&] {
+          if (settings.on_progress(settings.progress_user, status.runsDone, status.runsTotal, status.stepsDone,
+                                   status.wallSeconds) != 0) {
+            throw Stopped{};
+          }
+        });
       };
     }
-    const RunScenario run = [model](const Json &scenario, const std::string &label) {
-      return runScenarioInEngine(*model, scenario, label);
+    const RunScenario run = [model, &cancel](const Json &scenario, const std::string &label) {
+      return runScenarioInEngine(*model, scenario, label, &cancel);
     };
     const unsigned threads = threadCountFor(settings.threads);
     const SweepProgress done =

@@ -255,6 +255,9 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
 
 // ---- frequency-response ----------------------------------------------------------------
 
+// The most model time, s, that the runs of one frequency-response test may take together.
+constexpr double kMaxFrequencyResponseTime = 1200.0;
+
 TestResult frequencyResponse(const TestContext &context, const OptionValues &o) {
   const double speed = o.at("speed");
   const double amplitude = o.at("amplitude");
@@ -266,6 +269,20 @@ TestResult frequencyResponse(const TestContext &context, const OptionValues &o) 
     throw TestOptionError("frequency-response: --max-frequency must be greater than --min-frequency when --count > 1");
   }
   const double settle = 3.0;
+  // Every run is kept (a frame every 10 steps, for the plots and the run files): about
+  // 0.25 MB per second of model time, so the runs together are bounded.
+  double modelTime = 0.0;
+  for (int i = 0; i < count; ++i) {
+    const double frequency = count == 1 ? low : low * std::pow(high / low, static_cast<double>(i) / (count - 1));
+    modelTime += settle + (cycles + 1.0) / frequency;
+  }
+  if (!(modelTime <= kMaxFrequencyResponseTime)) {
+    throw TestOptionError("frequency-response: these options need " + driving::shortestText(std::ceil(modelTime)) +
+                          " s of simulated time in " + std::to_string(count) + " runs; at most " +
+                          driving::shortestText(kMaxFrequencyResponseTime) +
+                          " s is allowed (about 300 MB of recorded runs): lower --count or --cycles, or raise "
+                          "--min-frequency");
+  }
   TestResult result;
   Table table{"frequency_response", {"frequency", "yaw_rate_gain", "phase"}, {"Hz", "1/s", "deg"}, {}};
   Plot time{"time.svg", "Steering and yaw rate, every frequency", "time (s)", false, false, {}};

@@ -10,7 +10,11 @@
 // Checked on every input: the parser either returns a schedule that is finite (unless
 // allowed) and ordered, or throws ScenarioError with a bounded message free of control
 // characters; nothing else escapes.  The schedule is then played for up to 5000 steps and
-// every input record must be finite unless non-finite values were allowed.
+// every input record must be finite unless non-finite values were allowed.  A schedule with
+// a driver or condition events is also run on the model for up to 300 steps (30 driver
+// updates at the default period): path following, speed control and conditions must end
+// in a run or a ScenarioError, never in a crash, an undefined operation or a refusal of a
+// driver setup the parser accepted.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -19,14 +23,18 @@
 #include <string>
 
 #include "InputSequencer.h"
+#include "Runner.h"
 #include "ScenarioError.h"
 #include "ScenarioFile.h"
+#include "corvanta.h"
+#include "corvanta_engine.h"
 
 namespace {
 
 using namespace corvanta::engine;
 
 constexpr std::uint64_t kPlayedSteps = 5000;
+constexpr std::uint64_t kDrivenSteps = 300;
 
 [[noreturn]] void fail(const char *what) {
   std::fprintf(stderr, "scenario_fuzzer: %s\n", what);
@@ -86,6 +94,30 @@ void checkSchedule(const Schedule &schedule, bool allowNonFinite) {
   }
 }
 
+void runDriven(Schedule schedule) {
+  if (schedule.driving.empty()) {
+    return;
+  }
+  schedule.stepCount = schedule.stepCount < kDrivenSteps ? schedule.stepCount : kDrivenSteps;
+  const CorvantaModelFunctions model = CORVANTA_LINKED_MODEL_FUNCTIONS;
+  RunObserver observer;
+  observer.stepped = [&](const StepReport &report) {
+    for (double value : report.inputs) {
+      if (!finite(value, schedule.allowNonFinite)) {
+        fail("a driven input record is not finite");
+      }
+    }
+    return true;
+  };
+  try {
+    runSchedule(model, schedule, observer);
+  } catch (const ScenarioError &error) {
+    checkMessage(error);  // a run whose inputs became non-finite
+  } catch (const corvanta::driving::DrivingError &) {
+    fail("the closed loop refused a driver setup the parser accepted");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -104,7 +136,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     options.durationSteps = static_cast<std::uint64_t>(selector >> 4) * 100;
   }
   try {
-    checkSchedule(loadScenarioText(text, "fuzz", options), options.allowNonFinite);
+    const Schedule schedule = loadScenarioText(text, "fuzz", options);
+    checkSchedule(schedule, options.allowNonFinite);
+    runDriven(schedule);
   } catch (const ScenarioError &error) {
     checkMessage(error);
   }

@@ -130,6 +130,10 @@ _PROTOTYPES = {
     "corvanta_csv_open": (ctypes.c_void_p, (ctypes.c_char_p, ctypes.POINTER(ctypes.c_char_p), ctypes.c_size_t, _ERROR)),
     "corvanta_csv_write_row": (ctypes.c_int, (ctypes.c_void_p, ctypes.c_void_p)),
     "corvanta_csv_close": (ctypes.c_int, (ctypes.c_void_p, _ERROR)),
+    "corvanta_stop_when_flagged": (
+        ctypes.c_int,
+        (ctypes.c_void_p, ctypes.c_uint64, ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p),
+    ),
     "corvanta_engine_input_name": (ctypes.c_char_p, (ctypes.c_int,)),
     "corvanta_engine_output_name": (ctypes.c_char_p, (ctypes.c_int,)),
     "corvanta_engine_version": (ctypes.c_char_p, ()),

@@ -5,7 +5,7 @@ import threading
 
 import numpy as np
 
-from . import _engine, _library
+from . import _engine, _interrupts, _library
 
 # enum CorvantaSweepColumnKind
 COLUMN_RUN = 0
@@ -170,11 +170,15 @@ class Sweep:
         options.row_capacity = count
         if csv_path is not None:
             options.csv_path = str(csv_path).encode("utf-8")
-        # The progress callback runs on this thread about ten times a second; it is also
-        # where Ctrl-C (KeyboardInterrupt) and any error of ``progress`` stop the sweep.
+        # The progress callback runs on the calling thread about ten times a second; it
+        # stops the sweep when Ctrl-C raised the stop flag (the call runs on a worker
+        # thread meanwhile, see _interrupts) or ``progress`` fails.
         raised = []
+        stop = _interrupts.StopFlag()
 
         def on_progress(user, done, total, steps, wall):
+            if stop.is_set():
+                return 1
             try:
                 return 1 if progress is not None and progress(done, total, steps, wall) else 0
             except BaseException as error:  # noqa: BLE001 - re-raised after the engine returns
@@ -186,8 +190,11 @@ class Sweep:
         model = _engine.model_functions(_library.library())
         totals = SweepTotals()
         error = _engine.EngineError()
-        status = self._c["corvanta_sweep_run"](
-            self._handle, ctypes.byref(model), ctypes.byref(options), ctypes.byref(totals), ctypes.byref(error)
+        status = _interrupts.call_interruptibly(
+            lambda: self._c["corvanta_sweep_run"](
+                self._handle, ctypes.byref(model), ctypes.byref(options), ctypes.byref(totals), ctypes.byref(error)
+            ),
+            stop,
         )
         if raised:
             raise raised[0]

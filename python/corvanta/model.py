@@ -9,7 +9,7 @@ import weakref
 
 import numpy as np
 
-from . import _engine, _library
+from . import _engine, _interrupts, _library
 from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
 
 Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
@@ -18,13 +18,18 @@ Outputs = collections.namedtuple("Outputs", OUTPUT_NAMES)
 _INPUT_INDEX = {name: index for index, name in enumerate(INPUT_NAMES)}
 
 
-def _count(value, name, minimum=0):
+_UINT64_MAX = 2**64 - 1
+
+
+def _count(value, name, minimum=0, maximum=None):
     try:
         value = operator.index(value)
     except TypeError:
         raise TypeError(f"{name}: expected a whole number, got {type(value).__name__} {value!r}") from None
     if value < minimum:
         raise ValueError(f"{name}: expected a whole number >= {minimum}, got {value}")
+    if maximum is not None and value > maximum:
+        raise ValueError(f"{name}: expected a whole number <= {maximum}, got {value}")
     return value
 
 
@@ -162,20 +167,22 @@ class Model:
             return Inputs(*self._record_values)
 
     def step(self, n=1, every=1):
-        """Advances the model by ``n`` steps of 0.0001 s, in one call into the engine.
+        """Advances the model by ``n`` steps of 0.0001 s, through the engine.
 
         Returns a float64 array of the outputs (columns in the order of OUTPUT_NAMES)
         after every ``every``-th step and after the last: ``n`` x 7 for ``every=1``,
-        ceil(n / every) rows in general.
+        ceil(n / every) rows in general.  Ctrl-C raises KeyboardInterrupt within a
+        fraction of a second; the steps taken until then count (``steps``, ``time``).
         """
-        n = _count(n, "n")
-        every = _count(every, "every", minimum=1)
+        n = _count(n, "n", maximum=_UINT64_MAX)
+        every = _count(every, "every", minimum=1, maximum=_UINT64_MAX)
         with self._lock:
             handle = self._live()
             self._require_initialized()
             rows = np.empty((_row_count(n, every), len(OUTPUT_NAMES)), dtype=np.float64)
-            self._call_engine("corvanta_model_step", handle, n, every, rows)
-            self._steps += n
+            for _, count, call_every, row in _interrupts.row_chunks(n, every):
+                self._call_engine("corvanta_model_step", handle, count, call_every, rows[row:])
+                self._steps += count
         return rows
 
     def run(self, inputs, every=1):
@@ -183,20 +190,28 @@ class Model:
 
         ``inputs`` is an (n, 8) array in the order of INPUT_NAMES, or a structured array
         with fields named after inputs (inputs without a field keep their current value).
-        Runs in one call into the engine and returns the outputs as ``step`` does; the
-        model keeps the last row as its inputs.
+        Runs in calls into the engine of a few milliseconds each and returns the outputs
+        as ``step`` does; the model keeps the last row it stepped with as its inputs
+        (Ctrl-C raises KeyboardInterrupt between two calls).
         """
-        every = _count(every, "every", minimum=1)
+        every = _count(every, "every", minimum=1, maximum=_UINT64_MAX)
         records = self._input_rows(inputs)
         with self._lock:
             handle = self._live()
             self._require_initialized()
             rows = np.empty((_row_count(len(records), every), len(OUTPUT_NAMES)), dtype=np.float64)
-            self._call_engine("corvanta_model_run_inputs", handle, records, len(records), every, rows)
-            self._steps += len(records)
-            if len(records):
-                for index, value in enumerate(records[-1]):
-                    self._record_values[index] = value
+            try:
+                done = 0
+                for first, count, call_every, row in _interrupts.row_chunks(len(records), every):
+                    chunk = records[first : first + count]
+                    self._call_engine("corvanta_model_run_inputs", handle, chunk, count, call_every, rows[row:])
+                    self._steps += count
+                    done = first + count
+            finally:
+                # The model holds the last row it stepped with, also after Ctrl-C.
+                if done:
+                    for index, value in enumerate(records[done - 1]):
+                        self._record_values[index] = value
         return rows
 
     def _input_rows(self, inputs):

@@ -9,6 +9,7 @@ wording of every complaint are the engine's, identical to ``corvanta-sim``'s.
 
 import ctypes
 import json
+import math
 import numbers
 import operator
 import os
@@ -16,7 +17,7 @@ import weakref
 
 import numpy as np
 
-from . import _engine, _library
+from . import _engine, _interrupts, _library
 from ._library import COLUMNS, INPUT_NAMES, STEP_SIZE
 from .results import Results, empty_results
 
@@ -71,10 +72,47 @@ def _json_default(value):
     raise TypeError(f"{type(value).__name__} {value!r} is not a JSON value")
 
 
+def _json_path(parent, key):
+    if isinstance(key, int):
+        return f"{parent}[{key}]"
+    return f"{parent}.{key}" if parent else str(key)
+
+
+def _first_non_finite(value, path=""):
+    """(JSON path, value) of the first NaN or infinity in a dict scenario, or None."""
+    if isinstance(value, dict):
+        items = value.items()
+    elif isinstance(value, (list, tuple)):
+        items = enumerate(value)
+    else:
+        if isinstance(value, (float, np.floating)) and not math.isfinite(value):
+            return path or "top level", float(value)
+        return None
+    for key, item in items:
+        found = _first_non_finite(item, _json_path(path, key))
+        if found is not None:
+            return found
+    return None
+
+
+def _dict_text(scenario):
+    """The JSON text of a dict scenario; a NaN or an infinity, which JSON cannot hold, is
+    a ScenarioError that names where it is."""
+    try:
+        return json.dumps(scenario, default=_json_default, allow_nan=False)
+    except ValueError:
+        found = _first_non_finite(scenario)
+        if found is None:
+            raise
+        path, value = found
+        what = f"expected a finite number, got {value!r} (JSON has no NaN or infinity)"
+        raise ScenarioError("<dict>", path, what, f"<dict>: {path}: {what}", path=path) from None
+
+
 def _source_of(scenario):
     """(kind, payload, source name) of a scenario argument."""
     if isinstance(scenario, dict):
-        return "text", json.dumps(scenario, default=_json_default), "<dict>"
+        return "text", _dict_text(scenario), "<dict>"
     if isinstance(scenario, str) and scenario.lstrip().startswith("{"):
         return "text", scenario, "<string>"
     if isinstance(scenario, (str, os.PathLike)):
@@ -164,10 +202,18 @@ class Scenario:
         options.skip_initial_row = 0 if initial_row else 1
         options.rows = rows.ctypes.data if len(rows) else None
         options.row_capacity = len(rows)
+        # Ctrl-C stops the run through the engine's stop-flag step callback.
+        stop = _interrupts.StopFlag()
+        options.on_step = _engine.STEP_CALLBACK(ctypes.cast(self._engine.corvanta_stop_when_flagged, ctypes.c_void_p).value)
+        options.step_user = stop.address
         written = ctypes.c_uint64(0)
         error = _engine.EngineError()
-        status = self._engine.corvanta_scenario_run(
-            self._handle, ctypes.byref(_engine.model_functions(lib)), ctypes.byref(options), ctypes.byref(written), ctypes.byref(error)
+        functions = _engine.model_functions(lib)
+        status = _interrupts.call_interruptibly(
+            lambda: self._engine.corvanta_scenario_run(
+                self._handle, ctypes.byref(functions), ctypes.byref(options), ctypes.byref(written), ctypes.byref(error)
+            ),
+            stop,
         )
         if status != _engine.OK:
             _raise_for(status, error, self.source)
@@ -200,6 +246,8 @@ def _every(every):
         raise TypeError(f"every: expected a whole number of steps, got {type(every).__name__} {every!r}") from None
     if every < 1:
         raise ValueError(f"every: expected a whole number of steps >= 1, got {every}")
+    if every > 2**64 - 1:
+        raise ValueError(f"every: expected a whole number of steps <= 2**64 - 1, got {every}")
     return every
 
 

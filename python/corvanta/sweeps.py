@@ -102,6 +102,21 @@ def to_frame(rows, columns, kinds):
     return pd.DataFrame(data, columns=list(columns))
 
 
+# The most worker threads or processes: as corvanta-sim sweep --threads.
+MAX_WORKERS = 4096
+
+
+def require_pandas():
+    """ImportError naming the packages to install, before any run, when pandas is missing."""
+    try:
+        import pandas  # noqa: F401
+    except ImportError:
+        raise ImportError(
+            "corvanta.sweep() returns a pandas DataFrame and pandas is not installed: install the Debian "
+            "package python3-pandas, or pip install 'corvanta[pandas]' (with Dask: 'corvanta[dask]')"
+        ) from None
+
+
 def _rows_locally(text, source, workers):
     with _sweep_engine.Sweep(text, source) as sweep:
         rows = sweep.run(threads=workers or 0)
@@ -116,7 +131,14 @@ def _rows_in_processes(text, source, workers):
     workers = workers or os.cpu_count() or 1
     chunks = chunk_ranges(total, workers)
     with ProcessPoolExecutor(max_workers=workers) as pool:
-        parts = list(pool.map(run_chunk, *zip(*[(text, source, first, count) for first, count in chunks])))
+        futures = [pool.submit(run_chunk, text, source, first, count) for first, count in chunks]
+        try:
+            parts = [future.result() for future in futures]
+        except BaseException:
+            # Ctrl-C or a failed chunk: the chunks not started yet are dropped.
+            for future in futures:
+                future.cancel()
+            raise
     return _joined(parts, len(columns)), columns, kinds
 
 
@@ -129,7 +151,12 @@ def _rows_on_dask(text, source, client):
     # engine thread: the worker's own threads run the chunks side by side.
     text_future = client.scatter(text)
     futures = [client.submit(run_chunk, text_future, source, first, count, 1, pure=False) for first, count in chunks]
-    return _joined(client.gather(futures), len(columns)), columns, kinds
+    try:
+        parts = client.gather(futures)
+    except BaseException:
+        client.cancel(futures)
+        raise
+    return _joined(parts, len(columns)), columns, kinds
 
 
 def _joined(parts, width):
@@ -146,15 +173,20 @@ def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
     (``{"base": ..., "grid": ...}`` or ``{"base": ..., "monte_carlo": ...}``) or a list of
     scenario dicts.  ``client``: a ``dask.distributed.Client`` to run on that cluster.
     ``workers``: threads (or, with ``processes=True``, worker processes) on this machine;
-    by default one per core.  Raises SweepError for a bad definition or a failed run.
+    by default one per core.  Raises SweepError for a bad definition or a failed run,
+    ImportError at once when pandas is missing, and KeyboardInterrupt within a fraction
+    of a second of Ctrl-C.
 
     ``frame.attrs`` holds ``runs``, ``steps`` (model steps of all runs) and
     ``wall_seconds`` of the whole sweep, for runs per second and steps per second.
     """
-    if workers is not None and (not isinstance(workers, int) or isinstance(workers, bool) or workers < 1):
-        raise ValueError(f"workers: expected a whole number >= 1, got {workers!r}")
+    if workers is not None and (
+        not isinstance(workers, int) or isinstance(workers, bool) or not 1 <= workers <= MAX_WORKERS
+    ):
+        raise ValueError(f"workers: expected a whole number from 1 to {MAX_WORKERS}, got {workers!r}")
     if client is not None and (processes or workers is not None):
         raise ValueError("a Dask client runs the sweep on its own workers: give client= without workers= or processes=")
+    require_pandas()
     text, source = definition_text(definition_or_scenarios)
     start = time.perf_counter()
     if client is not None:

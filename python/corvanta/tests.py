@@ -24,6 +24,7 @@ import argparse
 import html
 import json
 import math
+import numbers
 import os
 import shutil
 import subprocess
@@ -131,9 +132,16 @@ def find_runner(environ=None):
 def _option_arguments(options):
     arguments = []
     for name, value in options.items():
-        if isinstance(value, bool) or not isinstance(value, (int, float)):
+        # numbers.Real takes numpy's scalars too (np.float32(10), np.int64(3)); not bool.
+        if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
             raise TestError(f"{name}: expected a number, got {value!r}")
-        arguments += [f"--{name.replace('_', '-')}", str(value) if isinstance(value, int) else repr(float(value))]
+        if isinstance(value, numbers.Integral):
+            text = str(int(value))
+        elif math.isfinite(value):
+            text = repr(float(value))
+        else:
+            raise TestError(f"{name}: expected a finite number, got {float(value)!r}")
+        arguments += [f"--{name.replace('_', '-')}", text]
     return arguments
 
 

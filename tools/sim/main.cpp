@@ -25,6 +25,7 @@
 #include <CLI/CLI.hpp>
 
 #include "CorvantaLibrary.h"
+#include "InterruptCleanup.h"
 #include "ProgressBar.h"
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
@@ -414,6 +415,7 @@ void defineOptions(CLI::App &app, Options &options) {
 
 int main(int argc, char **argv) {
   using namespace corvanta::sim;
+  removeTemporaryFilesOnInterrupt();
   try {
     if (argc > 1 && std::string(argv[1]) == "test") {
       return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);

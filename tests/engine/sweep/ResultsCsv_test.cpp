@@ -92,7 +92,7 @@ TEST(ResultsCsvFile, AnUnwritableTargetIsReported) {
     ResultsCsvFile file("/nonexistent-directory/results.csv", sweepColumns(twoFieldGrid()));
     FAIL() << "opened";
   } catch (const ResultsFileError &error) {
-    EXPECT_EQ(std::string(error.what()), "cannot write '/nonexistent-directory/results.csv': No such file or directory");
+    EXPECT_EQ(std::string(error.what()), "cannot create '/nonexistent-directory/results.csv': No such file or directory");
   }
 }
 

@@ -76,10 +76,29 @@ TEST(RunMetrics, TipOverAndNonFiniteOutputsAreNoted) {
   const RunMetrics &m = accumulator.metrics();
   EXPECT_EQ(m.tipOverTime, 2.0 * CORVANTA_STEP_SIZE);
   EXPECT_TRUE(m.nonFinite);
-  EXPECT_EQ(m.distance, 3.0);  // NaN steps add nothing
-  EXPECT_EQ(m.topSpeed, 5.0);
+  // A broken-down run has no figures: they were 3 and 5 (and 0 for a run NaN from the
+  // start), as if the run had been fine.
+  EXPECT_TRUE(std::isnan(m.distance));
+  EXPECT_TRUE(std::isnan(m.topSpeed));
+  EXPECT_EQ(m.maxHeadingRate, 0.0);  // the heading stayed finite
   EXPECT_TRUE(std::isnan(m.stopTime));  // a NaN speed is not a standstill
   EXPECT_TRUE(std::isnan(m.finalOutputs[CORVANTA_OUT_POSITION_X]));
+}
+
+TEST(RunMetrics, ARunNonFiniteFromTheFirstStepHasNoFigures) {
+  RunMetricsAccumulator accumulator;
+  const Inputs inputs{};
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  accumulator.afterStep(1, true, inputs.data(), pose(nan, nan, nan, nan).data());
+  accumulator.afterStep(2, false, inputs.data(), pose(1.0, 0.0, 0.0, 2.0).data());
+  EXPECT_TRUE(std::isnan(accumulator.metrics().distance));
+  EXPECT_TRUE(std::isnan(accumulator.metrics().topSpeed));
+  EXPECT_TRUE(std::isnan(accumulator.metrics().maxHeadingRate));
+  RunMetricsAccumulator infinite;
+  infinite.afterStep(1, true, inputs.data(), pose(inf, 0.0, 0.0, -inf).data());
+  EXPECT_EQ(infinite.metrics().distance, inf);
+  EXPECT_EQ(infinite.metrics().topSpeed, inf);
 }
 
 }  // namespace
