@@ -129,6 +129,13 @@ const char *const kModelDescription =
     "Rear-wheel-drive passenger car with a five-speed automatic gearbox: engine, torque converter, "
     "shift logic, brakes, four Magic-Formula tyres, planar body with pitch and roll";
 
+// Which sin, cos, atan and exp the binaries use (CMake option CORVANTA_PORTABLE_MATH).
+#if defined(CORVANTA_PORTABLE_MATH)
+const char *const kMathsNote = "; maths: correctly rounded sin, cos, atan and exp of its own, the same bits on every platform";
+#else
+const char *const kMathsNote = "; maths: the platform's maths library (last bits may differ between platforms)";
+#endif
+
 std::string escape(const std::string &text) {
   std::string out;
   for (char c : text) {
@@ -188,7 +195,7 @@ std::string header(const char *version, const char *tokenAttribute) {
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<fmiModelDescription fmiVersion=\"" << version << "\" modelName=\"Corvanta\" " << tokenAttribute << "=\""
       << corvanta_fmi::kInstantiationToken << "\"\n"
-      << "    description=\"" << escape(kModelDescription) << "\"\n"
+      << "    description=\"" << escape(kModelDescription) << escape(kMathsNote) << "\"\n"
       << "    version=\"" << CORVANTA_VERSION_STRING << "\" generationTool=\"Corvanta generate_fmu_files\""
       << " variableNamingConvention=\"flat\"";
   return out.str();

@@ -398,7 +398,8 @@ void defineOptions(CLI::App &app, Options &options) {
   app.add_flag("--no-initial-row", options.noInitialRow,
                "No row at time 0 (the outputs after Initialize, before the first step)");
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
-  app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING);
+  app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING
+                                        " (maths: " CORVANTA_MATHS ")");
   app.footer(
       "corvanta-sim sweep FILE -o results.csv [--threads N] runs a sweep of many runs instead (see "
       "corvanta-sim sweep --help).\n\n"

@@ -9,6 +9,7 @@ then every 50th to 500th step.
     python3 tests/windows/streams/make_streams.py
 """
 import os
+import random
 import struct
 
 STREAMS = {
@@ -49,6 +50,38 @@ STREAMS = {
         ("step", 9950, 50), ("set", 2, 0.08), ("step", 40000, 50), ("set", 2, -0.08),
         ("step", 20000, 50)],
 }
+
+
+def random_stream(seed, segments):
+    """A seeded stream of plausible driving with, now and then, a non-finite or extreme
+    value in one input (NaN, +-inf, -0, +-1e300, the largest double, a subnormal); the
+    car is re-initialised every few segments, since a NaN state stays NaN."""
+    rng = random.Random(seed)
+    extremes = [float("nan"), float("inf"), float("-inf"), -0.0, 1e300, -1e300,
+                1.7976931348623157e308, 5e-324, -2.2250738585072014e-308]
+    ranges = [(-6.0, 3.0), None, (-0.12, 0.12), (-0.2, 0.2), (-100.0, 100.0), (-100.0, 100.0),
+              (-3.2, 3.2), (0.0, 30.0)]
+    commands = [("set", 1, 1.0), ("set", 7, 10.0), ("init",)]
+    for segment in range(segments):
+        if segment % 6 == 5:
+            for index in (4, 5, 6, 7):
+                commands.append(("set", index, rng.uniform(*ranges[index])))
+            commands.append(("init",))
+        for _ in range(rng.randint(1, 3)):
+            index = rng.randrange(8)
+            if rng.random() < 0.08:
+                value = rng.choice(extremes)
+            elif index == 1:
+                value = float(rng.choice([0, 1, 1, 1, 2, 3]))
+            else:
+                value = rng.uniform(*ranges[index])
+            commands.append(("set", index, value))
+        commands.append(("step", 100 * rng.randint(1, 15), 100))
+    return commands
+
+
+# A long seeded random stream with non-finite inputs, about 160 000 steps.
+STREAMS["random-nonfinite"] = random_stream(24, 200)
 
 
 def bits(value):

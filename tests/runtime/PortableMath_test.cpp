@@ -1,0 +1,283 @@
+// The portable maths functions against MPFR (correct rounding to 53 bits with the
+// double's exponent range), bit for bit: special values, the boundaries of every range
+// and table interval, arguments near multiples of pi/2, the hard cases of
+// tests/data/portable_math/hard_cases.txt, and random arguments.
+//
+// CORVANTA_PORTABLE_MATH_SAMPLES sets the number of random arguments per function and
+// distribution (default 500000: 10^6 per function).
+#include "PortableMath.h"
+
+#include <gtest/gtest.h>
+#include <mpfr.h>
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using MpfrFunction = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
+
+std::uint64_t bitsOf(double x) {
+  std::uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+
+double fromBits(std::uint64_t b) {
+  double x;
+  std::memcpy(&x, &b, sizeof x);
+  return x;
+}
+
+// The correctly rounded double of f(x), subnormals included.
+double oracle(MpfrFunction f, double x) {
+  mpfr_set_emin(-1073);
+  mpfr_set_emax(1024);
+  mpfr_t a, y;
+  mpfr_init2(a, 53);
+  mpfr_init2(y, 53);
+  mpfr_set_d(a, x, MPFR_RNDN);
+  int ternary = f(y, a, MPFR_RNDN);
+  ternary = mpfr_subnormalize(y, ternary, MPFR_RNDN);
+  const double r = mpfr_get_d(y, MPFR_RNDN);
+  mpfr_clear(a);
+  mpfr_clear(y);
+  return r;
+}
+
+struct Function {
+  const char *name;
+  double (*ours)(double);
+  MpfrFunction reference;
+};
+
+double sinOfSincos(double x) {
+  double s, c;
+  Corvanta_sincos(x, &s, &c);
+  return s;
+}
+
+double cosOfSincos(double x) {
+  double s, c;
+  Corvanta_sincos(x, &s, &c);
+  return c;
+}
+
+const Function kSin{"sin", Corvanta_sin, mpfr_sin};
+const Function kCos{"cos", Corvanta_cos, mpfr_cos};
+const Function kSincosSin{"sincos (sine)", sinOfSincos, mpfr_sin};
+const Function kSincosCos{"sincos (cosine)", cosOfSincos, mpfr_cos};
+const Function kAtan{"atan", Corvanta_atan, mpfr_atan};
+const Function kExp{"exp", Corvanta_exp, mpfr_exp};
+
+// Checks f at every argument; reports the first few misrounded ones and their count.
+void expectCorrectlyRounded(const Function &f, const std::vector<double> &arguments) {
+  std::size_t wrong = 0;
+  for (const double x : arguments) {
+    const double got = f.ours(x);
+    const double want = oracle(f.reference, x);
+    const bool same = (got != got && want != want) || bitsOf(got) == bitsOf(want);
+    if (!same && ++wrong <= 5) {
+      ADD_FAILURE() << f.name << "(" << std::hexfloat << x << ") = " << got << ", correctly rounded " << want;
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << f.name << ": misrounded results among " << arguments.size() << " arguments";
+}
+
+double next(double x, int steps) {
+  for (; steps > 0; --steps) x = std::nextafter(x, std::numeric_limits<double>::infinity());
+  for (; steps < 0; ++steps) x = std::nextafter(x, -std::numeric_limits<double>::infinity());
+  return x;
+}
+
+// Each point, its neighbours up to 3 doubles away, and their negatives.
+std::vector<double> neighbourhoods(const std::vector<double> &points) {
+  std::vector<double> out;
+  for (const double p : points) {
+    for (int k = -3; k <= 3; ++k) {
+      out.push_back(next(p, k));
+      out.push_back(-next(p, k));
+    }
+  }
+  return out;
+}
+
+TEST(PortableMath, SpecialValues) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  const double piOver2 = fromBits(0x3FF921FB54442D18ULL);
+  EXPECT_EQ(bitsOf(Corvanta_sin(0.0)), bitsOf(0.0));
+  EXPECT_EQ(bitsOf(Corvanta_sin(-0.0)), bitsOf(-0.0));
+  EXPECT_EQ(bitsOf(Corvanta_cos(0.0)), bitsOf(1.0));
+  EXPECT_EQ(bitsOf(Corvanta_cos(-0.0)), bitsOf(1.0));
+  EXPECT_EQ(bitsOf(Corvanta_atan(0.0)), bitsOf(0.0));
+  EXPECT_EQ(bitsOf(Corvanta_atan(-0.0)), bitsOf(-0.0));
+  EXPECT_EQ(bitsOf(Corvanta_exp(0.0)), bitsOf(1.0));
+  EXPECT_EQ(bitsOf(Corvanta_exp(-0.0)), bitsOf(1.0));
+  double s = 1.0, c = 1.0;
+  Corvanta_sincos(-0.0, &s, &c);
+  EXPECT_EQ(bitsOf(s), bitsOf(-0.0));
+  EXPECT_EQ(bitsOf(c), bitsOf(1.0));
+  for (const double x : {inf, -inf, nan, -nan}) {
+    EXPECT_TRUE(std::isnan(Corvanta_sin(x))) << x;
+    EXPECT_TRUE(std::isnan(Corvanta_cos(x))) << x;
+    Corvanta_sincos(x, &s, &c);
+    EXPECT_TRUE(std::isnan(s) && std::isnan(c)) << x;
+  }
+  EXPECT_TRUE(std::isnan(Corvanta_atan(nan)));
+  EXPECT_TRUE(std::isnan(Corvanta_exp(nan)));
+  EXPECT_EQ(bitsOf(Corvanta_atan(inf)), bitsOf(piOver2));
+  EXPECT_EQ(bitsOf(Corvanta_atan(-inf)), bitsOf(-piOver2));
+  EXPECT_EQ(bitsOf(Corvanta_exp(inf)), bitsOf(inf));
+  EXPECT_EQ(bitsOf(Corvanta_exp(-inf)), bitsOf(0.0));
+  // Overflow, gradual underflow, underflow to +0.
+  EXPECT_EQ(bitsOf(Corvanta_exp(709.79)), bitsOf(inf));
+  EXPECT_EQ(bitsOf(Corvanta_exp(1e300)), bitsOf(inf));
+  EXPECT_EQ(bitsOf(Corvanta_exp(709.782712893384)), 0x7FEFFFFFFFFFFF2AULL);  // mpmath
+  EXPECT_EQ(bitsOf(Corvanta_exp(-745.13)), bitsOf(tiny));
+  EXPECT_EQ(bitsOf(Corvanta_exp(-745.14)), bitsOf(0.0));
+  EXPECT_EQ(bitsOf(Corvanta_exp(-1e300)), bitsOf(0.0));
+  // Subnormal arguments.
+  EXPECT_EQ(bitsOf(Corvanta_sin(-tiny)), bitsOf(-tiny));
+  EXPECT_EQ(bitsOf(Corvanta_atan(tiny)), bitsOf(tiny));
+  EXPECT_EQ(bitsOf(Corvanta_cos(tiny)), bitsOf(1.0));
+  EXPECT_EQ(bitsOf(Corvanta_exp(-tiny)), bitsOf(1.0));
+}
+
+TEST(PortableMath, RangeBoundaries) {
+  // The thresholds of the shortcuts, the fast paths and the special ranges.
+  std::vector<double> trig{0x1p-27, 0x1p-26, 1.5e6, 0x1p20, 0x1p60, 0x1p1023, 1.7976931348623157e308,
+                           std::numeric_limits<double>::min(), 0.7853981633974483, 1.5707963267948966};
+  // Where the reduction's quotient x 2/pi changes (odd multiples of pi/4) and the table
+  // entries i/64 of the reduced argument and the midpoints between them.
+  for (int n = 1; n < 400; n += 2) trig.push_back(n * 0.7853981633974483);
+  for (int n = 1; n < 8; ++n) trig.push_back((1 << (2 * n)) * 0.7853981633974483 + 1.0);
+  for (int i = 0; i < 52; ++i) {
+    trig.push_back(i / 64.0);
+    trig.push_back((i + 0.5) / 64.0);
+    trig.push_back(1.5707963267948966 + i / 64.0);
+    trig.push_back(1.5707963267948966 - (i + 0.5) / 64.0);
+  }
+  const std::vector<double> trigArguments = neighbourhoods(trig);
+  for (const Function *f : {&kSin, &kCos, &kSincosSin, &kSincosCos}) expectCorrectlyRounded(*f, trigArguments);
+
+  std::vector<double> atan{0x1p-27, 0x1p60, 5.8e15, 1.0, 0x1p-11, std::numeric_limits<double>::min(),
+                           1.7976931348623157e308};
+  for (int i = 0; i <= 1024; ++i) {
+    atan.push_back(i / 1024.0);
+    atan.push_back((i + 0.5) / 1024.0);
+    if (i > 0) atan.push_back(1024.0 / i);
+    if (i > 0) atan.push_back(1024.0 / (i + 0.5));
+  }
+  expectCorrectlyRounded(kAtan, neighbourhoods(atan));
+
+  std::vector<double> exp{0x1p-54, 0x1p-53, 708.0, 709.0, 709.78, 709.782712893384, 709.8, 745.13, 745.2,
+                          707.0, 1.0};
+  // The reduction's intervals: N ln2/128 and (N + 1/2) ln2/128.
+  for (int n = -128 * 8; n <= 128 * 8; n += 7) {
+    exp.push_back(n * 0.005415212348111709);
+    exp.push_back((n + 0.5) * 0.005415212348111709);
+  }
+  for (int k = -1074; k <= 1023; k += 31) exp.push_back(k * 0.6931471805599453);
+  expectCorrectlyRounded(kExp, neighbourhoods(exp));
+}
+
+TEST(PortableMath, NearMultiplesOfHalfPi) {
+  // The doubles nearest to n pi/2: the reduced argument is tiny, so the fast path cannot
+  // decide and the accurate one does; and the argument closest to a multiple of pi/2
+  // among all doubles.
+  std::vector<double> arguments{std::ldexp(6381956970095103.0, 797), 1e22, 1e300, 0x1p1000, 3.0e6};
+  mpfr_t halfPi, product;
+  mpfr_init2(halfPi, 200);
+  mpfr_init2(product, 200);
+  mpfr_const_pi(halfPi, MPFR_RNDN);
+  mpfr_div_ui(halfPi, halfPi, 2, MPFR_RNDN);
+  for (unsigned long n = 1; n < 3000000; n = n * 5 / 4 + 1) {
+    mpfr_mul_ui(product, halfPi, n, MPFR_RNDN);
+    arguments.push_back(mpfr_get_d(product, MPFR_RNDN));
+  }
+  mpfr_clear(halfPi);
+  mpfr_clear(product);
+  const std::vector<double> all = neighbourhoods(arguments);
+  for (const Function *f : {&kSin, &kCos, &kSincosSin, &kSincosCos}) expectCorrectlyRounded(*f, all);
+}
+
+TEST(PortableMath, HardCases) {
+  // Results within 2^-18 to 2^-56 ulps of a midpoint, with the correctly rounded result
+  // computed independently (mpmath at 600 bits).
+  std::ifstream in(CORVANTA_PORTABLE_MATH_HARD_CASES);
+  ASSERT_TRUE(in) << "cannot open " << CORVANTA_PORTABLE_MATH_HARD_CASES;
+  std::string line;
+  std::size_t count = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, argument, result;
+    fields >> name >> argument >> result;
+    const double x = fromBits(std::stoull(argument, nullptr, 16));
+    const std::uint64_t want = std::stoull(result, nullptr, 16);
+    const Function *f = name == "sin" ? &kSin : name == "cos" ? &kCos : name == "atan" ? &kAtan : &kExp;
+    ASSERT_TRUE(name == "sin" || name == "cos" || name == "atan" || name == "exp") << line;
+    EXPECT_EQ(bitsOf(f->ours(x)), want) << line;
+    EXPECT_EQ(bitsOf(oracle(f->reference, x)), want) << "the two oracles disagree: " << line;
+    if (name == "sin") {
+      EXPECT_EQ(bitsOf(sinOfSincos(x)), want) << line;
+    }
+    if (name == "cos") {
+      EXPECT_EQ(bitsOf(cosOfSincos(x)), want) << line;
+    }
+    ++count;
+  }
+  EXPECT_GT(count, 900u);
+}
+
+std::size_t samples() {
+  const char *text = std::getenv("CORVANTA_PORTABLE_MATH_SAMPLES");
+  return text != nullptr ? static_cast<std::size_t>(std::strtoull(text, nullptr, 10)) : 500000;
+}
+
+// Uniform on [lo, hi] and log-uniform (random significand and sign, exponent uniform in
+// [minExponent, maxExponent]).
+std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, int minExponent, int maxExponent) {
+  std::mt19937_64 random(seed);
+  const std::size_t n = samples();
+  std::vector<double> out;
+  out.reserve(2 * n);
+  std::uniform_real_distribution<double> uniform(lo, hi);
+  for (std::size_t i = 0; i < n; ++i) out.push_back(uniform(random));
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint64_t r = random();
+    const int exponent = minExponent + static_cast<int>(random() % static_cast<std::uint64_t>(maxExponent - minExponent + 1));
+    const double significand = 1.0 + static_cast<double>(r >> 12) * 0x1p-52;
+    out.push_back((r & 1u) ? -std::ldexp(significand, exponent) : std::ldexp(significand, exponent));
+  }
+  return out;
+}
+
+TEST(PortableMathRandom, Sin) { expectCorrectlyRounded(kSin, randomArguments(1, -10.0, 10.0, -30, 30)); }
+TEST(PortableMathRandom, Cos) { expectCorrectlyRounded(kCos, randomArguments(2, -10.0, 10.0, -30, 30)); }
+TEST(PortableMathRandom, HugeTrigArguments) {
+  // Beyond the fast path's reduction: 2/pi to 1536 bits.  One in 50 of the samples.
+  std::vector<double> arguments = randomArguments(6, -1e300, 1e300, 20, 1023);
+  arguments.resize(arguments.size() / 50);
+  expectCorrectlyRounded(kSin, arguments);
+  expectCorrectlyRounded(kCos, arguments);
+}
+TEST(PortableMathRandom, Sincos) {
+  const std::vector<double> arguments = randomArguments(3, -1e3, 1e3, -30, 40);
+  expectCorrectlyRounded(kSincosSin, arguments);
+  expectCorrectlyRounded(kSincosCos, arguments);
+}
+TEST(PortableMathRandom, Atan) { expectCorrectlyRounded(kAtan, randomArguments(4, -4.0, 4.0, -30, 64)); }
+TEST(PortableMathRandom, Exp) { expectCorrectlyRounded(kExp, randomArguments(5, -746.0, 710.0, -56, 9)); }
+
+}  // namespace
