@@ -3,7 +3,9 @@
 
 #include "VehicleConstants.h"
 
-Corvanta::Corvanta() : U(), Y(), B(), DW(), X(), M(), E() {}
+Corvanta::Corvanta() : Corvanta(builtinModelParameters()) {}
+
+Corvanta::Corvanta(const ModelParameters &parameters) : P(&parameters), U(), Y(), B(), DW(), X(), M(), E() {}
 
 void Corvanta::initialize() {
   // A poisoned instance restarts as a fresh one (time and tick count included), so that
@@ -39,7 +41,7 @@ void Corvanta::initialize() {
   DW.TransportDelayBuffer[0] = 0.0;
   DW.TransportDelayBuffer[kTransportDelayEntries] = *M.getTPtr();
 
-  X.EngineSpeed_State = kEngineSpeedMin;
+  X.EngineSpeed_State = P->EngineSpeedMin;
 
   // States whose initial value comes from the inputs start at zero; the first evaluation
   // loads them while their flags are raised.

@@ -11,6 +11,7 @@
 #ifndef CORVANTA_MODEL_CORVANTA_H
 #define CORVANTA_MODEL_CORVANTA_H
 
+#include "Parameters.h"
 #include "Records.h"
 #include "Lookup.h"
 #include "tyres/GradeCache.h"
@@ -58,7 +59,9 @@ struct LookupHints {
 
 class Corvanta {
  public:
+  // An instance of the built-in car, or of a vehicle whose parameters outlive the instance.
   Corvanta();
+  explicit Corvanta(const ModelParameters &parameters);
   ~Corvanta() = default;
   // The solver bookkeeping refers into the instance itself: an instance is not copied.
   Corvanta(const Corvanta &) = delete;
@@ -90,9 +93,13 @@ class Corvanta {
   static double Corvanta_norm(const double w[3]) { return rt_Norm3(w); }
   // Gravity direction and static wheel loads for a road grade (the grade part of the
   // wheel-load block).
-  static void Corvanta_gradeLoads(double roadGrade, GradeLoads *out);
+  static void Corvanta_gradeLoads(const ModelParameters &p, double roadGrade, GradeLoads *out);
+  static void Corvanta_gradeLoads(double roadGrade, GradeLoads *out);  // the built-in car
 
-  // Tyre force model (tyres/TyreModel.cpp).
+  // Tyre force model (tyres/TyreModel.cpp) with the coefficients of one tyre; without
+  // them, the built-in tyre.
+  static void Corvanta_FL(const TyreParameters &c, double Fz, double kappa, double alpha, double Vx, double *Fx,
+                          double *Fy, double *Mz, double *My);
   static void Corvanta_FL(double Fz, double kappa, double alpha, double Vx, double *Fx, double *Fy,
                           double *Mz, double *My);
 
@@ -135,6 +142,7 @@ class Corvanta {
   void majorUpdate();
   void transportDelayWrite();
 
+  const ModelParameters *P;      // the vehicle: read-only, shared, never null
   ExtU_Corvanta_T U;             // inputs
   ExtY_Corvanta_T Y;             // outputs
   Signals_Corvanta_T B;          // block signals

@@ -7,9 +7,12 @@
 extern "C" {
 
 CORVANTA_VEHICLE_API CorvantaInstance *corvanta_instance_create(const CorvantaVehicle *vehicle) {
-  static_cast<void>(vehicle);
+  // A set with problems is refused (its validity is checked when it changes, not here).
+  if (vehicle != nullptr && !vehicle->valid) {
+    return nullptr;
+  }
   // No exception may cross the C boundary: an allocation failure returns NULL.
-  return new (std::nothrow) CorvantaInstance();
+  return new (std::nothrow) CorvantaInstance(vehicle != nullptr ? vehicle->block : nullptr);
 }
 
 CORVANTA_VEHICLE_API void corvanta_instance_free(CorvantaInstance *instance) { delete instance; }

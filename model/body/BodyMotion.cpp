@@ -5,22 +5,8 @@
 
 #include "Corvanta.h"
 
-namespace {
-
-constexpr double kSprungMass = 1590.0;                 // kg
-constexpr double kSprungMassHeight = 0.57;             // m above the pitch and roll axes
-constexpr double kSprungMassMoment = 906.3;            // kg·m, 1590 × 0.57 as one value
-constexpr double kPitchInertia = 894.4;                // kg·m²
-constexpr double kRollInertia = 1300.0;                // kg·m²
-constexpr double kSuspensionStiffness = 180624.26;     // N·m/rad, pitch and roll
-constexpr double kSuspensionDamping = 6364.0;          // N·m·s/rad, pitch and roll
-constexpr double kOverturningLever = 0.15000000000000002;  // m, constant part
-constexpr double kRestoringLever = 0.7875;             // m at zero pitch
-constexpr double kSprungWeight = 15582.000000000002;   // N, 1590 × 9.8 as one value
-
-}  // namespace
-
 void Corvanta::bodyMotion() {
+  const ModelParameters &p = *P;
   const double vx = B.LongitudinalVelocity;
   const double vy = B.LateralVelocity;
   const double r = B.YawRate;
@@ -40,14 +26,15 @@ void Corvanta::bodyMotion() {
   B.PitchRate = X.PitchRate_State;
   const double excitation = vy * r + ax;
   B.PitchAcceleration =
-      -(kSuspensionStiffness * X.PitchAngle_State + (excitation * kSprungMassMoment + kSuspensionDamping * B.PitchRate)) /
-      kPitchInertia;
+      -(p.SuspensionAngularStiffness * X.PitchAngle_State +
+        (excitation * p.SprungMassMoment + p.SuspensionAngularDamping * B.PitchRate)) /
+      p.PitchInertia;
 
   // Tip-over: overturning moment of the sprung mass's inertial force against the
   // restoring moment of its weight.  Zero and NaN margins give 0.
-  const double margin = (kOverturningLever + kSprungMassHeight * std::cos(X.PitchAngle_State)) *
-                            std::fabs(excitation * kSprungMass) -
-                        (kRestoringLever - std::fabs(X.PitchAngle_State) * kSprungMassHeight) * kSprungWeight;
+  const double margin = (p.OverturningLeverOffset + p.SprungMassHeight * std::cos(X.PitchAngle_State)) *
+                            std::fabs(excitation * p.SprungMass) -
+                        (p.RestoringLever - std::fabs(X.PitchAngle_State) * p.SprungMassHeight) * p.SprungWeight;
   if (margin > 0.0) {
     Y.TipOverIndicator = 1.0;
   } else if (margin < 0.0) {
@@ -59,9 +46,9 @@ void Corvanta::bodyMotion() {
 
   // Roll: driven by the lateral acceleration alone.
   B.RollRate = X.RollRate_State;
-  B.RollAcceleration = (((ay * kSprungMass) * kSprungMassHeight - kSuspensionDamping * B.RollRate) -
-                        kSuspensionStiffness * X.RollAngle_State) /
-                       kRollInertia;
+  B.RollAcceleration = (((ay * p.SprungMass) * p.SprungMassHeight - p.SuspensionAngularDamping * B.RollRate) -
+                        p.SuspensionAngularStiffness * X.RollAngle_State) /
+                       p.RollInertia;
   Y.RollAngle = X.RollAngle_State;
 }
 

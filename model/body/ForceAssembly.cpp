@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr double kGradeForceFactor = 0.2;  // applied to the along-track gravity only
-
 double groupSum(const double value[4], const double weight[4]) {
   return ((value[kFL] * weight[kFL] + value[kFR] * weight[kFR]) + value[kRL] * weight[kRL]) +
          value[kRR] * weight[kRR];
@@ -24,6 +22,7 @@ double groupSum(const double value[4], const double weight[4]) {
 }  // namespace
 
 void Corvanta::forceAssembly(const Evaluation &e) {
+  const ModelParameters &p = *P;
   const double cosSteer = std::cos(e.FrontSteerAngle);
   const double sinSteer = std::sin(e.FrontSteerAngle);
   const double vx = B.LongitudinalVelocity;
@@ -31,9 +30,10 @@ void Corvanta::forceAssembly(const Evaluation &e) {
   const double r = B.YawRate;
 
   // Velocity coupling: the body-axis velocity components turn with the yaw rate.
-  const double inertialForceX = r * (vy * kVehicleMass);
-  const double inertialForceY = r * (vx * -kVehicleMass);
-  const double gravityForceX = (e.GravityDirection[0] * -kVehicleWeight) * kGradeForceFactor;
+  const double inertialForceX = r * (vy * p.VehicleMass);
+  const double inertialForceY = r * (vx * -p.VehicleMass);
+  // The grade factor applies to the along-track gravity only.
+  const double gravityForceX = (e.GravityDirection[0] * -p.VehicleWeight) * p.GradeForceFactor;
 
   // The normal loads act along body z: zero weight in all three sums.
   const double loads[4] = {e.FrontWheelLoad, e.FrontWheelLoad, e.RearWheelLoad, e.RearWheelLoad};
@@ -59,10 +59,12 @@ void Corvanta::forceAssembly(const Evaluation &e) {
 
   // Yaw moment about the centre of mass: x·FyB − y·FxB per contact point, plus the
   // aligning moments.  Gravity and the coupling forces act at the centre of mass.
-  const double mzOfFx[4] = {kFrontAxleX * sinSteer - kFrontHalfTrack * cosSteer,
-                            kFrontAxleX * sinSteer + kFrontHalfTrack * cosSteer, -kRearHalfTrack, kRearHalfTrack};
-  const double mzOfFy[4] = {kFrontAxleX * cosSteer + kFrontHalfTrack * sinSteer,
-                            kFrontAxleX * cosSteer - kFrontHalfTrack * sinSteer, -kRearAxleX, -kRearAxleX};
+  const double xf = p.FrontAxleDistance;
+  const double yf = p.FrontHalfTrack;
+  const double mzOfFx[4] = {xf * sinSteer - yf * cosSteer, xf * sinSteer + yf * cosSteer, -p.RearHalfTrack,
+                            p.RearHalfTrack};
+  const double mzOfFy[4] = {xf * cosSteer + yf * sinSteer, xf * cosSteer - yf * sinSteer, -p.RearAxleDistance,
+                            -p.RearAxleDistance};
   const double gravityMoment = 0.0 * e.GravityForceY - 0.0 * gravityForceX;
   const double sumMz = (((((normalLoads + gravityMoment) + groupSum(e.TyreFx, mzOfFx)) + groupSum(e.TyreFy, mzOfFy)) +
                          groupSum(e.TyreMz, one)) +
@@ -70,16 +72,16 @@ void Corvanta::forceAssembly(const Evaluation &e) {
                        inertialForceX * 0.0;
 
   // Rates of change of the body-axis velocities (the coupling terms included).
-  B.LongitudinalAcceleration = sumFx / kVehicleMass;
-  B.LateralAcceleration = sumFy / kVehicleMass;
-  B.YawAcceleration = sumMz / kYawInertia;
+  B.LongitudinalAcceleration = sumFx / p.VehicleMass;
+  B.LateralAcceleration = sumFy / p.VehicleMass;
+  B.YawAcceleration = sumMz / p.YawInertia;
 
   // Wheel spin: brake (and, at the rear, drive) torque against the tyre's longitudinal
   // force at the wheel radius, plus the rolling-resistance moment.
-  B.WheelAccelerationFL = (e.TyreMy[kFL] + (e.BrakeTorque[kFL] - e.TyreFx[kFL] * kWheelRadius)) / kWheelInertia;
-  B.WheelAccelerationFR = (e.TyreMy[kFR] + (e.BrakeTorque[kFR] - e.TyreFx[kFR] * kWheelRadius)) / kWheelInertia;
-  B.WheelAccelerationRL =
-      (e.TyreMy[kRL] + ((e.DriveTorque + e.BrakeTorque[kRL]) - e.TyreFx[kRL] * kWheelRadius)) / kWheelInertia;
-  B.WheelAccelerationRR =
-      (e.TyreMy[kRR] + ((e.DriveTorque + e.BrakeTorque[kRR]) - e.TyreFx[kRR] * kWheelRadius)) / kWheelInertia;
+  const double radius = p.WheelRadius;
+  const double inertia = p.WheelInertia;
+  B.WheelAccelerationFL = (e.TyreMy[kFL] + (e.BrakeTorque[kFL] - e.TyreFx[kFL] * radius)) / inertia;
+  B.WheelAccelerationFR = (e.TyreMy[kFR] + (e.BrakeTorque[kFR] - e.TyreFx[kFR] * radius)) / inertia;
+  B.WheelAccelerationRL = (e.TyreMy[kRL] + ((e.DriveTorque + e.BrakeTorque[kRL]) - e.TyreFx[kRL] * radius)) / inertia;
+  B.WheelAccelerationRR = (e.TyreMy[kRR] + ((e.DriveTorque + e.BrakeTorque[kRR]) - e.TyreFx[kRR] * radius)) / inertia;
 }

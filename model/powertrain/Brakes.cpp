@@ -6,25 +6,13 @@
 #include "VehicleConstants.h"
 #include "data/ConstantBlocks.h"
 
-namespace {
-
-constexpr double kBrakeLagRate = 16.666666666666668;  // 1/s, time constant 0.06 s
-constexpr double kFrontBrakeGain = 250.0;
-constexpr double kRearBrakeGain = 150.0;
-constexpr double kBrakeCommonFactor = 1.35;
-// Brake fraction to actuator input: ((fraction × 700) × 0.02381) / Corvanta_ConstB, the
-// last being the area of a circle of diameter 3.3.
-constexpr double kBrakeInputScale = 700.0;
-constexpr double kBrakeInputGain = 0.02381;
-
-}  // namespace
-
 void Corvanta::brakeMap(Evaluation &e) {
   // The map extrapolates for demands above its last breakpoint, positive demands
   // included; the clamp turns the negative values there into no braking.
-  double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, Corvanta_ConstP.DemandMapSpeed_Axis1,
-                                  Corvanta_ConstP.BrakeMap_Axis2, Corvanta_ConstP.BrakeMap_Table,
-                                  Corvanta_ConstP.BrakeMap_LastIndex, kDemandMapSpeeds,
+  const ConstP_Corvanta_T &tables = *P->tables;
+  double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, tables.DemandMapSpeed_Axis1,
+                                  tables.BrakeMap_Axis2, tables.BrakeMap_Table, tables.BrakeMap_LastIndex,
+                                  kDemandMapSpeeds,
                                   &lookupHints.BrakeMapSpeed, &lookupHints.BrakeMapDemand);
   if (fraction < 0.0) {
     fraction = 0.0;
@@ -38,11 +26,12 @@ void Corvanta::brakeTorques(Evaluation &e) {
   } else if (e.BrakeFraction < 0.0) {
     e.BrakeFraction = 0.0;
   }
+  const ModelParameters &p = *P;
   double *const torque = e.BrakeTorque;
-  torque[kFL] = ((X.BrakeActuatorFL_State * kBrakeLagRate) * kFrontBrakeGain) * kBrakeCommonFactor;
-  torque[kFR] = ((X.BrakeActuatorFR_State * kBrakeLagRate) * kFrontBrakeGain) * kBrakeCommonFactor;
-  torque[kRL] = ((X.BrakeActuatorRL_State * kBrakeLagRate) * kRearBrakeGain) * kBrakeCommonFactor;
-  torque[kRR] = ((X.BrakeActuatorRR_State * kBrakeLagRate) * kRearBrakeGain) * kBrakeCommonFactor;
+  torque[kFL] = ((X.BrakeActuatorFL_State * p.BrakeLagRate) * p.FrontBrakeGain) * p.BrakeCommonFactor;
+  torque[kFR] = ((X.BrakeActuatorFR_State * p.BrakeLagRate) * p.FrontBrakeGain) * p.BrakeCommonFactor;
+  torque[kRL] = ((X.BrakeActuatorRL_State * p.BrakeLagRate) * p.RearBrakeGain) * p.BrakeCommonFactor;
+  torque[kRR] = ((X.BrakeActuatorRR_State * p.BrakeLagRate) * p.RearBrakeGain) * p.BrakeCommonFactor;
 
   // Sign rule while braking (a NaN fraction counts as braking).  Moving forward the
   // torques are negated; at standstill the front brakes hold with -0.0 and the rear
@@ -64,14 +53,16 @@ void Corvanta::brakeTorques(Evaluation &e) {
 }
 
 void Corvanta::brakeActuatorInput(const Evaluation &e) {
-  B.BrakeActuatorInput = ((e.BrakeFraction * kBrakeInputScale) * kBrakeInputGain) / Corvanta_ConstB;
+  // ((fraction × scale) × gain) / the area of a circle of BrakeCylinderDiameter.
+  B.BrakeActuatorInput = ((e.BrakeFraction * P->BrakeInputScale) * P->BrakeInputGain) / P->BrakeInputDivisor;
 }
 
 void Corvanta::brakeActuatorRates(ContStateDerivs_Corvanta_T &d) const {
-  // Four first-order lags with one common input; each output is kBrakeLagRate × state,
+  // Four first-order lags with one common input; each output is BrakeLagRate × state,
   // following the input with unit gain.
-  d.BrakeActuatorFL_State = (-kBrakeLagRate * X.BrakeActuatorFL_State) + B.BrakeActuatorInput;
-  d.BrakeActuatorFR_State = (-kBrakeLagRate * X.BrakeActuatorFR_State) + B.BrakeActuatorInput;
-  d.BrakeActuatorRL_State = (-kBrakeLagRate * X.BrakeActuatorRL_State) + B.BrakeActuatorInput;
-  d.BrakeActuatorRR_State = (-kBrakeLagRate * X.BrakeActuatorRR_State) + B.BrakeActuatorInput;
+  const double rate = -P->BrakeLagRate;
+  d.BrakeActuatorFL_State = (rate * X.BrakeActuatorFL_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorFR_State = (rate * X.BrakeActuatorFR_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorRL_State = (rate * X.BrakeActuatorRL_State) + B.BrakeActuatorInput;
+  d.BrakeActuatorRR_State = (rate * X.BrakeActuatorRR_State) + B.BrakeActuatorInput;
 }

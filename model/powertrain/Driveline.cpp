@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double kFinalDrive = 2.05;
-constexpr double kDriveTorqueFactor = 0.2;
 constexpr std::int32_t kSelectorDrive = 1;
 constexpr std::int32_t kSelectorReverse = 3;
 constexpr double kReverseGear = -1.0;
@@ -30,11 +28,11 @@ void Corvanta::driveline(Evaluation &e) {
       gearCommand = kNeutralGear;
       break;
   }
-  e.GearRatio = Corvanta_nearestLookup(gearCommand, Corvanta_ConstP.GearRatio_Axis1, Corvanta_ConstP.GearRatio_Table,
+  e.GearRatio = Corvanta_nearestLookup(gearCommand, P->tables->GearRatio_Axis1, P->tables->GearRatio_Table,
                                        kGearRatioPoints, &lookupHints.GearRatio);
-  e.DriveTorque = (((B.ImpellerTorque * e.TorqueRatio) * e.GearRatio) * kFinalDrive) * kDriveTorqueFactor;
+  e.DriveTorque = (((B.ImpellerTorque * e.TorqueRatio) * e.GearRatio) * P->FinalDriveRatio) * P->DriveTorqueFactor;
 }
 
 void Corvanta::turbineSpeed(const Evaluation &e) {
-  B.TurbineSpeed = (kFinalDrive * (B.WheelSpeedRL + B.WheelSpeedRR)) * e.GearRatio;
+  B.TurbineSpeed = (P->FinalDriveRatio * (B.WheelSpeedRL + B.WheelSpeedRR)) * e.GearRatio;
 }

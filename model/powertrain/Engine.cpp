@@ -11,19 +11,15 @@
 
 namespace {
 
-constexpr double kEngineMapMaxRpm = 6500.0;
-constexpr double kEngineTorqueDelay = 0.005;   // s
-constexpr double kEngineInertiaInv = 6.25;     // 1 / 0.16 kg·m²
-// Engine torque lag 200 / (s + 200), time constant 0.005 s: the lagged torque is
-// 200 × the lag state, whose rate is -200 × state + delayed torque.
-constexpr double kEngineTorqueLagGain = 200.0;
+// Engine torque lag g / (s + g), g = 1 / EngineTorqueLagTimeConstant (200 for 0.005 s):
+// the lagged torque is g × the lag state, whose rate is -g × state + delayed torque.
 
 // The engine speed integrates EngineSpeedDot inside its range; at a limit it may only
 // move back into the range.  A NaN state is at neither limit, so its derivative passes;
 // a NaN rate passes only when the state is strictly inside.
-double gatedEngineSpeedRate(double speed, double rate) {
-  const bool atLower = kEngineSpeedMin >= speed;
-  const bool atUpper = speed >= kEngineSpeedMax;
+double gatedEngineSpeedRate(double speed, double rate, double speedMin, double speedMax) {
+  const bool atLower = speedMin >= speed;
+  const bool atUpper = speed >= speedMax;
   if ((!atLower && !atUpper) || (atLower && rate > 0.0) || (atUpper && rate < 0.0)) {
     return rate;
   }
@@ -35,10 +31,12 @@ double gatedEngineSpeedRate(double speed, double rate) {
 void Corvanta::limitEngineSpeed() {
   // The state itself is overwritten, so the integrator continues from the limited value.
   // A NaN state fails both comparisons and stays NaN.
-  if (X.EngineSpeed_State >= kEngineSpeedMax) {
-    X.EngineSpeed_State = kEngineSpeedMax;
-  } else if (X.EngineSpeed_State <= kEngineSpeedMin) {
-    X.EngineSpeed_State = kEngineSpeedMin;
+  const double speedMax = P->EngineSpeedMax;
+  const double speedMin = P->EngineSpeedMin;
+  if (X.EngineSpeed_State >= speedMax) {
+    X.EngineSpeed_State = speedMax;
+  } else if (X.EngineSpeed_State <= speedMin) {
+    X.EngineSpeed_State = speedMin;
   }
 }
 
@@ -54,11 +52,11 @@ void Corvanta::torqueConverter(Evaluation &e) {
     invCapacityFactor = rtNaN;
     e.TorqueRatio = rtNaN;
   } else {
-    invCapacityFactor = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.InvCapacityFactor_Axis1,
-                                          Corvanta_ConstP.InvCapacityFactor_Table, kInvCapacityPoints,
-                                          &lookupHints.InvCapacityFactor);
-    e.TorqueRatio = Corvanta_lookup1D(speedRatio, Corvanta_ConstP.TorqueRatio_Axis1,
-                                      Corvanta_ConstP.TorqueRatio_Table, kTorqueRatioPoints, &lookupHints.TorqueRatio);
+    const ConstP_Corvanta_T &tables = *P->tables;
+    invCapacityFactor = Corvanta_lookup1D(speedRatio, tables.InvCapacityFactor_Axis1, tables.InvCapacityFactor_Table,
+                                          kInvCapacityPoints, &lookupHints.InvCapacityFactor);
+    e.TorqueRatio = Corvanta_lookup1D(speedRatio, tables.TorqueRatio_Axis1, tables.TorqueRatio_Table,
+                                      kTorqueRatioPoints, &lookupHints.TorqueRatio);
   }
   // Pump torque = (pump speed in rpm / capacity factor)²: never negative, also when the
   // turbine overruns the pump and the inverse capacity factor turns negative.
@@ -67,9 +65,10 @@ void Corvanta::torqueConverter(Evaluation &e) {
 }
 
 void Corvanta::throttleMap(Evaluation &e) {
-  double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, Corvanta_ConstP.DemandMapSpeed_Axis1,
-                                  Corvanta_ConstP.ThrottleMap_Axis2, Corvanta_ConstP.ThrottleMap_Table,
-                                  Corvanta_ConstP.ThrottleMap_LastIndex, kDemandMapSpeeds,
+  const ConstP_Corvanta_T &tables = *P->tables;
+  double fraction = look2_binlxpw(B.LongitudinalVelocity, U.AccelerationDemand, tables.DemandMapSpeed_Axis1,
+                                  tables.ThrottleMap_Axis2, tables.ThrottleMap_Table, tables.ThrottleMap_LastIndex,
+                                  kDemandMapSpeeds,
                                   &lookupHints.ThrottleMapSpeed, &lookupHints.ThrottleMapDemand);
   if (fraction > 1.0) {
     fraction = 1.0;
@@ -81,18 +80,22 @@ void Corvanta::throttleMap(Evaluation &e) {
 
 void Corvanta::engineTorqueMap(const Evaluation &e) {
   // The map is read with the percentage scaled back (0.35 becomes 0.35000000000000003)
-  // and the engine speed in rpm, limited to the map's speed range.  No extrapolation.
+  // and the engine speed in rpm, limited to the map's speed range (its first and last
+  // breakpoints).  No extrapolation.
+  const ConstP_Corvanta_T &tables = *P->tables;
+  const double minRpm = tables.EngineTorqueMap_Axis2[0];
+  const double maxRpm = tables.EngineTorqueMap_Axis2[kEngineMapSpeeds - 1];
   const double throttle = 0.01 * e.ThrottlePercent;
   double rpm = kRadPerSecToRpm * X.EngineSpeed_State;
-  if (rpm > kEngineMapMaxRpm) {
-    rpm = kEngineMapMaxRpm;
-  } else if (rpm < 0.0) {
-    rpm = 0.0;
+  if (rpm > maxRpm) {
+    rpm = maxRpm;
+  } else if (rpm < minRpm) {
+    rpm = minRpm;
   }
-  if (rpm >= 0.0 && rpm <= kEngineMapMaxRpm && throttle >= 0.0) {
-    B.EngineTorque = Corvanta_gridLookup(throttle, rpm, Corvanta_ConstP.EngineTorqueMap_Table,
-                                         Corvanta_ConstP.EngineTorqueMap_Axis1, Corvanta_ConstP.EngineTorqueMap_Axis2,
-                                         kEngineMapSpeeds, kEngineMapThrottles, &lookupHints.EngineMapThrottle,
+  if (rpm >= minRpm && rpm <= maxRpm && throttle >= tables.EngineTorqueMap_Axis1[0]) {
+    B.EngineTorque = Corvanta_gridLookup(throttle, rpm, tables.EngineTorqueMap_Table, tables.EngineTorqueMap_Axis1,
+                                         tables.EngineTorqueMap_Axis2, kEngineMapSpeeds, kEngineMapThrottles,
+                                         &lookupHints.EngineMapThrottle,
                                          &lookupHints.EngineMapSpeed);
   } else {
     B.EngineTorque = rtNaN;
@@ -101,16 +104,16 @@ void Corvanta::engineTorqueMap(const Evaluation &e) {
 
 void Corvanta::engineSpeedDot() {
   // The engine sees the pump torque of the previous major step through the minor
-  // evaluations.  Net torque over an engine-side inertia of 0.16 kg·m².
+  // evaluations.  Net torque over the engine-side inertia.
   if (M.isMajorTimeStep()) {
     B.ImpellerTorquePrev = DW.ImpellerTorquePrevState;
   }
-  B.EngineSpeedDot = kEngineInertiaInv * (kEngineTorqueLagGain * X.EngineTorqueLag_State - B.ImpellerTorquePrev);
+  B.EngineSpeedDot = P->EngineInertiaInv * (P->EngineTorqueLagGain * X.EngineTorqueLag_State - B.ImpellerTorquePrev);
 }
 
 void Corvanta::transportDelayRead() {
   B.EngineTorqueDelayed =
-      rt_TDelayInterpolate(*M.getTPtr() - kEngineTorqueDelay, DW.TransportDelayStartTime, DW.TransportDelayBufferRef,
+      rt_TDelayInterpolate(*M.getTPtr() - P->EngineTorqueDelay, DW.TransportDelayStartTime, DW.TransportDelayBufferRef,
                            DW.TransportDelayBufferSize, &DW.TransportDelayLast, DW.TransportDelayTail,
                            DW.TransportDelayHead, 0.0);
 }
@@ -126,8 +129,10 @@ void Corvanta::transportDelayWrite() {
   DW.TransportDelayBufferRef[DW.TransportDelayBufferSize + DW.TransportDelayHead] = *M.getTPtr();
 }
 
-double Corvanta::engineSpeedRate() const { return gatedEngineSpeedRate(X.EngineSpeed_State, B.EngineSpeedDot); }
+double Corvanta::engineSpeedRate() const {
+  return gatedEngineSpeedRate(X.EngineSpeed_State, B.EngineSpeedDot, P->EngineSpeedMin, P->EngineSpeedMax);
+}
 
 double Corvanta::engineTorqueLagRate() const {
-  return (-kEngineTorqueLagGain * X.EngineTorqueLag_State) + B.EngineTorqueDelayed;
+  return (-P->EngineTorqueLagGain * X.EngineTorqueLag_State) + B.EngineTorqueDelayed;
 }

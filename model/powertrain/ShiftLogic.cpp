@@ -31,12 +31,13 @@ void Corvanta::shiftLogic(const Evaluation &e) {
   B.GearPrev = DW.GearPrevState;
   double upshiftSpeed;
   double downshiftSpeed;
-  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.UpshiftMap_Table,
-                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &upshiftSpeed,
-                          &lookupHints.UpshiftMapThrottle, &lookupHints.UpshiftMapGear);
-  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, Corvanta_ConstP.DownshiftMap_Table,
-                          Corvanta_ConstP.ShiftMap_Axis1, Corvanta_ConstP.ShiftMap_Axis2, &downshiftSpeed,
-                          &lookupHints.DownshiftMapThrottle, &lookupHints.DownshiftMapGear);
+  const ConstP_Corvanta_T &tables = *P->tables;
+  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, tables.UpshiftMap_Table, tables.ShiftMap_Axis1,
+                          tables.ShiftMap_Axis2, &upshiftSpeed, &lookupHints.UpshiftMapThrottle,
+                          &lookupHints.UpshiftMapGear);
+  Corvanta_ScrivoFunction(e.ThrottlePercent, B.GearPrev, tables.DownshiftMap_Table, tables.ShiftMap_Axis1,
+                          tables.ShiftMap_Axis2, &downshiftSpeed, &lookupHints.DownshiftMapThrottle,
+                          &lookupHints.DownshiftMapGear);
 
   // Shift chart.  NaN speeds fail every comparison: a steady chart stays steady, a
   // pending one keeps counting.

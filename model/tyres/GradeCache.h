@@ -28,8 +28,9 @@ struct GradeTerms {
 
 class GradeCache {
  public:
-  // The terms for this grade, recomputed when its bits differ from the cached key.
-  const GradeTerms &at(double roadGrade);
+  // The terms for this grade and vehicle, recomputed when the grade's bits differ from the
+  // cached key.  An instance always passes the same parameters.
+  const GradeTerms &at(const ModelParameters &p, double roadGrade);
 
  private:
   std::uint64_t key_ = 0;

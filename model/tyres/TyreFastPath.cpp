@@ -28,40 +28,43 @@ inline std::uint64_t bitsOf(double x) {
 
 }  // namespace
 
-TyreLoadTerms tyreLoadTerms(double Fz) {
+TyreLoadTerms tyreLoadTerms(double Fz) { return tyreLoadTerms(builtinModelParameters().tyre[kFrontAxle], Fz); }
+
+TyreLoadTerms tyreLoadTerms(const TyreParameters &c, double Fz) {
   using std::atan;
   using std::exp;
   using std::sin;
 
   TyreLoadTerms t{};
-  const double dfz = (Fz - 4850.0) / 4850.0;
+  t.c = &c;
+  const double dfz = (Fz - c.FNOMIN) / c.FNOMIN;
   const double dfz2 = dfz * dfz;
   t.Fz = Fz;
-  t.DxLoad = 1.1739 + dfz * -0.16395;
-  t.Kxk = exp(dfz * 0.21253) * ((22.303 + dfz * 0.48896) * Fz);
-  t.SHx = 0.0 * (dfz * 0.0004318 + 0.0012297);
-  t.ExLoad = (dfz * 0.25022 + 0.46403) + 0.067842 * dfz2;
-  t.SVx = 0.0 * ((1.8619999999999998e-05 * dfz - 8.809799999999998e-06) * Fz);
-  t.SHy = (1.0 + (dfz * 8.909399999999998e-05 + 0.0026747) * 0.0) - 1.0;
-  t.DyLoad = 1.0489 + dfz * -0.18033;
-  t.Kya = sin(2.0 * atan(Fz / 9705.82)) * -106312.00000000001;
-  t.SVy = (0.0 * (-0.69553 * dfz - 0.32931) + (dfz * -0.010049 + 0.037318) * 0.0) * Fz;
-  t.EyLoad = -0.0063208 * dfz - 0.0074722;
-  t.AlphaTLoad = (0.0047326 + dfz * 0.0026687) + (dfz * 0.059083 + 0.11998) * 0.0;
-  t.Bt = -0.52041 * dfz2 + (dfz * -1.8412 + 10.904);
-  t.BtE = 1.2136 * t.Bt;
-  t.EtLoad = 0.0 * dfz2 + (0.33394 * dfz - 1.5697);
-  t.DtLoad = (7.092783505154639e-05 * Fz) * (dfz * -0.0092183 + 0.093509);
-  const double Cr = ((0.029952 * dfz - 0.18175) * 0.0) * 0.0 + 0.0 * (0.0052254 * dfz - 0.0067783);
-  t.DrLoad = (0.344 * Fz) * Cr;
+  t.DxLoad = c.PDX1 + dfz * c.PDX2;
+  t.Kxk = exp(dfz * c.PKX3) * ((c.PKX1 + dfz * c.PKX2) * Fz);
+  t.SHx = 0.0 * (dfz * c.PHX2 + c.PHX1);
+  t.ExLoad = (dfz * c.PEX2 + c.PEX1) + c.PEX3 * dfz2;
+  t.SVx = 0.0 * ((c.PVX2 * dfz + c.PVX1) * Fz);
+  t.SHy = (1.0 + (dfz * c.PHY2 + c.PHY1) * 0.0) - 1.0;
+  t.DyLoad = c.PDY1 + dfz * c.PDY2;
+  t.Kya = sin(2.0 * atan(Fz / c.CorneringStiffnessLoad)) * c.CorneringStiffnessPeak;
+  t.SVy = (0.0 * (c.PVY4 * dfz + c.PVY3) + (dfz * c.PVY2 + c.PVY1) * 0.0) * Fz;
+  t.EyLoad = c.PEY2 * dfz + c.PEY1;
+  t.AlphaTLoad = (c.QHZ1 + dfz * c.QHZ2) + (dfz * c.QHZ4 + c.QHZ3) * 0.0;
+  t.Bt = c.QBZ3 * dfz2 + (dfz * c.QBZ2 + c.QBZ1);
+  t.BtE = c.QCZ1 * t.Bt;
+  t.EtLoad = c.QEZ3 * dfz2 + (c.QEZ2 * dfz + c.QEZ1);
+  t.DtLoad = (c.TrailPeakFactor * Fz) * (dfz * c.QDZ2 + c.QDZ1);
+  const double Cr = ((c.QDZ7 * dfz + c.QDZ6) * 0.0) * 0.0 + 0.0 * (c.QDZ9 * dfz + c.QDZ8);
+  t.DrLoad = (c.UNLOADED_RADIUS * Fz) * Cr;
   t.AlphaRLoad = (t.SVy / (t.Kya + 0.1)) + t.SHy;
-  t.Exa = 0.65225 + dfz * -0.24948;
-  t.MyLoad = 0.344 * -Fz;
+  t.Exa = c.REX1 + dfz * c.REX2;
+  t.MyLoad = c.UNLOADED_RADIUS * -Fz;
 
   const double terms[] = {t.Fz,     t.DxLoad, t.Kxk,        t.SHx, t.ExLoad, t.SVx,    t.SHy,
                           t.DyLoad, t.Kya,    t.SVy,        t.EyLoad, t.AlphaTLoad, t.Bt, t.BtE,
                           t.EtLoad, t.DtLoad, t.DrLoad,     t.AlphaRLoad, t.Exa, t.MyLoad, dfz2};
-  t.allFinite = true;
+  t.allFinite = c.coefficientsFinite;
   for (double term : terms) {
     t.allFinite = t.allFinite && std::isfinite(term);
   }
@@ -77,17 +80,18 @@ LateralCurves lateralCurves(const TyreLoadTerms &t, double alpha, double alphaSt
   using std::cos;
   using std::sin;
 
+  const TyreParameters &c = *t.c;
   const double alphaY = alphaStar + t.SHy;
   const double sy = sgn(alphaY);
-  const double Ey = t.EyLoad * (1.0 + sy * 9.9935);
+  const double Ey = t.EyLoad * (1.0 - sy * c.PEY3);
   const double alphaT = t.AlphaTLoad + alphaStar;
   const double xt = t.Bt * alphaT;
-  const double Et = (0.17004750739710467 * atan(t.BtE * alphaT) + 1.0) * t.EtLoad;
+  const double Et = (c.TrailCurvatureFactor * atan(t.BtE * alphaT) + 1.0) * t.EtLoad;
 
   LateralCurves curves;
-  curves.sinFy = sin(1.3507 * atan(xy - Ey * (xy - atan(xy))));
+  curves.sinFy = sin(c.PCY1 * atan(xy - Ey * (xy - atan(xy))));
   curves.cosAlpha = cos(-alpha);
-  curves.cosTrail = cos(1.2136 * atan(xt - Et * (xt - atan(xt))));
+  curves.cosTrail = cos(c.QCZ1 * atan(xt - Et * (xt - atan(xt))));
   return curves;
 }
 
@@ -106,14 +110,15 @@ const LateralCurves &TyreLateralMemo::curves(const TyreLoadTerms &t, double alph
 }
 
 TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx, TyreLateralMemo *memo) {
-  const double s = 1.0 + Vx / 16.6;
+  const TyreParameters &c = *t.c;
+  const double s = 1.0 + Vx / c.LONGVL;
   const double sV = sgn(Vx);
   const double alphaStar = (-alpha) * sV;
 
   // Lateral force.
   const double alphaY = alphaStar + t.SHy;
   const double Dy = (t.DyLoad / s) * t.Fz;
-  const double By = t.Kya / (Dy * 1.3507 + 0.1);
+  const double By = t.Kya / (Dy * c.PCY1 + 0.1);
   const double xy = alphaY * By;
   const LateralCurves curves =
       (memo != nullptr) ? memo->curves(t, alpha, alphaStar, xy) : lateralCurves(t, alpha, alphaStar, xy);
@@ -129,7 +134,7 @@ TyreLateral tyreLateralFast(const TyreLoadTerms &t, double alpha, double Vx, Tyr
   // Dr whenever alphaR·Br is not NaN.
   const double Dr = (1.0 + ((t.DrLoad * cosAlpha) * sV)) - 1.0;
   const double alphaR = t.AlphaRLoad + alphaStar;
-  const double Br = 1.3507 * (By * 0.0);
+  const double Br = c.PCY1 * (By * 0.0);
 
   TyreLateral lateral;
   lateral.Fy = fy;
@@ -143,25 +148,27 @@ TyreLongitudinal tyreLongitudinalFast(const TyreLoadTerms &t, double kappa, doub
   using std::atan;
   using std::sin;
 
-  const double s = 1.0 + Vx / 16.6;
+  const TyreParameters &c = *t.c;
+  const double s = 1.0 + Vx / c.LONGVL;
   const double Dx = (t.DxLoad / s) * t.Fz;
   const double sKappa = sgn(kappa);
-  const double Bx = t.Kxk / (Dx * 1.6411 + 0.1);
+  const double Bx = t.Kxk / (Dx * c.PCX1 + 0.1);
   const double xk = (t.SHx + kappa) * Bx;
-  const double Ex = t.ExLoad * (1.0 + sKappa * 3.7604e-05);
-  const double fx = t.SVx + sin(1.6411 * atan(xk - Ex * (xk - atan(xk)))) * Dx;
+  const double Ex = t.ExLoad * (1.0 - sKappa * c.PEX4);
+  const double fx = t.SVx + sin(c.PCX1 * atan(xk - Ex * (xk - atan(xk)))) * Dx;
 
-  // Combined-slip weighting Gn/Gd: its stiffness Bxa = (13.276·cos(atan(-13.778·kappa)))·0
-  // is +0 for a non-NaN kappa; then both arguments of the weighting are signed zeros
-  // when alphaStar and Exa are finite, and Gn = Gd = cos(±0) = 1.  T is then
-  // (0·fx)/4850: a signed zero or NaN, which the division by 4850 leaves as it is.
+  // Combined-slip weighting Gn/Gd: its stiffness Bxa = (RBX1·cos(atan(RBX2·kappa)))·0
+  // is a signed zero for a non-NaN kappa and finite coefficients; then both arguments of
+  // the weighting are signed zeros when alphaStar and Exa are finite, and Gn = Gd =
+  // cos(±0) = 1.  T is then (0·fx)/FNOMIN: a signed zero or NaN, which the division by
+  // the positive FNOMIN leaves as it is.
   const double T = 0.0 * fx;
-  const double my = t.MyLoad * (T + atan(((1.0 - std::fabs(kappa)) * Vx) / 16.6) * 0.1);
+  const double my = t.MyLoad * (T + atan(((1.0 - std::fabs(kappa)) * Vx) / c.LONGVL) * c.QSY1);
 
   TyreLongitudinal longitudinal;
   longitudinal.Fx = fx;
   longitudinal.My = my;
-  longitudinal.nanProbe = (kappa * -13.778) + (0.0050722 + alphaStar) * 0.0;
+  longitudinal.nanProbe = (kappa * c.RBX2) + (c.RHX1 + alphaStar) * 0.0;
   return longitudinal;
 }
 
@@ -174,7 +181,7 @@ TyreOutputs wheelTyre(const TyreLoadTerms &t, const TyreLateral &lateral, double
   TyreOutputs out{longitudinal.Fx, lateral.Fy, lateral.Mz, longitudinal.My};
   if (isNaN(out.Fx) || isNaN(out.Fy) || isNaN(out.Mz) || isNaN(out.My) || isNaN(lateral.nanProbe) ||
       isNaN(longitudinal.nanProbe)) {
-    Corvanta::Corvanta_FL(t.Fz, kappa, alpha, Vx, &out.Fx, &out.Fy, &out.Mz, &out.My);
+    Corvanta::Corvanta_FL(*t.c, t.Fz, kappa, alpha, Vx, &out.Fx, &out.Fy, &out.Mz, &out.My);
   }
   return out;
 }
@@ -184,8 +191,8 @@ TyreOutputs wheelTyre(const TyreLoadTerms &t, const TyreLateral &lateral, double
 void evaluateAxleTyres(const TyreLoadTerms &t, double kappaLeft, double kappaRight, double alpha, double Vx,
                        TyreOutputs *left, TyreOutputs *right, TyreLateralMemo *memo) {
   if (!t.allFinite) {
-    Corvanta::Corvanta_FL(t.Fz, kappaLeft, alpha, Vx, &left->Fx, &left->Fy, &left->Mz, &left->My);
-    Corvanta::Corvanta_FL(t.Fz, kappaRight, alpha, Vx, &right->Fx, &right->Fy, &right->Mz, &right->My);
+    Corvanta::Corvanta_FL(*t.c, t.Fz, kappaLeft, alpha, Vx, &left->Fx, &left->Fy, &left->Mz, &left->My);
+    Corvanta::Corvanta_FL(*t.c, t.Fz, kappaRight, alpha, Vx, &right->Fx, &right->Fy, &right->Mz, &right->My);
     return;
   }
   const TyreLateral lateral = tyreLateralFast(t, alpha, Vx, memo);

@@ -10,7 +10,7 @@
 //       cos(atan(alphaR·Br))·Dr in the aligning moment: Dr is always +0 or NaN and the
 //       cosine of an arctangent lies in (0, 1], so the product is Dr itself;
 //       the combined-slip weighting Gn/Gd of the rolling-resistance term: its stiffness
-//       (13.276·cos(atan(-13.778·kappa)))·0 is +0, so both its arguments are signed
+//       (RBX1·cos(atan(RBX2·kappa)))·0 is a signed zero, so both its arguments are signed
 //       zeros and Gn = Gd = 1 whenever those zero-weighted arguments are finite.
 //     The arguments of those skipped calls are still formed and returned as a NaN probe;
 //   - the weighting term T = (0·fx)/4850 is formed as 0·fx: a signed zero or NaN divided
@@ -24,32 +24,37 @@
 
 #include <cstdint>
 
+#include "Parameters.h"
+
 // Everything of the tyre formula that depends on the vertical load Fz alone, each value
 // computed by the expression the formula uses.
 struct TyreLoadTerms {
+  const TyreParameters *c;  // the tyre's coefficients
   double Fz;          // N
-  double DxLoad;      // 1.1739 + dfz·-0.16395, friction of Fx before the speed factor
+  double DxLoad;      // PDX1 + dfz·PDX2, friction of Fx before the speed factor
   double Kxk;         // longitudinal slip stiffness (the exp term)
   double SHx;         // zero-weighted horizontal shift of Fx (a signed zero)
   double ExLoad;      // curvature of Fx before its sign factor
   double SVx;         // zero-weighted vertical shift of Fx (a signed zero)
   double SHy;         // horizontal shift of Fy (+0)
-  double DyLoad;      // 1.0489 + dfz·-0.18033
+  double DyLoad;      // PDY1 + dfz·PDY2
   double Kya;         // cornering stiffness (the atan/sin term), negative
   double SVy;         // vertical shift of Fy (a signed zero)
   double EyLoad;      // curvature of Fy before its sign factor
   double AlphaTLoad;  // shift of the trail's slip angle
   double Bt;          // trail stiffness
-  double BtE;         // 1.2136·Bt, the argument factor of the trail curvature
+  double BtE;         // QCZ1·Bt, the argument factor of the trail curvature
   double EtLoad;      // trail curvature before its atan factor
   double DtLoad;      // trail peak before the sign of Vx
-  double DrLoad;      // (0.344·Fz)·Cr of the residual moment (a signed zero)
+  double DrLoad;      // (UNLOADED_RADIUS·Fz)·Cr of the residual moment (a signed zero)
   double AlphaRLoad;  // SVy/(Kya + 0.1) + SHy, shift of the residual's slip angle
   double Exa;         // curvature of the combined-slip weighting
-  double MyLoad;      // 0.344·-Fz, lever of the rolling resistance
-  bool allFinite;     // every term above is finite: the fast path may be used
+  double MyLoad;      // UNLOADED_RADIUS·-Fz, lever of the rolling resistance
+  bool allFinite;     // every term above and every coefficient is finite: the fast path may be used
 };
 
+// The load terms of the tyre `c` (which must outlive them); without it, the built-in tyre.
+TyreLoadTerms tyreLoadTerms(const TyreParameters &c, double Fz);
 TyreLoadTerms tyreLoadTerms(double Fz);
 
 // Lateral force and aligning moment: they depend on the load, the slip angle and the
@@ -61,8 +66,8 @@ struct TyreLateral {
   double nanProbe;   // NaN when a skipped term of Mz would have been NaN
 };
 
-// The maths-library results of the lateral part: sin(1.3507·atan(...)) of the lateral
-// force, cos(-alpha), and cos(1.2136·atan(...)) of the pneumatic trail.
+// The maths-library results of the lateral part: sin(PCY1·atan(...)) of the lateral
+// force, cos(-alpha), and cos(QCZ1·atan(...)) of the pneumatic trail.
 struct LateralCurves {
   double sinFy;
   double cosAlpha;

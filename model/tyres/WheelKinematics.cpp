@@ -41,11 +41,13 @@ inline double maxOfMagnitudes(double a, double b) {
 
 }  // namespace
 
-double slipRatio(double omega, double vx) {
-  const double rimSpeed = kWheelRadius * omega;
+double slipRatio(double wheelRadius, double omega, double vx) {
+  const double rimSpeed = wheelRadius * omega;
   const double denominator = maxOfMagnitudes(std::fabs(rimSpeed), std::fabs(vx));
   return (denominator == 0.0) ? 0.0 : (rimSpeed - vx) / denominator;
 }
+
+double slipRatio(double omega, double vx) { return slipRatio(builtin::WheelRadius, omega, vx); }
 
 double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
   return (vx == 0.0) ? 0.0 : std::atan(lateralVelocityAtAxle / vx);
@@ -54,7 +56,7 @@ double kinematicSlipAngle(double vx, double lateralVelocityAtAxle) {
 void Corvanta::wheelLoads(Evaluation &e) {
   // The gravity direction and the loads depend on the grade only: computed by
   // Corvanta_gradeLoads when the grade changes, taken from the cache otherwise.
-  const GradeLoads &loads = gradeCache.at(U.RoadGrade).loads;
+  const GradeLoads &loads = gradeCache.at(*P, U.RoadGrade).loads;
   for (int row = 0; row < 3; ++row) {
     e.GravityDirection[row] = loads.GravityDirection[row];
   }
@@ -65,6 +67,10 @@ void Corvanta::wheelLoads(Evaluation &e) {
 }
 
 void Corvanta::Corvanta_gradeLoads(double roadGrade, GradeLoads *out) {
+  Corvanta_gradeLoads(builtinModelParameters(), roadGrade, out);
+}
+
+void Corvanta::Corvanta_gradeLoads(const ModelParameters &p, double roadGrade, GradeLoads *out) {
   // World vertical in body axes: the inverse of the grade rotation about y, applied to
   // (0, 0, 1) as a full product so that a NaN anywhere in it propagates.
   const double cosGrade = std::cos(roadGrade);
@@ -79,8 +85,8 @@ void Corvanta::Corvanta_gradeLoads(double roadGrade, GradeLoads *out) {
     }
     out->GravityDirection[row] = component;
   }
-  out->GravityForceY = -kVehicleWeight * out->GravityDirection[1];
-  out->GravityForceZ = -kVehicleWeight * out->GravityDirection[2];
+  out->GravityForceY = -p.VehicleWeight * out->GravityDirection[1];
+  out->GravityForceZ = -p.VehicleWeight * out->GravityDirection[2];
 
   // Static loads by virtual work: a rotation about the rear axle does no work with the
   // rear contact forces, so the front loads balance the weight's work alone; likewise
@@ -88,12 +94,14 @@ void Corvanta::Corvanta_gradeLoads(double roadGrade, GradeLoads *out) {
   // mass; the axle twists rotate about lines through the axles parallel to y.
   const double fg = out->GravityForceZ;
   const double gravityWrench[6] = {0.0, 0.0, fg, 0.0 * fg, 0.0 - 0.0 * fg, 0.0};
-  const double contactFL[6] = {0.0, 0.0, 1.0, kFrontHalfTrack, -kFrontAxleX, 0.0};
-  const double contactFR[6] = {0.0, 0.0, 1.0, -kFrontHalfTrack, -kFrontAxleX, 0.0};
-  const double contactRL[6] = {0.0, 0.0, 1.0, kRearHalfTrack, kRearAxleX, -0.0};
-  const double contactRR[6] = {0.0, 0.0, 1.0, -kRearHalfTrack, kRearAxleX, -0.0};
-  double frontAxleTwist[6] = {0.0, 0.0, 1.8544, 0.0, 1.6, 0.0};
-  double rearAxleTwist[6] = {0.0, 0.0, -2.651856, 0.0, 1.616, 0.0};
+  const double contactFL[6] = {0.0, 0.0, 1.0, p.FrontHalfTrack, -p.FrontAxleDistance, 0.0};
+  const double contactFR[6] = {0.0, 0.0, 1.0, -p.FrontHalfTrack, -p.FrontAxleDistance, 0.0};
+  const double contactRL[6] = {0.0, 0.0, 1.0, p.RearHalfTrack, p.RearAxleDistance, -0.0};
+  const double contactRR[6] = {0.0, 0.0, 1.0, -p.RearHalfTrack, p.RearAxleDistance, -0.0};
+  // Rotations about lines through the axles parallel to y: angular part (0, track, 0),
+  // linear part (axle x, 0, 0) × the angular part.
+  double frontAxleTwist[6] = {0.0, 0.0, p.FrontAxleTwistZ, 0.0, p.FrontTrack, 0.0};
+  double rearAxleTwist[6] = {0.0, 0.0, p.RearAxleTwistZ, 0.0, p.RearTrack, 0.0};
   normaliseTwist(frontAxleTwist);
   normaliseTwist(rearAxleTwist);
   const double p0 = virtualWork(gravityWrench, rearAxleTwist);
@@ -110,10 +118,10 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
   const double vx = B.LongitudinalVelocity;
   const double vy = B.LateralVelocity;
   const double r = B.YawRate;
-  const double initialWheelSpeed = kInvWheelRadius * U.InitialSpeed;
+  const double initialWheelSpeed = P->InvWheelRadius * U.InitialSpeed;
   // Both wheels of an axle share the axle's kinematic slip angle.
-  const double frontBeta = kinematicSlipAngle(vx, vy + r * kFrontAxleX);
-  const double rearBeta = kinematicSlipAngle(vx, vy - kRearAxleX * r);
+  const double frontBeta = kinematicSlipAngle(vx, vy + r * P->FrontAxleDistance);
+  const double rearBeta = kinematicSlipAngle(vx, vy - P->RearAxleDistance * r);
 
   struct Wheel {
     std::uint8_t *firstInit;
@@ -133,12 +141,12 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
     }
     const double omega = *wheels[w].state;
     *wheels[w].signal = omega;
-    kappa[w] = slipRatio(omega, vx);
+    kappa[w] = slipRatio(P->WheelRadius, omega, vx);
   }
 
   // The front wheels steer; the slip angle is the road-wheel angle minus the angle of the
   // axle's velocity.  Both tyres of an axle share load, slip angle and forward speed.
-  const GradeTerms &grade = gradeCache.at(U.RoadGrade);
+  const GradeTerms &grade = gradeCache.at(*P, U.RoadGrade);
   TyreOutputs tyre[4];
   evaluateAxleTyres(grade.frontTyre, kappa[kFL], kappa[kFR], e.FrontSteerAngle - frontBeta, vx, &tyre[kFL],
                     &tyre[kFR], &lateralMemo[0]);

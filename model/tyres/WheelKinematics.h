@@ -2,10 +2,12 @@
 #ifndef CORVANTA_MODEL_TYRES_WHEELKINEMATICS_H
 #define CORVANTA_MODEL_TYRES_WHEELKINEMATICS_H
 
-// Longitudinal slip ratio (0.314·omega − vx) / max(|0.314·omega|, |vx|): −1 for a locked
+// Longitudinal slip ratio (R·omega − vx) / max(|R·omega|, |vx|), R the wheel radius: −1 for a locked
 // wheel moving forward, +1 for a spinning wheel at standstill, 0 when both speeds are
 // zero.  fmax ignores a NaN argument when the other is a number; a NaN denominator takes
 // the division.
+double slipRatio(double wheelRadius, double omega, double vx);
+// The same with the built-in wheel radius.
 double slipRatio(double omega, double vx);
 
 // Angle of the axle's velocity against the body x axis, atan(lateral velocity at the axle

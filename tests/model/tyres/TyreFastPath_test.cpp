@@ -185,7 +185,7 @@ TEST(GradeCache, ReturnsTheWheelLoadBlockBitsForEachGradeBits) {
   for (double grade : {0.0, 0.0, -0.0, 0.05, 0.05, -0.05, 1.0, kNaN, kInf, 0.0, 0.05, -1e-310}) {
     GradeLoads expected{};
     Corvanta::Corvanta_gradeLoads(grade, &expected);
-    const GradeTerms &terms = cache.at(grade);
+    const GradeTerms &terms = cache.at(builtinModelParameters(), grade);
     for (int row = 0; row < 3; ++row) {
       EXPECT_TRUE(sameOrBothNaN(expected.GravityDirection[row], terms.loads.GravityDirection[row])) << grade;
     }
@@ -200,7 +200,7 @@ TEST(GradeCache, ReturnsTheWheelLoadBlockBitsForEachGradeBits) {
 
 TEST(GradeCache, LevelRoadLoads) {
   GradeCache cache;
-  const GradeTerms &terms = cache.at(0.0);
+  const GradeTerms &terms = cache.at(builtinModelParameters(), 0.0);
   EXPECT_NEAR(terms.loads.FrontWheelLoad, 5054.28, 1e-9);
   EXPECT_NEAR(terms.loads.RearWheelLoad, 3569.72, 1e-9);
   EXPECT_TRUE(terms.frontTyre.allFinite);

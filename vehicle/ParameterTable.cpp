@@ -1,0 +1,144 @@
+// The parameter descriptions made from the one list.
+#include "ParameterTable.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "NameSuggestion.h"
+
+namespace corvanta::vehicle {
+
+const std::vector<ParameterDescription> &parameterDescriptions() {
+  static const std::vector<ParameterDescription> descriptions = {
+#define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning)                      \
+  {#Name, Unit,  Meaning, ParameterKind::Scalar, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, "", "", \
+   false, offsetof(ScalarParameters, Name)},
+#define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning)                                                        \
+  {#Name, Unit, Meaning, ParameterKind::Table, Count, 0.0, -1.0e300, false, 1.0e300, false, "", "", Axis != 0, \
+   offsetof(ConstP_Corvanta_T, Name)},
+#define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning)        \
+  {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
+   Dormant, false, offsetof(TyreCoefficients, Name)},
+#include "ParameterList.def"
+  };
+  return descriptions;
+}
+
+namespace {
+
+constexpr std::string_view kAxlePrefix[2] = {"FrontTyre.", "RearTyre."};
+
+}  // namespace
+
+const ParameterDescription *findParameter(std::string_view name) {
+  for (const ParameterDescription &d : parameterDescriptions()) {
+    if (name == d.name) {
+      return &d;
+    }
+  }
+  return nullptr;
+}
+
+const std::vector<std::string_view> &knownParameterNames() {
+  static const std::vector<std::string_view> names = [] {
+    static std::vector<std::string> axleNames;
+    std::vector<std::string_view> all;
+    for (const ParameterDescription &d : parameterDescriptions()) {
+      all.emplace_back(d.name);
+      if (d.kind == ParameterKind::Tyre) {
+        for (std::string_view prefix : kAxlePrefix) {
+          axleNames.push_back(std::string(prefix) + d.name);
+        }
+      }
+    }
+    for (const std::string &name : axleNames) {
+      all.emplace_back(name);
+    }
+    return all;
+  }();
+  return names;
+}
+
+ParameterAddress resolveParameter(std::string_view name) {
+  ParameterAddress address;
+  for (int axle = 0; axle < 2; ++axle) {
+    if (name.substr(0, kAxlePrefix[axle].size()) == kAxlePrefix[axle]) {
+      const ParameterDescription *d = findParameter(name.substr(kAxlePrefix[axle].size()));
+      if (d != nullptr && d->kind == ParameterKind::Tyre) {
+        address.description = d;
+        address.axle[axle] = true;
+      }
+      return address;
+    }
+  }
+  address.description = findParameter(name);
+  if (address.description != nullptr && address.description->kind == ParameterKind::Tyre) {
+    address.axle[0] = address.axle[1] = true;
+  }
+  return address;
+}
+
+double *parameterValues(VehicleValues &values, const ParameterDescription &d, int axle) {
+  return const_cast<double *>(parameterValues(static_cast<const VehicleValues &>(values), d, axle));
+}
+
+const double *parameterValues(const VehicleValues &values, const ParameterDescription &d, int axle) {
+  const unsigned char *base = nullptr;
+  switch (d.kind) {
+    case ParameterKind::Scalar:
+      base = reinterpret_cast<const unsigned char *>(&values.scalars);
+      break;
+    case ParameterKind::Tyre:
+      base = reinterpret_cast<const unsigned char *>(&values.tyre[axle]);
+      break;
+    case ParameterKind::Table:
+      base = reinterpret_cast<const unsigned char *>(&values.tables);
+      break;
+  }
+  return reinterpret_cast<const double *>(base + d.offset);
+}
+
+std::string shortestText(double value) {
+  if (std::isnan(value)) {
+    return "nan";
+  }
+  if (std::isinf(value)) {
+    return value > 0 ? "inf" : "-inf";
+  }
+  char buffer[32];
+  const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string rangeText(const ParameterDescription &d) {
+  if (d.kind == ParameterKind::Table) {
+    return d.axis ? "finite, strictly increasing" : "finite";
+  }
+  std::string text = d.lowerOpen ? "(" : "[";
+  text += shortestText(d.lower) + ", " + shortestText(d.upper);
+  text += d.upperOpen ? ")" : "]";
+  if (std::strcmp(d.unit, "1") != 0) {
+    text += std::string(" ") + d.unit;
+  }
+  return text;
+}
+
+bool withinBounds(const ParameterDescription &d, double value) {
+  if (!std::isfinite(value)) {
+    return false;
+  }
+  if (d.kind == ParameterKind::Table) {
+    return true;
+  }
+  const bool aboveLower = d.lowerOpen ? value > d.lower : value >= d.lower;
+  const bool belowUpper = d.upperOpen ? value < d.upper : value <= d.upper;
+  return aboveLower && belowUpper;
+}
+
+std::string suggestParameter(std::string_view name) {
+  return corvanta::engine::didYouMean(name, knownParameterNames());
+}
+
+}  // namespace corvanta::vehicle

@@ -1,0 +1,78 @@
+// The names, units, bounds and places of every parameter of a set, made from the one list
+// (model/ParameterList.def), and the values of a set behind those names.
+#ifndef CORVANTA_VEHICLE_PARAMETERTABLE_H
+#define CORVANTA_VEHICLE_PARAMETERTABLE_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Parameters.h"
+
+namespace corvanta::vehicle {
+
+enum class ParameterKind { Scalar, Tyre, Table };
+
+struct ParameterDescription {
+  const char *name;
+  const char *unit;
+  const char *meaning;
+  ParameterKind kind;
+  std::size_t count;      // 1 for scalars and tyre coefficients
+  double builtin;         // scalars and tyre coefficients
+  double lower;
+  bool lowerOpen;
+  double upper;
+  bool upperOpen;
+  const char *section;    // tyre: the .tir section; "" otherwise
+  const char *dormant;    // "" when the parameter acts, else why it cannot
+  bool axis;              // tables: strictly increasing breakpoints
+  std::size_t offset;     // byte offset in its record (ScalarParameters, TyreCoefficients or ConstP)
+};
+
+// Every parameter in list order: scalars, tables, tyre coefficients.
+const std::vector<ParameterDescription> &parameterDescriptions();
+
+// The description of `name` (a tyre coefficient without its axle prefix), or null.
+const ParameterDescription *findParameter(std::string_view name);
+
+// Every name a file or a caller may use: the list's names and the per-axle tyre names
+// "FrontTyre.NAME" and "RearTyre.NAME".
+const std::vector<std::string_view> &knownParameterNames();
+
+// The values of one set.
+struct VehicleValues {
+  ScalarParameters scalars;
+  TyreCoefficients tyre[2];
+  ConstP_Corvanta_T tables;
+};
+
+// Which axles a name addresses: "PDY1" both, "FrontTyre.PDY1" the front one.
+struct ParameterAddress {
+  const ParameterDescription *description = nullptr;
+  bool axle[2] = {false, false};  // tyre coefficients only
+};
+
+// The address of `name`, or one with a null description for an unknown name.
+ParameterAddress resolveParameter(std::string_view name);
+
+// The first value of the parameter in `values` (for a tyre coefficient, on `axle`).
+double *parameterValues(VehicleValues &values, const ParameterDescription &d, int axle);
+const double *parameterValues(const VehicleValues &values, const ParameterDescription &d, int axle);
+
+// "[lo, hi]" style text of a parameter's allowed range, with its unit.
+std::string rangeText(const ParameterDescription &d);
+
+// Whether `value` lies within the bounds of `d`.
+bool withinBounds(const ParameterDescription &d, double value);
+
+// The shortest text that reads back as `value` ("nan", "inf", "-inf" for non-finite).
+std::string shortestText(double value);
+
+// " (did you mean NAME?)" for a misspelt parameter name, or "".
+std::string suggestParameter(std::string_view name);
+
+}  // namespace corvanta::vehicle
+
+#endif  // CORVANTA_VEHICLE_PARAMETERTABLE_H
