@@ -49,6 +49,7 @@ void Corvanta::torqueConverter(Evaluation &e) {
     B.TurbineSpeedPrev = DW.TurbineSpeedPrevState;
   }
   const double speedRatio = B.TurbineSpeedPrev / X.EngineSpeed_State;
+  e.SpeedRatio = speedRatio;
   double invCapacityFactor;
   if (rtIsNaN(speedRatio)) {
     invCapacityFactor = rtNaN;
@@ -105,7 +106,9 @@ void Corvanta::engineSpeedDot() {
   if (M.isMajorTimeStep()) {
     B.ImpellerTorquePrev = DW.ImpellerTorquePrevState;
   }
-  B.EngineSpeedDot = kEngineInertiaInv * (kEngineTorqueLagGain * X.EngineTorqueLag_State - B.ImpellerTorquePrev);
+  const double laggedTorque = kEngineTorqueLagGain * X.EngineTorqueLag_State;
+  E.LaggedEngineTorque = laggedTorque;
+  B.EngineSpeedDot = kEngineInertiaInv * (laggedTorque - B.ImpellerTorquePrev);
 }
 
 void Corvanta::transportDelayRead() {
