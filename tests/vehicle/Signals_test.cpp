@@ -200,6 +200,32 @@ TEST(VehicleSignals, EveryFmuObservableKeepsItsNameAndUnit) {
   EXPECT_EQ(found, 28);
 }
 
+TEST(VehicleSignals, TheDocumentedTableIsTheList) {
+  std::ifstream file(CORVANTA_SOURCE_DIR "/docs/signals.md");
+  ASSERT_TRUE(file.good());
+  const std::regex row(R"re(^\| (\d+) \| `(\w+)` \| ([^|]+) \| (.+) \|$)re");
+  std::string line;
+  std::size_t rows = 0;
+  std::string text;
+  while (std::getline(file, line)) {
+    text += line + "\n";
+    std::smatch m;
+    if (!std::regex_match(line, m, row)) continue;
+    const std::size_t index = std::stoul(m[1]);
+    ASSERT_EQ(index, rows) << line;
+    ASSERT_LT(index, corvanta_signal_count());
+    EXPECT_EQ(m[2].str(), corvanta_signal_name(index));
+    EXPECT_EQ(m[3].str(), corvanta_signal_unit(index));
+    EXPECT_EQ(m[4].str(), corvanta_signal_description(index));
+    ++rows;
+  }
+  EXPECT_EQ(rows, corvanta_signal_count());
+  CorvantaInstance *car = corvanta_instance_create(nullptr);
+  EXPECT_NE(text.find("A state of this build is " + std::to_string(corvanta_instance_state_size(car)) + " bytes"),
+            std::string::npos);
+  corvanta_instance_free(car);
+}
+
 TEST(VehicleSignals, CopiesAPrefixAndIgnoresNullArguments) {
   CorvantaInstance *car = corvanta_instance_create(nullptr);
   ASSERT_NE(car, nullptr);
