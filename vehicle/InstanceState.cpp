@@ -438,6 +438,10 @@ CORVANTA_VEHICLE_API int corvanta_instance_copy_state(CorvantaInstance *to, cons
   return CORVANTA_STATE_OK;
 }
 
+CORVANTA_VEHICLE_API int corvanta_instance_is_initialized(const CorvantaInstance *instance) {
+  return (instance != nullptr && instance->model.isInitialized()) ? 1 : 0;
+}
+
 CORVANTA_VEHICLE_API const char *corvanta_state_status_text(int status) {
   switch (status) {
     case CORVANTA_STATE_OK:

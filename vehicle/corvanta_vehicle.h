@@ -182,8 +182,34 @@ CORVANTA_VEHICLE_API int corvanta_instance_restore_state(CorvantaInstance *insta
  * restore would, without a buffer; `to` == `from` does nothing. */
 CORVANTA_VEHICLE_API int corvanta_instance_copy_state(CorvantaInstance *to, const CorvantaInstance *from);
 
+/* 1 when the instance has been initialised (a Step advances it), else 0; 0 for NULL.  A
+ * restored instance is initialised when the saved one was. */
+CORVANTA_VEHICLE_API int corvanta_instance_is_initialized(const CorvantaInstance *instance);
+
 /* A short English text for a result code. */
 CORVANTA_VEHICLE_API const char *corvanta_state_status_text(int status);
+
+/* ---- Instances through a table of functions ----------------------------------------- */
+
+/* The instance functions of the built-in car with the handle types of corvanta.h, for hosts
+ * and engines that drive a model through a table of the seven functions (the scenario
+ * engine's CorvantaModelFunctions has these members in this order).  `create` makes an
+ * instance of the built-in car (corvanta_instance_create(NULL)); the others are the
+ * corvanta_instance_* functions of the same names. */
+typedef struct CorvantaInstanceFunctions {
+  void *(*create)(void);
+  void (*free)(void *handle);
+  void (*initialize)(void *handle);
+  void (*set_inputs)(void *handle, const ExtU_Corvanta_T *inputs);
+  void (*step)(void *handle);
+  const ExtY_Corvanta_T *(*outputs)(void *handle);
+  void (*terminate)(void *handle);
+  size_t (*signals)(const void *handle, double *out, size_t count);
+  size_t (*initial_signals)(const void *handle, double *out, size_t count);
+} CorvantaInstanceFunctions;
+
+/* The table; static, never NULL. */
+CORVANTA_VEHICLE_API const CorvantaInstanceFunctions *corvanta_instance_functions(void);
 
 #ifdef __cplusplus
 } /* extern "C" */
