@@ -2,7 +2,7 @@
 
 The metadata is in pyproject.toml.  Building the package configures this source tree
 with CMake into build-python/cmake (library and engine only: no tests, tools or
-benchmarks), builds the targets corvanta and corvanta_engine, and copies the two shared
+benchmarks), builds the targets corvanta, corvanta_engine and corvanta_vehicle, and copies the shared
 libraries into the package, where corvanta finds them before any other place.
 
 CORVANTA_CMAKE_ARGS adds options to the CMake configuration (split like a shell would).
@@ -27,8 +27,10 @@ CMAKE_BUILD = ROOT / "build-python" / "cmake"
 def library_files():
     """(CMake target, file name inside the package) of the two libraries."""
     if sys.platform.startswith(("win32", "cygwin")):
-        return [("corvanta", "Corvanta.dll"), ("corvanta_engine", "corvanta_engine.dll")]
-    return [("corvanta", "libcorvanta.so"), ("corvanta_engine", "libcorvanta_engine.so")]
+        return [("corvanta", "Corvanta.dll"), ("corvanta_engine", "corvanta_engine.dll"),
+                ("corvanta_vehicle", "libcorvanta_vehicle.dll")]
+    return [("corvanta", "libcorvanta.so"), ("corvanta_engine", "libcorvanta_engine.so"),
+            ("corvanta_vehicle", "libcorvanta_vehicle.so")]
 
 
 def run(command):
@@ -56,7 +58,8 @@ def build_libraries():
     built = {}
     for target, name in library_files():
         # The real file, not the soname link: the package holds one copy under a plain name.
-        candidates = sorted(build_dir.glob(name + "*")) + sorted(build_dir.glob("Release/" + name))
+        candidates = (sorted(build_dir.glob(name + "*")) + sorted(build_dir.glob("Release/" + name))
+                      + sorted(build_dir.glob("vehicle/" + name + "*")) + sorted(build_dir.glob("vehicle/Release/" + name)))
         files = [path for path in candidates if path.is_file() and not path.is_symlink()]
         if not files:
             raise SystemExit(f"the CMake build did not produce {name} in {build_dir}")

@@ -35,6 +35,15 @@ if(TARGET corvanta_engine)
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endif()
 
+if(TARGET corvanta_vehicle)
+  # The vehicle library (signals, state, parameter sets); the runner links it.
+  install(TARGETS corvanta_vehicle
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+endif()
+
 if(TARGET corvanta-sim)
   install(TARGETS corvanta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

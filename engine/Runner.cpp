@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,20 @@ const ExtY_Corvanta_T &outputsOf(const CorvantaModelFunctions &model, void *hand
   return *outputs;
 }
 
+ExtY_Corvanta_T startOutputs(const CorvantaModelFunctions &model, void *handle, const ExtY_Corvanta_T &outputs) {
+  // The output record holds zeros until the first step; a model that reports its start
+  // values gives the car as it starts.  The first seven signals are the outputs.
+  if (model.InitialSignals != nullptr) {
+    std::array<double, CORVANTA_NUM_OUTPUTS> start{};
+    if (model.InitialSignals(handle, start.data(), start.size()) == start.size()) {
+      ExtY_Corvanta_T record;
+      std::memcpy(&record, start.data(), sizeof record);
+      return record;
+    }
+  }
+  return outputs;
+}
+
 void requireFiniteInputs(const InputValues &values, std::uint64_t step) {
   for (std::size_t input = 0; input < values.size(); ++input) {
     if (!std::isfinite(values[input])) {
@@ -51,7 +66,7 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
   model.SetInputs(instance.handle(), &record);
   model.Initialize(instance.handle());
   const ExtY_Corvanta_T &outputs = outputsOf(model, instance.handle());
-  if (observer.started && !observer.started(outputs)) {
+  if (observer.started && !observer.started(startOutputs(model, instance.handle(), outputs), instance.handle())) {
     return RunEnd::Stopped;
   }
 
@@ -104,7 +119,7 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
       last = last || loop->stopRequested();
     }
     const StepReport report{step + 1, reinitialize || step == 0, *inputs, outputs, last,
-                            loop ? &*loop : nullptr};
+                            loop ? &*loop : nullptr, instance.handle()};
     if (observer.stepped && !observer.stepped(report)) {
       return RunEnd::Stopped;
     }

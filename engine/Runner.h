@@ -26,12 +26,14 @@ struct StepReport {
   const ExtY_Corvanta_T &outputs;  // the output record after the step
   bool last;                       // the run ends after this step (its end or a stop condition)
   const driving::ClosedLoop *closedLoop;  // its signals and fired events after the step; NULL without a driver
+  const void *handle;              // the instance, for the model's Signals
 };
 
 // Either hook may be empty.  Returning false stops the run.
 struct RunObserver {
-  // After the first Initialize, before the first step: the outputs at time 0.
-  std::function<bool(const ExtY_Corvanta_T &outputs)> started;
+  // After the first Initialize, before the first step: the outputs at time 0 (the start
+  // values of the model's InitialSignals when it has them) and the instance.
+  std::function<bool(const ExtY_Corvanta_T &outputs, const void *handle)> started;
   std::function<bool(const StepReport &report)> stepped;
 };
 

@@ -3,6 +3,7 @@
 // parts (ScenarioFile, Runner, OutputRows, CsvWriter, InstanceStepping).
 #include "corvanta_engine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -245,20 +246,52 @@ int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelF
       require(run.row_capacity >= needed, "rows: room for " + std::to_string(run.row_capacity) +
                                               " rows, the run writes " + std::to_string(needed));
     }
+    // Signal columns: the model's signals after each step (at the start: its start values),
+    // the chosen ones appended to each row.
+    const std::size_t signalCount = run.signal_count;
+    std::size_t signalsRead = 0;
+    if (signalCount > 0) {
+      require(run.signals != nullptr, "signals: NULL with signal_count " + std::to_string(signalCount));
+      require(model->Signals != nullptr && model->InitialSignals != nullptr,
+              "signals: the model functions have no Signals and InitialSignals (a library with signals, such as "
+              "libcorvanta_vehicle, provides them)");
+      for (std::size_t k = 0; k < signalCount; ++k) {
+        require(run.signals[k] >= 0, "signals[" + std::to_string(k) + "]: negative index " +
+                                         std::to_string(run.signals[k]));
+        signalsRead = std::max(signalsRead, static_cast<std::size_t>(run.signals[k]) + 1);
+      }
+    }
+    std::vector<double> signalValues(signalsRead);
+    std::vector<double> fullRow(CORVANTA_ROW_LENGTH + signalCount);
+    const auto readSignals = [&](std::size_t (*read)(const void *, double *, std::size_t), const void *handle) {
+      if (signalCount > 0) {
+        const std::size_t got = read(handle, signalValues.data(), signalValues.size());
+        require(got == signalValues.size(), "signals: index " + std::to_string(signalsRead - 1) +
+                                                " out of range, the model has " + std::to_string(got) + " signals");
+      }
+    };
     bool stoppedByCallback = false;
     OutputRows output(every, schedule.stepCount, initialRow, [&](const OutputRow &row) {
+      std::copy(row.begin(), row.end(), fullRow.begin());
+      for (std::size_t k = 0; k < signalCount; ++k) {
+        fullRow[CORVANTA_ROW_LENGTH + k] = signalValues[static_cast<std::size_t>(run.signals[k])];
+      }
       if (run.rows != nullptr) {
-        std::copy(row.begin(), row.end(), run.rows + rows * CORVANTA_ROW_LENGTH);
+        std::copy(fullRow.begin(), fullRow.end(), run.rows + rows * fullRow.size());
       }
       ++rows;
-      if (run.on_row != nullptr && run.on_row(run.row_user, row.data()) != 0) {
+      if (run.on_row != nullptr && run.on_row(run.row_user, fullRow.data()) != 0) {
         stoppedByCallback = true;
       }
       return !stoppedByCallback;
     });
     RunObserver observer;
-    observer.started = [&](const ExtY_Corvanta_T &outputs) { return output.started(outputs); };
+    observer.started = [&](const ExtY_Corvanta_T &outputs, const void *handle) {
+      readSignals(model->InitialSignals, handle);
+      return output.started(outputs);
+    };
     observer.stepped = [&](const StepReport &step) {
+      readSignals(model->Signals, step.handle);
       if (!output.afterStep(step.steps, step.outputs, step.last)) {
         return false;
       }

@@ -75,11 +75,20 @@ typedef struct CorvantaModelFunctions {
   StepTYPE Step;
   GetOutputsTYPE GetOutputs;
   TerminateTYPE Terminate;
+  /* Optional, for a library that also reports signals (libcorvanta_vehicle, whose
+     corvanta_instance_* functions have these shapes); NULL for one with only the seven
+     functions, as CORVANTA_LINKED_MODEL_FUNCTIONS leaves them.  Signals copies the first
+     `count` signals of the instance after its last Step, InitialSignals those at the start
+     of a run (after Initialize, before the first Step); both return the number written.
+     With InitialSignals the row at time 0 holds the car as it starts (the initial pose and
+     speed, gear 1) instead of the zeros the output record holds before the first Step. */
+  size_t (*Signals)(const void *handle, double *out, size_t count);
+  size_t (*InitialSignals)(const void *handle, double *out, size_t count);
 } CorvantaModelFunctions;
 
 /* The functions of the model library the host is linked with. */
 #define CORVANTA_LINKED_MODEL_FUNCTIONS \
-  { CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate }
+  { CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate, NULL, NULL }
 
 /* Results of the functions that can fail. */
 typedef enum CorvantaEngineStatus {
@@ -187,7 +196,9 @@ typedef int (*CorvantaStepCallback)(void *user, uint64_t steps, int initialized,
                                     const double *outputs);
 
 /* How a scenario runs.  All zero gives: a row after every 100th step and after the last,
-   a row at time 0 (the outputs after Initialize, before the first step), no callbacks. */
+   a row at time 0 (the outputs at the start of the run: with the model's InitialSignals
+   the initial pose and speed, else the zeros of the output record before the first
+   step), no callbacks. */
 typedef struct CorvantaRunOptions {
   uint64_t every;           /* a row after every `every`-th step; 0 means 100 */
   int skip_initial_row;     /* nonzero: no row at time 0 */
@@ -197,6 +208,11 @@ typedef struct CorvantaRunOptions {
   void *row_user;
   CorvantaStepCallback on_step; /* optional, called after every step (progress, statistics) */
   void *step_user;
+  /* Optional signal columns (needs the model's Signals and InitialSignals): the indices
+     (corvanta_vehicle.h, CORVANTA_SIGNAL_...) of signal_count signals appended to every
+     row, which then holds CORVANTA_ROW_LENGTH + signal_count doubles (also in `rows`). */
+  const int *signals;
+  size_t signal_count;
 } CorvantaRunOptions;
 
 /*

@@ -20,12 +20,14 @@
 // Values local to one evaluation of the outputs, handed from block to block.
 struct Evaluation {
   // Powertrain.
+  double SpeedRatio;        // torque converter: turbine over pump speed
   double TorqueRatio;       // torque-converter torque multiplication
   double ThrottlePercent;   // 0 .. 100
   double BrakeFraction;     // 0 .. 1 after the second limit
   double GearRatio;         // gearbox ratio of the selected gear
   double DriveTorque;       // N·m on each rear wheel
   double BrakeTorque[4];    // N·m, FL, FR, RL, RR, signed against the motion
+  double LaggedEngineTorque;  // N·m, the delayed torque after the 0.005 s lag
   // Wheel loads and tyres.
   double GravityDirection[3];  // world vertical in body axes
   double GravityForceY;        // N
@@ -33,6 +35,8 @@ struct Evaluation {
   double FrontWheelLoad;       // N, each front tyre
   double RearWheelLoad;        // N, each rear tyre
   double FrontSteerAngle;      // rad, both front road wheels
+  double SlipRatio[4];         // each wheel, as its tyre reads it
+  double SlipAngle[4];         // rad, each wheel, as its tyre reads it
   double TyreFx[4];            // N, tyre axes
   double TyreFy[4];            // N, tyre axes
   double TyreMz[4];            // N·m aligning moment

@@ -47,6 +47,7 @@ void Corvanta::torqueConverter(Evaluation &e) {
     B.TurbineSpeedPrev = DW.TurbineSpeedPrevState;
   }
   const double speedRatio = B.TurbineSpeedPrev / X.EngineSpeed_State;
+  e.SpeedRatio = speedRatio;
   double invCapacityFactor;
   if (rtIsNaN(speedRatio)) {
     invCapacityFactor = rtNaN;
@@ -108,7 +109,9 @@ void Corvanta::engineSpeedDot() {
   if (M.isMajorTimeStep()) {
     B.ImpellerTorquePrev = DW.ImpellerTorquePrevState;
   }
-  B.EngineSpeedDot = P->EngineInertiaInv * (P->EngineTorqueLagGain * X.EngineTorqueLag_State - B.ImpellerTorquePrev);
+  const double laggedTorque = P->EngineTorqueLagGain * X.EngineTorqueLag_State;
+  E.LaggedEngineTorque = laggedTorque;
+  B.EngineSpeedDot = P->EngineInertiaInv * (laggedTorque - B.ImpellerTorquePrev);
 }
 
 void Corvanta::transportDelayRead() {

@@ -147,12 +147,17 @@ void Corvanta::wheelSlipAndTyres(Evaluation &e) {
   // The front wheels steer; the slip angle is the road-wheel angle minus the angle of the
   // axle's velocity.  Both tyres of an axle share load, slip angle and forward speed.
   const GradeTerms &grade = gradeCache.at(*P, U.RoadGrade);
+  const double frontAlpha = e.FrontSteerAngle - frontBeta;
+  const double rearAlpha = 0.0 - rearBeta;
   TyreOutputs tyre[4];
-  evaluateAxleTyres(grade.frontTyre, kappa[kFL], kappa[kFR], e.FrontSteerAngle - frontBeta, vx, &tyre[kFL],
-                    &tyre[kFR], &lateralMemo[0]);
-  evaluateAxleTyres(grade.rearTyre, kappa[kRL], kappa[kRR], 0.0 - rearBeta, vx, &tyre[kRL], &tyre[kRR],
-                    &lateralMemo[1]);
+  evaluateAxleTyres(grade.frontTyre, kappa[kFL], kappa[kFR], frontAlpha, vx, &tyre[kFL], &tyre[kFR], &lateralMemo[0]);
+  evaluateAxleTyres(grade.rearTyre, kappa[kRL], kappa[kRR], rearAlpha, vx, &tyre[kRL], &tyre[kRR], &lateralMemo[1]);
+  e.SlipAngle[kFL] = frontAlpha;
+  e.SlipAngle[kFR] = frontAlpha;
+  e.SlipAngle[kRL] = rearAlpha;
+  e.SlipAngle[kRR] = rearAlpha;
   for (int w = 0; w < 4; ++w) {
+    e.SlipRatio[w] = kappa[w];
     e.TyreFx[w] = tyre[w].Fx;
     e.TyreFy[w] = tyre[w].Fy;
     e.TyreMz[w] = tyre[w].Mz;

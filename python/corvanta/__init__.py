@@ -19,15 +19,22 @@ from ._library import (
     load_library,
 )
 from .model import Inputs, Model, Outputs
+from ._vehicle import Signal, signal_list as _signal_list
 from .results import Results, read_csv, write_csv
 from .scenario import Scenario, ScenarioError, load_scenario, simulate
 from .sweeps import SweepError, sweep
+
+# The model's signals (name, unit, description), in the order of the library's list; empty
+# when the vehicle library is not available.
+SIGNALS = _signal_list()
 
 # The library's CORVANTA_VERSION_STRING; a test compares the two.
 __version__ = "1.0.0"
 
 __all__ = [
     "COLUMNS",
+    "SIGNALS",
+    "Signal",
     "INPUT_NAMES",
     "OUTPUT_NAMES",
     "STEP_SIZE",

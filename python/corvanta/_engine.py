@@ -85,6 +85,8 @@ class RunOptions(ctypes.Structure):
         ("row_user", ctypes.c_void_p),
         ("on_step", STEP_CALLBACK),
         ("step_user", ctypes.c_void_p),
+        ("signals", ctypes.c_void_p),
+        ("signal_count", ctypes.c_size_t),
     ]
 
 
@@ -94,7 +96,7 @@ MODEL_FUNCTION_NAMES = ("CreateVehicleModel", "DeleteVehicleModel", "Initialize"
 class ModelFunctions(ctypes.Structure):
     """CorvantaModelFunctions: the addresses of the seven functions of a model library."""
 
-    _fields_ = [(name, ctypes.c_void_p) for name in MODEL_FUNCTION_NAMES]
+    _fields_ = [(name, ctypes.c_void_p) for name in MODEL_FUNCTION_NAMES + ("Signals", "InitialSignals")]
 
 
 _ERROR = ctypes.POINTER(EngineError)
@@ -244,6 +246,7 @@ def model_functions(lib):
             if not isinstance(function, ctypes._CFuncPtr):
                 raise TypeError(f"{lib!r}: {name} is not a function of a loaded library")
             addresses[name] = ctypes.cast(function, ctypes.c_void_p).value
-        table = ModelFunctions(**addresses)
+        signals = getattr(lib, "signal_table", (None, None))
+        table = ModelFunctions(**addresses, Signals=signals[0], InitialSignals=signals[1])
         lib._engine_model_functions = table
     return table

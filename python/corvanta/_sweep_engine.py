@@ -5,7 +5,7 @@ import threading
 
 import numpy as np
 
-from . import _engine, _interrupts, _library
+from . import _engine, _interrupts, _library, _vehicle
 
 # enum CorvantaSweepColumnKind
 COLUMN_RUN = 0
@@ -187,7 +187,7 @@ class Sweep:
 
         callback = _PROGRESS(on_progress)
         options.on_progress = callback
-        model = _engine.model_functions(_library.library())
+        model = _engine.model_functions(_vehicle.default_model_library())
         totals = SweepTotals()
         error = _engine.EngineError()
         status = _interrupts.call_interruptibly(

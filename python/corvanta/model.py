@@ -9,7 +9,7 @@ import weakref
 
 import numpy as np
 
-from . import _engine, _interrupts, _library
+from . import _engine, _interrupts, _library, _vehicle
 from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
 
 Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
@@ -35,6 +35,17 @@ def _count(value, name, minimum=0, maximum=None):
 
 def _row_count(steps, every):
     return -(-steps // every)
+
+
+# Offset of the input record in a saved state (after the 52-byte header).
+_STATE_INPUTS_OFFSET = 52
+# Index of the signal ModelTime (the model's clock).
+_MODEL_TIME_INDEX = 7
+
+
+def signal_dtype(lib):
+    """The structured dtype of one row of signals, a float64 field per signal."""
+    return np.dtype([(signal.name, np.float64) for signal in lib.signals])
 
 
 def _release(lib, handle):
@@ -92,7 +103,7 @@ class Model:
     """
 
     def __init__(self, library=None):
-        lib = _library.library() if library is None else library
+        lib = _vehicle.default_model_library() if library is None else library
         handle = create_instance(lib)
         self._lib = lib
         self._handle = handle
@@ -242,6 +253,71 @@ class Model:
         status = getattr(engine, name)(ctypes.byref(functions), handle, *pointers, ctypes.byref(error))
         if status != _engine.OK:
             raise RuntimeError(f"{name}: {error.text()}")
+
+    # Signals and state (the vehicle library).
+
+    def signals(self):
+        """Every signal of the instance after its latest step (``corvanta.SIGNALS`` lists
+        names, units and meanings), as a one-row numpy structured array with a field per
+        signal: ``m.signals()["Gear"]``.  Before the first step after ``initialize()`` it
+        holds the values at the start of the run: the initial pose and speed, gear 1."""
+        with self._lock:
+            handle = self._live()
+            lib = _vehicle.require_vehicle(self._lib, "Model.signals()")
+            record = np.zeros(1, dtype=signal_dtype(lib))
+            count = len(lib.signals)
+            written = lib.corvanta_instance_initial_signals(handle, record.ctypes.data, count)
+            if written == 0:
+                lib.corvanta_instance_signals(handle, record.ctypes.data, count)
+            return record[0]
+
+    def save(self):
+        """The complete state of the instance as bytes: restore() continues from it bit for
+        bit, also in another Model or process of the same build."""
+        with self._lock:
+            handle = self._live()
+            lib = _vehicle.require_vehicle(self._lib, "Model.save()")
+            size = lib.corvanta_instance_state_size(handle)
+            buffer = ctypes.create_string_buffer(size)
+            status = lib.corvanta_instance_save_state(handle, buffer, size)
+            if status != 0:
+                raise RuntimeError(f"saving the state failed (status {status})")
+            return buffer.raw
+
+    def restore(self, state):
+        """Replaces the whole state of the instance by one from save(); a state that is not
+        one, of another build or vehicle, truncated or corrupted raises ValueError with
+        the reason and changes nothing.  ``steps`` and ``time`` become the restored clock."""
+        state = bytes(state)
+        with self._lock:
+            handle = self._live()
+            lib = _vehicle.require_vehicle(self._lib, "Model.restore()")
+            reason = ctypes.create_string_buffer(256)
+            status = lib.corvanta_instance_restore_state(handle, state, len(state), reason, len(reason))
+            if status != 0:
+                raise ValueError(f"state refused: {reason.value.decode(errors='replace')}")
+            inputs = InputRecord.from_buffer_copy(state, _STATE_INPUTS_OFFSET)
+            for index, value in enumerate(ctypes.cast(ctypes.byref(inputs), ctypes.POINTER(ctypes.c_double))[: len(INPUT_NAMES)]):
+                self._record_values[index] = value
+            self._initialized = bool(lib.corvanta_instance_is_initialized(handle))
+            clock = (ctypes.c_double * (_MODEL_TIME_INDEX + 1))()
+            lib.corvanta_instance_signals(handle, clock, len(clock))
+            self._steps = int(round(clock[_MODEL_TIME_INDEX] / STEP_SIZE))
+
+    def copy(self):
+        """A new Model in exactly this one's state; both continue independently."""
+        twin = Model(library=self._lib)
+        twin.restore(self.save())
+        twin._steps = self._steps
+        return twin
+
+    def __getstate__(self):
+        return {"state": self.save(), "steps": self._steps}
+
+    def __setstate__(self, saved):
+        self.__init__()
+        self.restore(saved["state"])
+        self._steps = saved["steps"]
 
     @property
     def outputs(self):

@@ -17,7 +17,7 @@ import weakref
 
 import numpy as np
 
-from . import _engine, _interrupts, _library
+from . import _engine, _interrupts, _library, _vehicle
 from ._library import COLUMNS, INPUT_NAMES, STEP_SIZE
 from .results import Results, empty_results
 
@@ -195,7 +195,7 @@ class Scenario:
     def run(self, every=100, initial_row=True, library=None):
         """The rows of a run (see ``simulate``)."""
         every = _every(every)
-        lib = _library.library() if library is None else library
+        lib = _vehicle.default_model_library() if library is None else library
         rows = empty_results(self.row_count(every, initial_row))
         options = _engine.RunOptions()
         options.every = every

@@ -73,7 +73,7 @@ def test_use_after_close_raises():
 
 def test_missing_library_in_a_fresh_process(tmp_path):
     code = "import corvanta\ntry:\n    corvanta.Model()\nexcept corvanta.CorvantaLibraryError as e:\n    print(e)\n"
-    done = run_python("-c", code, env={"CORVANTA_LIBRARY": str(tmp_path / "nowhere.so")})
+    done = run_python("-c", code, env={"CORVANTA_LIBRARY": str(tmp_path / "nowhere.so"), "CORVANTA_VEHICLE_LIBRARY": ""})
     assert done.returncode == 0, done.stderr
     assert done.stdout.startswith(f"CORVANTA_LIBRARY={tmp_path / 'nowhere.so'}: no such file")
 

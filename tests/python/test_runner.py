@@ -49,7 +49,7 @@ SCENARIOS = {
 
 
 def run_sim(sim, scenario, *options):
-    command = [sim, str(scenario), "-q", "--lib", _library.library().path, *map(str, options)]
+    command = [sim, str(scenario), "-q", *map(str, options)]  # the runner drives the same library as Python
     return subprocess.run(command, capture_output=True, text=True, timeout=120)
 
 

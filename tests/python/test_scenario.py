@@ -26,7 +26,8 @@ def test_rows_decimation_and_the_initial_row():
     rows = corvanta.simulate({"duration": 0.025, "inputs": {"GearSelector": 1}}, every=100)
     assert isinstance(rows, corvanta.Results) and rows.dtype.names == corvanta.COLUMNS
     assert each["time"].tolist() == [k * 0.0001 for k in range(0, 251)]
-    assert as_float_array(each)[0].tolist() == [0.0] * 8  # the outputs after Initialize: all zero
+    # The car as it starts: the initial pose and speed (all zero here), the standing car stable.
+    assert as_float_array(each)[0].tolist() == [0.0] * 7 + [-1.0]
     assert_bitwise_equal(rows, each[[0, 100, 200, 250]])
     assert_bitwise_equal(corvanta.simulate({"duration": 0.025, "inputs": {"GearSelector": 1}}, every=100, initial_row=False), each[[100, 200, 250]])
     assert len(corvanta.simulate({"duration": 0.02}, every=50)) == 5

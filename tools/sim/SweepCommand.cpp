@@ -113,7 +113,7 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
   }
   const tools::CorvantaApi &api = library->api();
   const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                     api.Step,               api.GetOutputs,         api.Terminate};
+                                     api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
 
   SweepProgressBar bar(!options.quiet && SweepProgressBar::standardErrorIsTerminal());
   CorvantaSweepOptions run{};

@@ -118,7 +118,7 @@ tools::CorvantaLibrary openLibrary(const TestCommandLine &line, const std::strin
 ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &options, const tools::CorvantaApi &api,
                       bool quiet) {
   const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                     api.Step, api.GetOutputs, api.Terminate};
+                                     api.Step, api.GetOutputs, api.Terminate, nullptr, nullptr};
   std::optional<ProgressBar> progress;
   std::uint64_t last = 0;
   ts::TestContext context{model, nullptr};

@@ -3,7 +3,9 @@
 //
 // A thin command line over the scenario engine (engine/corvanta_engine.h), which reads,
 // checks and runs the scenario and writes the CSV.  The model library is loaded at run
-// time and driven through its seven C functions only, as any host does.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
+// time and driven through its seven C functions, as any host does; by default the runner
+// drives the built-in car of the vehicle library, which also gives the signal columns and
+// the car as it starts in the row at time 0.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
 // missing or unusable, 4 an output file could not be written.
 #include <array>
 #include <cerrno>
@@ -30,8 +32,10 @@
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
 #include "TestCommand.h"
+#include "VehicleModel.h"
 #include "SweepCommand.h"
 #include "corvanta_engine.h"
+#include "corvanta_vehicle.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
 #define CORVANTA_SIM_BUILD_TREE_LIBRARY ""
@@ -54,7 +58,8 @@ struct Options {
   std::string scenario;
   std::string output;     // empty: no CSV; "-": standard output
   std::string inputsOut;  // empty: none
-  std::string library;    // empty: the default places
+  std::string library;    // empty: the built-in car of the linked vehicle library
+  std::string signals;    // empty: none; "all" or names separated by commas
   // Numbers are kept as typed and converted strictly here: the command-line parser would
   // wrap "-3" into a huge unsigned count and clamp counts that overflow.
   std::string every = "100";
@@ -117,7 +122,7 @@ tools::CorvantaLibrary openLibrary(const Options &options) {
 
 CorvantaModelFunctions modelFunctionsOf(const tools::CorvantaApi &api) {
   return CorvantaModelFunctions{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                api.Step,               api.GetOutputs,         api.Terminate};
+                                api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
 }
 
 // Reads all of `text` as one number (decimal, independent of the locale); false when the
@@ -258,14 +263,34 @@ int runScenario(const Options &options) {
     return kBadInput;
   }
 
-  std::optional<tools::CorvantaLibrary> library;
-  try {
-    library.emplace(openLibrary(options));
-  } catch (const tools::LibraryError &failure) {
-    report(Failure{kLibraryProblem, failure.what()});
-    return kLibraryProblem;
+  std::vector<int> signalColumns;
+  if (!options.signals.empty()) {
+    if (!options.library.empty()) {
+      report(Failure{kBadInput, "--signals needs the vehicle library's model; --lib names a library with the seven "
+                                "functions only"});
+      return kBadInput;
+    }
+    if (const std::optional<std::string> problem = parseSignalColumns(options.signals, signalColumns)) {
+      report(Failure{kBadInput, *problem});
+      return kBadInput;
+    }
   }
-  const CorvantaModelFunctions model = modelFunctionsOf(library->api());
+  std::optional<tools::CorvantaLibrary> library;
+  CorvantaModelFunctions model{};
+  std::string libraryPath;
+  if (options.library.empty()) {
+    model = vehicleModelFunctions();
+    libraryPath = vehicleLibraryPath();
+  } else {
+    try {
+      library.emplace(openLibrary(options));
+    } catch (const tools::LibraryError &failure) {
+      report(Failure{kLibraryProblem, failure.what()});
+      return kLibraryProblem;
+    }
+    model = modelFunctionsOf(library->api());
+    libraryPath = library->path();
+  }
 
   const std::uint64_t stepCount = corvanta_scenario_step_count(scenario.get());
   StepContext context{RunStatistics(), std::nullopt,
@@ -273,9 +298,12 @@ int runScenario(const Options &options) {
   CsvOutput csv;
   CsvOutput inputs;
   if (!options.output.empty()) {
-    std::array<const char *, 1 + CORVANTA_NUM_OUTPUTS> columns{"time"};
+    std::vector<const char *> columns{"time"};
     for (int index = 0; index < CORVANTA_NUM_OUTPUTS; ++index) {
-      columns[static_cast<std::size_t>(index) + 1] = corvanta_engine_output_name(index);
+      columns.push_back(corvanta_engine_output_name(index));
+    }
+    for (const int index : signalColumns) {
+      columns.push_back(corvanta_signal_name(static_cast<size_t>(index)));
     }
     if (const std::optional<Failure> failure = csv.open(options.output, columns.data(), columns.size())) {
       report(*failure);
@@ -306,6 +334,8 @@ int runScenario(const Options &options) {
   }
   run.on_step = afterStep;
   run.step_user = &context;
+  run.signals = signalColumns.data();
+  run.signal_count = signalColumns.size();
   std::uint64_t rows = 0;
   const auto start = std::chrono::steady_clock::now();
   const int status = corvanta_scenario_run(scenario.get(), &model, &run, &rows, &error);
@@ -342,7 +372,7 @@ int runScenario(const Options &options) {
     return failure->code;
   }
   if (!options.quiet) {
-    SummaryContext summary{options.scenario, library->path(), describeOutput(options, every, rows), wall.count()};
+    SummaryContext summary{options.scenario, libraryPath, describeOutput(options, every, rows), wall.count()};
     const bool csvOnStandardOutput = options.output == "-" || options.inputsOut == "-";
     std::FILE *stream = csvOnStandardOutput ? stderr : stdout;
     errno = 0;
@@ -377,9 +407,14 @@ void defineOptions(CLI::App &app, Options &options) {
   app.add_option("--duration", options.duration, "Model time to run, s, replacing the scenario's duration")
       ->type_name("S");
   app.add_option("--lib", options.library,
-                 "Corvanta library to load.  Default: ../lib beside the executable, then the build tree's "
-                 "library, then the system loader's search for " + tools::libraryFileName())
+                 "Corvanta library to load and drive through its seven functions (another build; no signal "
+                 "columns, and the row at time 0 holds what its output record holds before the first step).  "
+                 "Default: the built-in car of the vehicle library the runner is linked with")
       ->type_name("PATH");
+  app.add_option("--signals", options.signals,
+                 "Add signal columns after the seven outputs: 'all', or names separated by commas (Gear, "
+                 "EngineSpeed, TyreForceYFL, ...; the list with units is docs/signals.md)")
+      ->type_name("NAME,...|all");
   app.add_option("--inputs-out", options.inputsOut,
                  "Also write the input record of every step as recorded inputs (CSV), which replay the "
                  "same run")
@@ -396,7 +431,7 @@ void defineOptions(CLI::App &app, Options &options) {
                "Accept nan, inf and -inf in recorded inputs and pass them to the model; otherwise a run whose "
                "inputs become non-finite fails, naming the step and the input");
   app.add_flag("--no-initial-row", options.noInitialRow,
-               "No row at time 0 (the outputs after Initialize, before the first step)");
+               "No row at time 0 (the car as it starts: the initial pose and speed, gear 1)");
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
   app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING
                                         " (maths: " CORVANTA_MATHS ")");
