@@ -116,8 +116,17 @@ std::string rangeText(const ParameterDescription &d) {
   if (d.kind == ParameterKind::Table) {
     return d.axis ? "finite, strictly increasing" : "finite";
   }
+  auto bound = [](double v) {
+    // Whole bounds in plain digits (100000, not 1e+05).
+    if (v == std::floor(v) && std::fabs(v) < 1e16) {
+      char buffer[32];
+      const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+      return std::string(buffer, r.ptr);
+    }
+    return shortestText(v);
+  };
   std::string text = d.lowerOpen ? "(" : "[";
-  text += shortestText(d.lower) + ", " + shortestText(d.upper);
+  text += bound(d.lower) + ", " + bound(d.upper);
   text += d.upperOpen ? ")" : "]";
   if (std::strcmp(d.unit, "1") != 0) {
     text += std::string(" ") + d.unit;
