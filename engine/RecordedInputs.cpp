@@ -116,6 +116,16 @@ class RecordedInputsReader {
     if (options.interpolation.value_or(interpolation) == Interpolation::Linear) {
       rampToNextRows(schedule);
     }
+    // Rows at time 0 also make the record Initialize sees, as a scenario's "inputs" do:
+    // the car starts from their initial conditions and the row at time 0 shows it.
+    for (const ScheduledEvent &row : schedule.events) {
+      if (row.step != 0) {
+        break;
+      }
+      for (const InputChange &set : row.sets) {
+        schedule.initialInputs[static_cast<std::size_t>(set.input)] = set.value;
+      }
+    }
     return schedule;
   }
 

@@ -30,7 +30,11 @@ TEST(RecordedInputs, ColumnsInAnyOrderBecomeSetEvents) {
       "\xEF\xBB\xBFGearSelector, time ,SteeringAngle\r\n1,0,0.01\r\n\r\n3, 1.25 ,-0.02\r\n", "runs/lap.csv");
   EXPECT_EQ("lap", schedule.name);
   EXPECT_EQ(12500u, schedule.stepCount);
-  EXPECT_EQ(InputValues{}, schedule.initialInputs);
+  // The row at time 0 is also the record Initialize sees; inputs without a column are 0.
+  InputValues initial{};
+  initial[CORVANTA_IN_GEAR_SELECTOR] = 1.0;
+  initial[CORVANTA_IN_STEERING_ANGLE] = 0.01;
+  EXPECT_EQ(initial, schedule.initialInputs);
   ASSERT_EQ(2u, schedule.events.size());
   EXPECT_EQ(0u, schedule.events[0].step);
   EXPECT_EQ(12500u, schedule.events[1].step);

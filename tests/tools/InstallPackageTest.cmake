@@ -47,15 +47,15 @@ if(CONFIG)
 endif()
 run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_option})
 
-# Only the model library, the scenario engine, their headers and the runner, plus the two
-# package descriptions.
+# Only the model library, the vehicle library (parameter sets, signals, states), the
+# scenario engine, their headers and the runner, plus the two package descriptions.
 files_in(bin bin_files)
 expect_equal("installed programs" "corvanta-sim" "${bin_files}")
 files_in(include include_files)
-expect_equal("installed headers" "corvanta.h;corvanta_engine.h;corvanta_sweep.h" "${include_files}")
+expect_equal("installed headers" "corvanta.h;corvanta_engine.h;corvanta_signal_list.def;corvanta_sweep.h;corvanta_vehicle.h" "${include_files}")
 files_in(lib lib_files)
 expect_equal("installed libraries"
-  "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0;libcorvanta_engine.so;libcorvanta_engine.so.1;libcorvanta_engine.so.1.0.0"
+  "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0;libcorvanta_engine.so;libcorvanta_engine.so.1;libcorvanta_engine.so.1.0.0;libcorvanta_vehicle.so;libcorvanta_vehicle.so.1;libcorvanta_vehicle.so.1.0.0"
   "${lib_files}")
 files_in(lib/pkgconfig pkgconfig_files)
 expect_equal("pkg-config files" "corvanta.pc" "${pkgconfig_files}")
@@ -66,14 +66,14 @@ foreach(name CorvantaConfig.cmake CorvantaConfigVersion.cmake CorvantaTargets.cm
 endforeach()
 run(COMMAND ${CMAKE_COMMAND} -E compare_files ${SOURCE_DIR}/capi/corvanta.h ${prefix}/include/corvanta.h)
 
-# The installed runner finds the installed library in ../lib, and its RPATH lets the
-# system loader find it there too.
+# The installed runner finds the installed vehicle library (the built-in car and the
+# parameter sets) in ../lib, and its RPATH lets the system loader find it there too.
 set(scenario ${SOURCE_DIR}/examples/scenarios/full-throttle-start.json)
 run(COMMAND ${prefix}/bin/corvanta-sim ${scenario} --duration 0.01 OUTPUT summary)
 get_filename_component(real_prefix ${prefix} REALPATH)
-string(FIND "${summary}" "library     ${real_prefix}/lib/libcorvanta.so.1\n" found)
+string(FIND "${summary}" "library     ${real_prefix}/lib/libcorvanta_vehicle.so.1\n" found)
 if(found EQUAL -1)
-  message(FATAL_ERROR "the installed corvanta-sim did not load ${real_prefix}/lib/libcorvanta.so.1:\n${summary}")
+  message(FATAL_ERROR "the installed corvanta-sim did not load ${real_prefix}/lib/libcorvanta_vehicle.so.1:\n${summary}")
 endif()
 run(COMMAND ${prefix}/bin/corvanta-sim ${scenario} --duration 0.01 --quiet --lib libcorvanta.so.1)
 

@@ -1,6 +1,8 @@
 #include "VehicleModel.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "corvanta_vehicle.h"
 
@@ -46,7 +48,12 @@ std::string vehicleLibraryPath() {
   if (dladdr(reinterpret_cast<void *>(&corvanta_instance_functions), &info) == 0 || info.dli_fname == nullptr) {
     return "";
   }
-  return info.dli_fname;
+  // The loader reports the path as it found it (through the RPATH: bin/../lib/...); the
+  // summary names its folder without the detour, and the file by the name it was loaded by.
+  const std::filesystem::path loaded(info.dli_fname);
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::weakly_canonical(loaded.parent_path(), error);
+  return error ? loaded.string() : (folder / loaded.filename()).string();
 #endif
 }
 

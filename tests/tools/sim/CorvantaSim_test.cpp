@@ -46,9 +46,10 @@ std::vector<std::array<double, 1 + CORVANTA_NUM_OUTPUTS>> rampAndRestartDrivenDi
   SetInputs(car, &u);
   Initialize(car);
   const ExtY_Corvanta_T *y = GetOutputs(car);
-  // The row at time 0: the outputs after Initialize, before the first step.
-  rows.push_back({0.0, y->PositionX, y->PositionY, y->Heading, y->LongitudinalSpeed, y->PitchAngle, y->RollAngle,
-                  y->TipOverIndicator});
+  // The row at time 0 is the car as it starts (the output record itself holds zeros until
+  // the first step): at the initial position, heading and speed, level and upright, the
+  // tip-over indicator at -1 (no wheel lifted).
+  rows.push_back({0.0, 0.0, 0.0, 0.3, 10.0, 0.0, 0.0, -1.0});
   for (std::uint64_t k = 0; k < 5000; ++k) {
     if (k == 3500) {
       Initialize(car);
@@ -141,7 +142,7 @@ TEST_F(CorvantaSim, EveryKeepsEachNthRowAndTheLast) {
   const simtest::CsvTable every9999 = simtest::readCsv(simtest::readFile(at("every9999.csv")));
   // The row at time 0 and one per step; all.lines[k] is the row after step k.
   ASSERT_EQ(5001u, all.lines.size());
-  EXPECT_EQ("0,0,0,0,0,0,0,0", all.lines.front());
+  EXPECT_EQ("0,0,0,0.3,10,0,0,-1", all.lines.front());  // the car as it starts
 
   // Time 0, steps 7, 14, ..., 4998, then 5000: 1 + 714 + 1 rows, each the same text as in
   // the full file.

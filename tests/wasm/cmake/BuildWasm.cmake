@@ -1,19 +1,26 @@
 # Configures and builds the WebAssembly side of the test leg (tests/wasm/cross) with
-# emcmake.  Emscripten's system libraries are compiled once into EM_CACHE (in the build
-# tree) and reused by later builds.
+# emcmake.
 #
-#   cmake -DEMCMAKE=... -DSOURCE_DIR=... -DBINARY_DIR=... -DEM_CACHE=... [-DJOBS=2]
+#   cmake -DEMCMAKE=... -DSOURCE_DIR=... -DBINARY_DIR=... [-DJOBS=2] [-DLAUNCHER=ccache]
 #         -P BuildWasm.cmake
 cmake_minimum_required(VERSION 3.16)
 if(NOT JOBS)
   set(JOBS 2)
 endif()
-# Debian's configuration freezes the cache (its prebuilt one); an empty EM_FROZEN_CACHE
-# lets Emscripten build its libraries into ours.
-set(environment "${CMAKE_COMMAND}" -E env "EM_CACHE=${EM_CACHE}" "EM_FROZEN_CACHE=")
-file(MAKE_DIRECTORY "${EM_CACHE}")
+# Emscripten's system libraries come prebuilt with Debian's package (its frozen cache), so
+# only the model's own sources are compiled here.  Debian's node may not search
+# /usr/share/nodejs, where Emscripten's JavaScript modules live.
+set(node_path "/usr/share/nodejs")
+if(DEFINED ENV{NODE_PATH} AND NOT "$ENV{NODE_PATH}" STREQUAL "")
+  set(node_path "${node_path}:$ENV{NODE_PATH}")
+endif()
+set(environment "${CMAKE_COMMAND}" -E env "NODE_PATH=${node_path}")
+set(launcher)
+if(LAUNCHER)
+  set(launcher "-DCMAKE_C_COMPILER_LAUNCHER=${LAUNCHER}" "-DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER}")
+endif()
 string(TIMESTAMP started "%s")
-execute_process(COMMAND ${environment} "${EMCMAKE}" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${BINARY_DIR}" -DCMAKE_BUILD_TYPE=Release
+execute_process(COMMAND ${environment} "${EMCMAKE}" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${BINARY_DIR}" -DCMAKE_BUILD_TYPE=Release ${launcher}
                 RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "configuring the WebAssembly build failed (${status})")
