@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "NumberText.h"
+#include "ScenarioError.h"
 #include "Sampling.h"
 
 namespace corvanta::sweep {
@@ -17,14 +18,21 @@ constexpr std::uint64_t kMaxRuns = std::uint64_t{1} << 53;
 // in a row outside them means the bounds hold almost none of the distribution.
 constexpr int kMaxNormalDraws = 100000;
 
-std::string quotedKey(const std::string &parent, const std::string &key) { return parent + "[\"" + key + "\"]"; }
+// A key of the file as a message quotes it: control characters and bytes that are not
+// UTF-8 escaped, a long key cut.
+std::string quotedKey(const std::string &parent, const std::string &key) {
+  return parent + "[\"" + engine::boundedExcerpt(key, engine::kExcerptBytes) + "\"]";
+}
 
 class Reader {
  public:
   explicit Reader(std::string fileName) : fileName_(std::move(fileName)) {}
 
+  // Problems quote text of the file (a path, a name); each part is made safe and bounded
+  // as a message quotes it, so no text of the file reaches a terminal raw.
   [[noreturn]] void fail(const std::string &where, const std::string &message) const {
-    throw SweepError(fileName_ + ": " + (where.empty() ? "" : where + ": ") + message);
+    const std::string place = where.empty() ? "" : engine::boundedExcerpt(where, engine::kMessagePartBytes) + ": ";
+    throw SweepError(fileName_ + ": " + place + engine::boundedExcerpt(message, engine::kMessagePartBytes));
   }
 
   void onlyKeys(const Json &object, const std::string &where, std::initializer_list<const char *> allowed) const {
@@ -36,7 +44,7 @@ class Reader {
         list += std::string(list.empty() ? "" : ", ") + "\"" + key + "\"";
       }
       if (!known) {
-        fail(where, "unknown key \"" + member.key() + "\"; expected " + list);
+        fail(where, "unknown key " + engine::quotedExcerpt(member.key()) + "; expected " + list);
       }
     }
   }

@@ -166,6 +166,20 @@ TEST(BadDefinitions, TopLevelShape) {
   EXPECT_EQ(errorOf(R"([{"duration": 1}, 3])"), "sweep.json: [1]: expected an object, got 3");
 }
 
+TEST(BadDefinitions, KeysOfTheFileAreQuotedSafely) {
+  // A control character in a key reaches no terminal raw (escaped), and a
+  // long key is cut (found by the sweep-definition fuzzer).
+  EXPECT_EQ(errorOf(withBase("\"monte\x7f" "carlo\": {}")),
+            "sweep.json: top level: unknown key \"monte\\x7fcarlo\"; expected \"name\", \"description\", \"base\", "
+            "\"grid\", \"monte_carlo\"");
+  const std::string unknown = errorOf(withBase("\"grid\": {\"inputs.\\u001b[2J\": [1]}"));
+  EXPECT_EQ(0u, unknown.rfind("sweep.json: grid[\"inputs.\\x1b[2J\"]: unknown path: ", 0)) << unknown;
+  const std::string longKey(5000, 'k');
+  const std::string cut = errorOf(withBase("\"grid\": {\"" + longKey + "\": [1]}"));
+  EXPECT_LT(cut.size(), 1200u) << cut;
+  EXPECT_NE(std::string::npos, cut.find("...")) << cut;
+}
+
 TEST(BadDefinitions, MalformedJson) {
   EXPECT_EQ(errorOf("{\"base\": {},\n \"grid\": {\"inputs.InitialSpeed\": [1,]}}"),
             "sweep.json:2:37: malformed JSON: syntax error while parsing value - unexpected ']'; expected '[', '{', "
