@@ -59,8 +59,10 @@ void checkSchedule(const Schedule &schedule, bool allowNonFinite) {
   if (schedule.stepCount > kMaxStepCount) {
     fail("step count beyond 2^53");
   }
+  // Initial inputs come from a scenario's "inputs" or a recorded file's rows at time 0,
+  // which may hold non-finite values only when they are allowed.
   for (double value : schedule.initialInputs) {
-    if (!std::isfinite(value)) {
+    if (!finite(value, allowNonFinite)) {
       fail("non-finite initial input");
     }
   }

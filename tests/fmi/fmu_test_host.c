@@ -926,9 +926,27 @@ static int out_of_memory_child(FmuLibrary *lib) {
   return wrong;
 }
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANTA_HOST_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANTA_HOST_UNDER_ASAN 1
+#endif
+
 static void test_out_of_memory(FmuLibrary *lib) {
   int status = 0;
   pid_t child;
+#ifdef CORVANTA_HOST_UNDER_ASAN
+  /* AddressSanitizer reserves terabytes of shadow address space: no address-space limit
+     leaves it room, so the normal build takes this test. */
+  (void)lib;
+  (void)status;
+  (void)child;
+  printf("  out of memory: not run under AddressSanitizer (the normal build takes this test)\n");
+  return;
+#endif
   fflush(NULL);
   child = fork();
   if (child == 0) {

@@ -90,7 +90,8 @@ TEST(TyrePropertyFile, HostileAndBrokenFilesGetAClearMessageAndChangeNothing) {
     EXPECT_SAME_BITS(1.0489, tyre.PDY1);  // untouched on failure
     return result.errors.empty() ? std::string() : result.errors.front();
   };
-  EXPECT_EQ(firstError(std::string("[UNITS]\nLENGTH='meter'\n\0[VERTICAL]\n", 38)), "t.tir:3: NUL byte: not a text file");
+  static const char kWithNul[] = "[UNITS]\nLENGTH='meter'\n\0[VERTICAL]\n";
+  EXPECT_EQ(firstError(std::string(kWithNul, sizeof kWithNul - 1)), "t.tir:3: NUL byte: not a text file");
   EXPECT_EQ(firstError("just some words\nand more\n"), "t.tir: no [SECTION] found: not a tyre property file");
   EXPECT_EQ(firstError("[UNITS]\nANGLE = 'degree'\n"),
             "t.tir: [UNITS] ANGLE = DEGREE: only radians are supported (the coefficients are per radian)");
