@@ -26,7 +26,9 @@ CORVANTA_VEHICLE_API size_t corvanta_instance_initial_signals(const CorvantaInst
   if (instance == nullptr || out == nullptr || !awaitsFirstStep(instance->model)) {
     return 0;
   }
-  std::unique_ptr<Corvanta> scratch(new (std::nothrow) Corvanta());
+  // The copy simulates the instance's own vehicle: the loads of the standing car depend on it.
+  std::unique_ptr<Corvanta> scratch(new (std::nothrow) Corvanta(
+      instance->parameters ? instance->parameters->model : builtinModelParameters()));
   if (!scratch) {
     return 0;
   }

@@ -1,6 +1,9 @@
 #include "EngineRun.h"
 
+#include <array>
 #include <memory>
+
+#include "corvanta_vehicle.h"
 
 namespace corvanta::sweep {
 
@@ -29,6 +32,17 @@ struct StepSink {
   const std::atomic<bool> *cancel;
 };
 
+// The signals of the signal metrics, in the order RunMetricsAccumulator::afterSignals takes.
+constexpr std::array<int, kMetricSignalCount> kMetricSignals = {
+    CORVANTA_SIGNAL_Gear,        CORVANTA_SIGNAL_LateralAcceleration, CORVANTA_SIGNAL_SlipAngleFL,
+    CORVANTA_SIGNAL_SlipAngleFR, CORVANTA_SIGNAL_SlipAngleRL,         CORVANTA_SIGNAL_SlipAngleRR};
+
+int afterRow(void *user, const double *row) {
+  // A row after every step: the signals follow the time and the outputs.
+  static_cast<StepSink *>(user)->accumulator.afterSignals(row + CORVANTA_ROW_LENGTH);
+  return 0;
+}
+
 int afterStep(void *user, std::uint64_t steps, int initialized, const double *inputs, const double *outputs) {
   StepSink &sink = *static_cast<StepSink *>(user);
   sink.accumulator.afterStep(steps, initialized != 0, inputs, outputs);
@@ -48,6 +62,14 @@ RunMetrics runScenarioInEngine(const CorvantaModelFunctions &model, const Json &
   options.skip_initial_row = 1;
   options.on_step = afterStep;
   options.step_user = &sink;
+  if (model.Signals != nullptr && model.InitialSignals != nullptr) {
+    // The signal metrics see every step through a row with the signals appended.
+    options.every = 1;
+    options.signals = kMetricSignals.data();
+    options.signal_count = kMetricSignals.size();
+    options.on_row = afterRow;
+    options.row_user = &sink;
+  }
   CorvantaEngineError error{};
   if (corvanta_scenario_run(handle.get(), &model, &options, nullptr, &error) != CORVANTA_ENGINE_OK) {
     throw EngineRunError(error.status, label + ": " + error.message);

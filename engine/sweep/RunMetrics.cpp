@@ -46,4 +46,38 @@ void RunMetricsAccumulator::afterStep(std::uint64_t steps, bool initialized, con
   m.steps = steps;
 }
 
+namespace {
+
+// Largest |value| so far; NaN from the first NaN on.
+void keepLargest(double &largest, double value) {
+  const double size = std::fabs(value);
+  if (!std::isnan(largest) && (size > largest || std::isnan(size))) {
+    largest = size;
+  }
+}
+
+}  // namespace
+
+void RunMetricsAccumulator::afterSignals(const double *signals) {
+  RunMetrics &m = metrics_;
+  if (!signalsSeen_) {
+    signalsSeen_ = true;
+    m.maxLateralAcceleration = 0.0;
+    m.maxSlipAngle = 0.0;
+  }
+  const double gear = signals[0];
+  for (std::size_t k = 0; k < stepsInGear_.size(); ++k) {
+    if (gear == static_cast<double>(k + 1)) {
+      ++stepsInGear_[k];
+    }
+  }
+  keepLargest(m.maxLateralAcceleration, signals[1]);
+  for (std::size_t wheel = 0; wheel < 4; ++wheel) {
+    keepLargest(m.maxSlipAngle, signals[2 + wheel]);
+  }
+  for (std::size_t k = 0; k < stepsInGear_.size(); ++k) {
+    m.timeInGear[k] = static_cast<double>(stepsInGear_[k]) * kStepSize;
+  }
+}
+
 }  // namespace corvanta::sweep

@@ -14,7 +14,8 @@ constexpr std::array<std::string_view, CORVANTA_NUM_OUTPUTS> kOutputNames = {
 };
 
 ColumnKind kindOfMetric(std::string_view name) {
-  if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time") {
+  if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time" ||
+      name == "max_lateral_acceleration" || name == "max_slip_angle" || name.substr(0, 13) == "time_in_gear_") {
     return ColumnKind::Optional;
   }
   return name == "non_finite" ? ColumnKind::Flag : ColumnKind::Number;
@@ -46,7 +47,8 @@ void flattenRow(const SweepRow &row, double *out) {
   }
   const RunMetrics &m = row.metrics;
   for (double value : {m.distance, m.topSpeed, m.stopTime, m.stopDistance, m.maxHeadingRate, m.tipOverTime,
-                       m.nonFinite ? 1.0 : 0.0, m.wallTime}) {
+                       m.nonFinite ? 1.0 : 0.0, m.maxLateralAcceleration, m.maxSlipAngle, m.timeInGear[0],
+                       m.timeInGear[1], m.timeInGear[2], m.timeInGear[3], m.timeInGear[4], m.wallTime}) {
     *out++ = value;
   }
 }

@@ -2,7 +2,8 @@
 //
 //   run, <the varied fields by path, in definition order>, PositionX ... TipOverIndicator,
 //   distance, top_speed, stop_time, stop_distance, max_heading_rate, tip_over_time,
-//   non_finite, wall_time
+//   non_finite, max_lateral_acceleration, max_slip_angle, time_in_gear_1 ... time_in_gear_5,
+//   wall_time
 //
 // (RunMetrics.h explains the metrics).  A row flattens to doubles in this order: the run
 // index (exact up to 2^53), non_finite as 0 or 1, "none" as NaN.

@@ -22,7 +22,10 @@
  *   one per varied field         named by its path, e.g. "inputs.InitialSpeed"
  *   PositionX .. TipOverIndicator the seven outputs after the last step
  *   distance [m], top_speed [m/s], stop_time [s], stop_distance [m],
- *   max_heading_rate [rad/s], tip_over_time [s], non_finite [0/1], wall_time [s]
+ *   max_heading_rate [rad/s], tip_over_time [s], non_finite [0/1],
+ *   max_lateral_acceleration [m/s^2], max_slip_angle [rad], time_in_gear_1 .. _5 [s]
+ *     (from the model's signals; NaN when the model functions have no Signals),
+ *   wall_time [s]
  * A figure that does not apply ("the car never stopped") is NaN.  Every column but
  * wall_time is the same, bit for bit, for any thread count and any split of the runs.
  *

@@ -90,6 +90,8 @@ class RunOptions(ctypes.Structure):
     ]
 
 
+CREATE_FUNCTION = ctypes.CFUNCTYPE(ctypes.c_void_p)
+
 MODEL_FUNCTION_NAMES = ("CreateVehicleModel", "DeleteVehicleModel", "Initialize", "SetInputs", "Step", "GetOutputs", "Terminate")
 
 

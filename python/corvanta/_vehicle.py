@@ -49,6 +49,41 @@ _PROTOTYPES = {
     ),
     "corvanta_instance_copy_state": (ctypes.c_int, (_HANDLE, _HANDLE)),
     "corvanta_instance_is_initialized": (ctypes.c_int, (_HANDLE,)),
+    "corvanta_instance_create": (_HANDLE, (_HANDLE,)),
+    "corvanta_vehicle_create_builtin": (_HANDLE, ()),
+    "corvanta_vehicle_free": (None, (_HANDLE,)),
+    "corvanta_vehicle_copy": (_HANDLE, (_HANDLE,)),
+    "corvanta_vehicle_load": (_HANDLE, (ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)),
+    "corvanta_vehicle_parse": (
+        _HANDLE,
+        (ctypes.c_char_p, ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t),
+    ),
+    "corvanta_vehicle_load_tyre": (
+        ctypes.c_int,
+        (_HANDLE, ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t),
+    ),
+    "corvanta_vehicle_get": (
+        ctypes.c_int,
+        (_HANDLE, ctypes.c_char_p, ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_size_t)),
+    ),
+    "corvanta_vehicle_set": (
+        ctypes.c_int,
+        (_HANDLE, ctypes.c_char_p, ctypes.c_void_p, ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t),
+    ),
+    "corvanta_vehicle_validate": (ctypes.c_int, (_HANDLE, ctypes.c_char_p, ctypes.c_size_t)),
+    "corvanta_vehicle_to_json": (ctypes.c_size_t, (_HANDLE, ctypes.c_char_p, ctypes.c_size_t)),
+    "corvanta_vehicle_save": (ctypes.c_int, (_HANDLE, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)),
+    "corvanta_vehicle_export_tir": (
+        ctypes.c_int,
+        (_HANDLE, ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t),
+    ),
+    "corvanta_vehicle_name": (ctypes.c_char_p, (_HANDLE,)),
+    "corvanta_vehicle_description": (ctypes.c_char_p, (_HANDLE,)),
+    "corvanta_vehicle_warnings": (ctypes.c_char_p, (_HANDLE,)),
+    "corvanta_vehicle_set_name": (ctypes.c_int, (_HANDLE, ctypes.c_char_p, ctypes.c_char_p)),
+    "corvanta_vehicle_identity": (ctypes.c_uint64, (_HANDLE,)),
+    "corvanta_vehicle_parameter_count": (ctypes.c_size_t, ()),
+    "corvanta_vehicle_parameter_info": (ctypes.c_int, (ctypes.c_size_t, ctypes.c_void_p)),
 }
 
 # The seven functions, bound from the table to the prototypes of the model library.

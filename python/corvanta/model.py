@@ -11,6 +11,7 @@ import numpy as np
 
 from . import _engine, _interrupts, _library, _vehicle
 from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
+from .vehicle import Vehicle, as_vehicle
 
 Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
 Outputs = collections.namedtuple("Outputs", OUTPUT_NAMES)
@@ -96,16 +97,24 @@ class Model:
     (initial conditions and driver inputs), ``initialize()``, then ``step(n)`` as often
     as wanted, changing inputs in between.  ``close()``, or leaving a ``with`` block,
     deletes the instance; an instance that is never closed is deleted when the object is
-    garbage-collected.  A closed model raises ``RuntimeError`` on every use.
+    garbage-collected.  ``vehicle`` (a ``corvanta.Vehicle``, a vehicle file's path or a
+    dict in its layout) chooses the car; without it the built-in car runs.  A set with
+    problems raises ``VehicleError`` listing them all.  A closed model raises ``RuntimeError`` on every use.
 
     The methods of one Model serialise on a lock, so a model shared between threads is
     never stepped and closed at the same time; distinct models step in parallel.
     """
 
-    def __init__(self, library=None):
+    def __init__(self, library=None, vehicle=None):
         lib = _vehicle.default_model_library() if library is None else library
-        handle = create_instance(lib)
+        vehicle = as_vehicle(vehicle)
+        if vehicle is not None:
+            _vehicle.require_vehicle(lib, "Model(vehicle=...)")
+            handle = vehicle.create_instance(lib)
+        else:
+            handle = create_instance(lib)
         self._lib = lib
+        self._vehicle = vehicle
         self._handle = handle
         self._finalizer = weakref.finalize(self, _release, lib, handle)
         self._lock = threading.Lock()
@@ -306,18 +315,27 @@ class Model:
 
     def copy(self):
         """A new Model in exactly this one's state; both continue independently."""
-        twin = Model(library=self._lib)
+        twin = Model(library=self._lib, vehicle=self._vehicle)
         twin.restore(self.save())
         twin._steps = self._steps
         return twin
 
     def __getstate__(self):
-        return {"state": self.save(), "steps": self._steps}
+        saved = {"state": self.save(), "steps": self._steps}
+        if self._vehicle is not None:
+            saved["vehicle"] = self._vehicle.to_json()
+        return saved
 
     def __setstate__(self, saved):
-        self.__init__()
+        vehicle = saved.get("vehicle")
+        self.__init__(vehicle=None if vehicle is None else Vehicle.from_json(vehicle))
         self.restore(saved["state"])
         self._steps = saved["steps"]
+
+    @property
+    def vehicle(self):
+        """The ``Vehicle`` the model simulates; None for the built-in car."""
+        return self._vehicle
 
     @property
     def outputs(self):

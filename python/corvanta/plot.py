@@ -3,6 +3,7 @@
     python -m corvanta.plot run.csv [--scenario scenario.json] -o run.png
     python -m corvanta.plot a.csv b.csv -o cmp.png            (runs overlaid, one legend entry each)
     python -m corvanta.plot --maps [--tables DIR | --generator PATH] -o maps.png
+    corvanta-sim scenario.json --signals all -o run.csv; python -m corvanta.plot run.csv
     python -m corvanta.plot sweep results.csv -o sweep.png [--definition FILE]   (sweep_plot.py)
 
 A run plot shows the X-Y path over the whole width (to scale when the path's extent
@@ -11,7 +12,10 @@ change over 160 m does not look like a flat line), the longitudinal speed, the h
 rate and the lateral acceleration (derived from the outputs), and either the driver's
 inputs against time (demand and gear selector, steering angle, road grade; from the
 scenario given with --scenario, played back by the engine) or the heading, pitch and
-roll, and the tip-over indicator.  The maps
+roll, and the tip-over indicator.  A run with signal columns (``--signals all``) adds a
+powertrain row (gear, engine speed, drive torque) and a tyre row (longitudinal and lateral
+force and slip angle per wheel), and draws the model's own yaw rate and lateral
+acceleration instead of those derived from the outputs.  The maps
 plot shows the raw throttle and brake tables over speed and demand, as the table
 generator writes them with ``generate_tables --csv DIR`` (throttle_map.csv and
 brake_map.csv: a header row ``speed_mps,<demands>...``, then one row per speed).  Without
@@ -67,18 +71,23 @@ TO_SCALE_RATIO = 4.0
 
 
 class Run:
-    """One run to draw: its rows, a label for the legend and, when known, its inputs."""
+    """One run to draw: its rows (with any signal columns), a label for the legend and,
+    when known, its inputs."""
 
     def __init__(self, rows, label, inputs=None):
-        self.rows = _start_rows(_as_array(rows))
+        table = _as_results(rows)
+        self.rows = _start_rows(table.to_array())
         self.label = label
         self.inputs = inputs
-        self.column = {name: self.rows[:, index] for index, name in enumerate(results.COLUMNS)}
+        self.column = {name: self.rows[:, index] for index, name in enumerate(table.dtype.names)}
+
+    def has(self, *names):
+        return all(name in self.column for name in names)
 
 
-def _as_array(rows):
+def _as_results(rows):
     try:
-        return results.as_results(rows).to_array()
+        return results.as_results(rows)
     except ValueError as error:
         raise PlotError(str(error)) from None
 
@@ -86,9 +95,19 @@ def _as_array(rows):
 def _start_rows(rows):
     """The rows without a leading row at time 0 whose outputs are all zero: the model has
     not stepped yet, so that row says nothing about the start pose."""
-    if len(rows) > 1 and rows[0, 0] == 0.0 and not rows[0, 1:].any():
+    outputs = len(results.COLUMNS)
+    if len(rows) > 1 and rows[0, 0] == 0.0 and not rows[0, 1:outputs].any():
         return rows[1:]
     return rows
+
+
+WHEELS = ("FL", "FR", "RL", "RR")
+# One line style per wheel in the tyre panels (the colour is the run's).
+WHEEL_STYLES = {"FL": "-", "FR": "--", "RL": "-.", "RR": ":"}
+POWERTRAIN_SIGNALS = ("Gear", "EngineSpeed")
+TYRE_SIGNALS = tuple(f"{quantity}{wheel}" for quantity in ("TyreForceX", "TyreForceY", "SlipAngle") for wheel in WHEELS)
+# Height of each panel row a run's signals add when no size is given, in pixels.
+SIGNAL_ROW_HEIGHT = 330
 
 
 def derived(run):
@@ -162,13 +181,36 @@ def _panel(figure, cell, title, ylabel):
     return axes
 
 
-def plot_runs(runs, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
+def signal_rows(runs):
+    """The panel rows the runs' signals add: "powertrain" when a run has Gear and
+    EngineSpeed, "tyres" when one has the tyre forces and slip angles of every wheel."""
+    rows = []
+    if any(run.has(*POWERTRAIN_SIGNALS) for run in runs):
+        rows.append("powertrain")
+    if any(run.has(*TYRE_SIGNALS) for run in runs):
+        rows.append("tyres")
+    return rows
+
+
+def plot_runs(runs, output, size=None, dpi=DEFAULT_DPI, title=None):
     """Draws one or more runs (``Run`` objects), overlaid, into the PNG ``output``.
 
-    Panels: the path over the whole width; speed, heading rate and lateral acceleration;
-    then, when every run has its inputs, the demand and gear selector, the steering angle
-    and the road grade, else the heading, pitch and roll, and the tip-over indicator.
+    Panels: the path over the whole width; speed, heading rate and lateral acceleration
+    (the model's YawRate and LateralAcceleration when every run has them, else derived
+    from the outputs); then, when every run has its inputs, the demand and gear selector,
+    the steering angle and the road grade, else the heading, pitch and roll, and the
+    tip-over indicator.  Runs with signal columns (``corvanta-sim --signals all``,
+    ``simulate(..., signals="all")``) add a powertrain row (gear, engine speed, drive
+    torque) and a tyre row (longitudinal and lateral force and slip angle of each wheel,
+    one line style per wheel).  Without ``size`` the image is DEFAULT_SIZE, taller by
+    SIGNAL_ROW_HEIGHT per added row.
     """
+    figure = draw_runs(runs, size, dpi, title)
+    _save(figure, output, dpi)
+
+
+def draw_runs(runs, size=None, dpi=DEFAULT_DPI, title=None):
+    """The figure of ``plot_runs`` (a matplotlib Figure on the Agg canvas), not saved."""
     if not runs:
         raise PlotError("no runs to plot")
     for run in runs:
@@ -176,13 +218,18 @@ def plot_runs(runs, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
             raise PlotError(f"{run.label}: the run has no rows")
     colours = [f"C{index % 10}" for index in range(len(runs))]
     several = len(runs) > 1
+    extra = signal_rows(runs)
+    if size is None:
+        size = (DEFAULT_SIZE[0], DEFAULT_SIZE[1] + SIGNAL_ROW_HEIGHT * len(extra))
     figure = _figure(size, dpi)
-    grid = figure.add_gridspec(3, 3, height_ratios=(1.25, 1, 1))
+    grid = figure.add_gridspec(3 + len(extra), 3, height_ratios=(1.25,) + (1,) * (2 + len(extra)))
     _draw_path(figure.add_subplot(grid[0, :]), runs, colours)
 
+    model_rates = all(run.has("YawRate", "LateralAcceleration") for run in runs)
+    source = "model" if model_rates else "from the outputs"
     speed = _panel(figure, grid[1, 0], "longitudinal speed", "speed [m/s]")
-    rate = _panel(figure, grid[1, 1], "heading rate", "heading rate [deg/s]")
-    lateral = _panel(figure, grid[1, 2], "lateral acceleration", "to the left [m/s^2]")
+    rate = _panel(figure, grid[1, 1], f"{'yaw' if model_rates else 'heading'} rate ({source})", "to the left [deg/s]")
+    lateral = _panel(figure, grid[1, 2], f"lateral acceleration ({source})", "to the left [m/s^2]")
     with_inputs = all(run.inputs is not None for run in runs)
     if with_inputs:
         demand = _panel(figure, grid[2, 0], "demand (solid), gear (dotted)", "demand [m/s^2]")
@@ -203,7 +250,10 @@ def plot_runs(runs, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
         t = run.column["time"]
         label = run.label if several else None
         speed.plot(t, run.column["LongitudinalSpeed"], color=colour, label=label)
-        heading_rate, lateral_acceleration = derived(run)
+        if model_rates:
+            heading_rate, lateral_acceleration = run.column["YawRate"], run.column["LateralAcceleration"]
+        else:
+            heading_rate, lateral_acceleration = derived(run)
         rate.plot(t, np.degrees(heading_rate), color=colour)
         lateral.plot(t, lateral_acceleration, color=colour)
         if with_inputs:
@@ -218,14 +268,57 @@ def plot_runs(runs, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None):
             attitude.plot(t, np.degrees(run.column["PitchAngle"]), color=colour)
             attitude.plot(t, np.degrees(run.column["RollAngle"]), color=colour, linestyle="--")
             tip.plot(t, run.column["TipOverIndicator"], drawstyle="steps-post", color=colour)
+    for offset, kind in enumerate(extra):
+        row = 3 + offset
+        if kind == "powertrain":
+            _draw_powertrain(figure, grid, row, runs, colours)
+        else:
+            _draw_tyres(figure, grid, row, runs, colours)
     if several:
         figure.axes[0].legend(loc="best")
     if title:
         figure.suptitle(title)
-    _save(figure, output, dpi)
+    return figure
 
 
-def plot_run(rows, output, size=DEFAULT_SIZE, dpi=DEFAULT_DPI, title=None, inputs=None):
+def _draw_powertrain(figure, grid, row, runs, colours):
+    gear = _panel(figure, grid[row, 0], "gear engaged", "gear")
+    gear.set_yticks([1, 2, 3, 4, 5])
+    gear.set_ylim(0.5, 5.5)
+    engine = _panel(figure, grid[row, 1], "engine speed", "engine speed [rpm]")
+    drive = _panel(figure, grid[row, 2], "drive torque per rear wheel", "torque [N m]")
+    for run, colour in zip(runs, colours):
+        if not run.has(*POWERTRAIN_SIGNALS):
+            continue
+        t = run.column["time"]
+        gear.plot(t, run.column["Gear"], color=colour, drawstyle="steps-post")
+        engine.plot(t, run.column["EngineSpeed"] * 60.0 / (2.0 * np.pi), color=colour)
+        if run.has("DriveTorque"):
+            drive.plot(t, run.column["DriveTorque"], color=colour)
+
+
+def _draw_tyres(figure, grid, row, runs, colours):
+    panels = (
+        ("TyreForceX", _panel(figure, grid[row, 0], "longitudinal tyre force", "Fx, forward [N]"), 1.0),
+        ("TyreForceY", _panel(figure, grid[row, 1], "lateral tyre force", "Fy, to the left [N]"), 1.0),
+        ("SlipAngle", _panel(figure, grid[row, 2], "slip angle", "slip angle [deg]"), 180.0 / np.pi),
+    )
+    for run, colour in zip(runs, colours):
+        if not run.has(*TYRE_SIGNALS):
+            continue
+        t = run.column["time"]
+        for quantity, axes, scale in panels:
+            for wheel in WHEELS:
+                axes.plot(t, run.column[quantity + wheel] * scale, color=colour, linestyle=WHEEL_STYLES[wheel],
+                          label=wheel if run is _first_with_tyres(runs) else None)
+    panels[0][1].legend(loc="best", title="wheel", fontsize="small")
+
+
+def _first_with_tyres(runs):
+    return next(run for run in runs if run.has(*TYRE_SIGNALS))
+
+
+def plot_run(rows, output, size=None, dpi=DEFAULT_DPI, title=None, inputs=None):
     """Draws a run (Results, or an array with the columns corvanta.COLUMNS) into the PNG
     ``output``; ``inputs`` (from ``Scenario.input_rows``) adds the driver's inputs."""
     plot_runs([Run(rows, title or "run", inputs)], output, size, dpi, title)
@@ -337,7 +430,7 @@ def _parser():
     parser.add_argument("--maps", action="store_true", help="plot the throttle and brake maps instead of a run")
     parser.add_argument("--tables", metavar="DIR", help="directory with throttle_map.csv and brake_map.csv")
     parser.add_argument("--generator", metavar="PATH", help="the generate_tables program to run for the maps")
-    parser.add_argument("--size", type=_size, metavar="WxH", help="image size in pixels (default 1500x1100; maps 1400x600)")
+    parser.add_argument("--size", type=_size, metavar="WxH", help="image size in pixels (default 1500x1100, 330 taller per row of signal panels; maps 1400x600)")
     parser.add_argument("--dpi", type=int, default=DEFAULT_DPI, help="resolution (default %(default)s)")
     parser.add_argument("--title", help="figure title of a run plot (default: the CSV's name)")
     return parser
@@ -385,7 +478,7 @@ def _plot_csvs(args, parser):
         inputs = _scenario_inputs(args.scenario[index]) if args.scenario else None
         runs.append(Run(rows, Path(csv).stem, inputs))
     title = args.title or (Path(args.csv[0]).name if len(args.csv) == 1 else ", ".join(Path(csv).name for csv in args.csv))
-    plot_runs(runs, output, args.size or DEFAULT_SIZE, args.dpi, title)
+    plot_runs(runs, output, args.size, args.dpi, title)
 
 
 def main(argv=None):

@@ -8,6 +8,7 @@ wording of every complaint are the engine's, identical to ``corvanta-sim``'s.
 """
 
 import ctypes
+import difflib
 import json
 import math
 import numbers
@@ -20,6 +21,7 @@ import numpy as np
 from . import _engine, _interrupts, _library, _vehicle
 from ._library import COLUMNS, INPUT_NAMES, STEP_SIZE
 from .results import Results, empty_results
+from .vehicle import as_vehicle
 
 # Rows of input records: the time and the eight inputs.
 INPUT_DTYPE = np.dtype([(name, np.float64) for name in ("time",) + INPUT_NAMES])
@@ -192,12 +194,21 @@ class Scenario:
     def row_count(self, every=100, initial_row=True):
         return int(self._engine.corvanta_scenario_row_count(self._handle, _every(every), int(bool(initial_row))))
 
-    def run(self, every=100, initial_row=True, library=None):
+    def run(self, every=100, initial_row=True, library=None, vehicle=None, signals=None):
         """The rows of a run (see ``simulate``)."""
         every = _every(every)
         lib = _vehicle.default_model_library() if library is None else library
-        rows = empty_results(self.row_count(every, initial_row))
+        vehicle = as_vehicle(vehicle)
+        names, indices = signal_columns(lib, signals)
+        if vehicle is not None:
+            _vehicle.require_vehicle(lib, "simulate(..., vehicle=...)")
+            vehicle.require_valid()
+        rows = empty_results(self.row_count(every, initial_row), names)
         options = _engine.RunOptions()
+        if indices:
+            index_array = (ctypes.c_int * len(indices))(*indices)
+            options.signals = ctypes.cast(index_array, ctypes.c_void_p)
+            options.signal_count = len(indices)
         options.every = every
         options.skip_initial_row = 0 if initial_row else 1
         options.rows = rows.ctypes.data if len(rows) else None
@@ -208,7 +219,7 @@ class Scenario:
         options.step_user = stop.address
         written = ctypes.c_uint64(0)
         error = _engine.EngineError()
-        functions = _engine.model_functions(lib)
+        functions = _engine.model_functions(lib) if vehicle is None else _vehicle_functions(lib, vehicle)
         status = _interrupts.call_interruptibly(
             lambda: self._engine.corvanta_scenario_run(
                 self._handle, ctypes.byref(functions), ctypes.byref(options), ctypes.byref(written), ctypes.byref(error)
@@ -239,6 +250,47 @@ class Scenario:
         return f"<corvanta.Scenario {self.source!r}: {self.step_count} steps>"
 
 
+def signal_columns(lib, signals):
+    """(names, indices) of the signal columns a run adds: ``signals`` is None (none),
+    "all" (every signal that is not one of the seven outputs, in list order) or names
+    from ``corvanta.SIGNALS`` (the outputs among them are already columns)."""
+    if signals is None:
+        return (), ()
+    lib = _vehicle.require_vehicle(lib, "simulate(..., signals=...)")
+    known = [signal.name for signal in lib.signals]
+    outputs = len(COLUMNS) - 1
+    if isinstance(signals, str):
+        if signals != "all":
+            raise ValueError(f"signals: expected 'all' or a list of signal names, got {signals!r}")
+        chosen = known[outputs:]
+    else:
+        chosen = []
+        for name in signals:
+            if not isinstance(name, str):
+                raise TypeError(f"signals: expected signal names, got {type(name).__name__} {name!r}")
+            if name not in known:
+                close = difflib.get_close_matches(name, known, n=1)
+                hint = f" (did you mean {close[0]}?)" if close else ""
+                raise ValueError(f"signals: unknown signal {name!r}{hint}; corvanta.SIGNALS lists them (docs/signals.md)")
+            if name in chosen:
+                raise ValueError(f"signals: {name!r} is named twice")
+            chosen.append(name)
+        chosen = [name for name in chosen if known.index(name) >= outputs]
+    return tuple(chosen), tuple(known.index(name) for name in chosen)
+
+
+def _vehicle_functions(lib, vehicle):
+    """The model functions of ``lib`` with a CreateVehicleModel that makes an instance of
+    ``vehicle`` (the engine calls it once per run)."""
+    base = _engine.model_functions(lib)
+    create = _engine.CREATE_FUNCTION(lambda: lib.corvanta_instance_create(vehicle._handle))
+    functions = _engine.ModelFunctions.from_buffer_copy(base)
+    functions.CreateVehicleModel = ctypes.cast(create, ctypes.c_void_p).value
+    # The callback and the set live as long as the table.
+    functions._keep = (create, vehicle)
+    return functions
+
+
 def _every(every):
     try:
         every = operator.index(every)
@@ -258,7 +310,7 @@ def load_scenario(scenario, duration=None, interpolate=None):
     return Scenario(scenario, duration, interpolate)
 
 
-def simulate(scenario, every=100, duration=None, initial_row=True, interpolate=None):
+def simulate(scenario, every=100, duration=None, initial_row=True, interpolate=None, vehicle=None, signals=None):
     """Runs a scenario in the engine, in one call, and returns its rows.
 
     ``scenario`` is a path (a ``.json`` scenario or ``.csv`` recorded inputs), a JSON
@@ -270,6 +322,14 @@ def simulate(scenario, every=100, duration=None, initial_row=True, interpolate=N
     column, ``rows.to_array()`` the plain (n, 8) float64 array and ``rows.to_pandas()`` a
     DataFrame (pandas installed).  The bits are those of ``corvanta-sim`` on the same
     scenario.
+
+    The row at time 0 shows the car as it starts (the initial pose and speed, gear 1, the
+    tyre loads of the standing car), as corvanta-sim's does.  ``vehicle`` (a
+    ``corvanta.Vehicle``, a vehicle file's path or a dict in its layout) chooses the car;
+    a set with problems raises ``VehicleError`` listing them.  ``signals`` adds signal
+    columns after the outputs: a list of names from ``corvanta.SIGNALS`` (``["Gear",
+    "EngineSpeed"]``) or ``"all"``, as ``corvanta-sim --signals`` does; the seven output
+    columns are the same bits with and without them.
     """
     if isinstance(scenario, Scenario):
         if duration is not None or interpolate is not None:
@@ -277,7 +337,7 @@ def simulate(scenario, every=100, duration=None, initial_row=True, interpolate=N
         loaded = scenario
     else:
         loaded = Scenario(scenario, duration, interpolate)
-    return loaded.run(every, initial_row)
+    return loaded.run(every, initial_row, vehicle=vehicle, signals=signals)
 
 
 __all__ = ["COLUMNS", "Scenario", "ScenarioError", "load_scenario", "simulate", "Results"]

@@ -111,3 +111,36 @@ def test_long_narrow_paths_are_stretched_and_round_ones_to_scale():
 def test_leading_zero_row_is_left_out():
     rows = corvanta.simulate({"duration": 0.01, "inputs": {"InitialPositionX": 50, "InitialSpeed": 5}}, every=10)
     assert plot.Run(rows, "r").rows[0, 1] > 49.9
+
+
+def titles(figure):
+    return [axes.get_title() for axes in figure.axes]
+
+
+def test_signal_columns_add_a_powertrain_and_a_tyre_row(tmp_path):
+    with_signals = corvanta.simulate(LANE_CHANGE, every=100, signals="all")
+    plain = corvanta.simulate(LANE_CHANGE, every=100)
+    added = ["gear engaged", "engine speed", "drive torque per rear wheel",
+             "longitudinal tyre force", "lateral tyre force", "slip angle"]
+    figure = plot.draw_runs([plot.Run(with_signals, "signals")])
+    assert [title for title in titles(figure) if title in added] == added
+    panels = dict(zip(titles(figure), figure.axes))
+    run = plot.Run(with_signals, "signals")
+    # The panels draw the run's own signal values (engine speed in rpm, slip angles in degrees).
+    assert_bitwise_equal(panels["gear engaged"].lines[0].get_ydata(), run.column["Gear"])
+    assert_bitwise_equal(panels["engine speed"].lines[0].get_ydata(), run.column["EngineSpeed"] * 60.0 / (2.0 * np.pi))
+    assert [line.get_label() for line in panels["slip angle"].lines] == list(plot.WHEELS)
+    assert_bitwise_equal(panels["slip angle"].lines[2].get_ydata(), run.column["SlipAngleRL"] * (180.0 / np.pi))
+    # With the signals the rates are the model's own, without them derived from the path.
+    assert "yaw rate (model)" in panels and "lateral acceleration (model)" in panels
+    assert_bitwise_equal(panels["lateral acceleration (model)"].lines[0].get_ydata(), run.column["LateralAcceleration"])
+    bare = titles(plot.draw_runs([plot.Run(plain, "plain")]))
+    assert not set(added) & set(bare) and "lateral acceleration (from the outputs)" in bare
+    # Only the powertrain signals: only its row.  Overlaid with a plain run: the row stays.
+    some = corvanta.simulate(LANE_CHANGE, every=100, signals=["Gear", "EngineSpeed"])
+    assert plot.signal_rows([plot.Run(some, "some")]) == ["powertrain"]
+    assert plot.signal_rows([plot.Run(plain, "plain"), plot.Run(with_signals, "all")]) == ["powertrain", "tyres"]
+    # From a CSV of the runner's layout: the image grows by the two rows.
+    corvanta.write_csv(tmp_path / "all.csv", with_signals)
+    assert plot.main([str(tmp_path / "all.csv"), "-o", str(tmp_path / "all.png")]) == 0
+    assert png_size(tmp_path / "all.png") == (plot.DEFAULT_SIZE[0], plot.DEFAULT_SIZE[1] + 2 * plot.SIGNAL_ROW_HEIGHT)

@@ -57,7 +57,8 @@ def test_frame_has_the_columns_and_types_of_the_results(reference):
     assert list(reference.columns[4:11]) == list(corvanta.OUTPUT_NAMES)
     assert list(reference.columns[11:]) == [
         "distance", "top_speed", "stop_time", "stop_distance", "max_heading_rate", "tip_over_time",
-        "non_finite", "wall_time"]
+        "non_finite", "max_lateral_acceleration", "max_slip_angle", "time_in_gear_1", "time_in_gear_2",
+        "time_in_gear_3", "time_in_gear_4", "time_in_gear_5", "wall_time"]
     assert reference["run"].dtype == np.int64 and list(reference["run"]) == list(range(24))
     assert reference["non_finite"].dtype == bool
     assert reference.attrs["runs"] == 24 and reference.attrs["steps"] == 24 * 1000
@@ -206,3 +207,25 @@ def test_an_error_in_the_progress_callback_stops_the_sweep_and_is_raised():
     with _sweep_engine.Sweep(json.dumps(GRID), "<grid>") as sweep, pytest.raises(KeyboardInterrupt):
         sweep.run(threads=1, progress=progress)
     assert calls
+
+
+def test_signal_figures_match_the_signals_of_the_same_run():
+    # A launch that shifts up, and a turn at speed: the figures are those of the run's own
+    # signals, read here step by step through simulate().
+    scenarios = [
+        {"duration": 6.0, "inputs": {"GearSelector": 1, "AccelerationDemand": 2.0, "InitialSpeed": 12}},
+        {"duration": 1.0, "inputs": {"GearSelector": 1, "InitialSpeed": 20, "SteeringAngle": 0.05}},
+    ]
+    frame = corvanta.sweep(scenarios, workers=2)
+    slips = ["SlipAngleFL", "SlipAngleFR", "SlipAngleRL", "SlipAngleRR"]
+    for index, scenario in enumerate(scenarios):
+        rows = corvanta.simulate(scenario, every=1, signals=["Gear", "LateralAcceleration"] + slips)[1:]
+        row = frame.iloc[index]
+        assert row["max_lateral_acceleration"] == np.max(np.abs(rows["LateralAcceleration"]))
+        assert row["max_slip_angle"] == max(np.max(np.abs(rows[name])) for name in slips)
+        for gear in range(1, 6):
+            assert row[f"time_in_gear_{gear}"] == np.count_nonzero(rows["Gear"] == gear) * 0.0001
+        assert sum(row[f"time_in_gear_{gear}"] for gear in range(1, 6)) == pytest.approx(scenario["duration"])
+    launch, turn = frame.iloc[0], frame.iloc[1]
+    assert launch["time_in_gear_1"] > 0 and launch["time_in_gear_2"] > 0
+    assert turn["max_lateral_acceleration"] > 1.0 and turn["max_slip_angle"] > 0.001

@@ -112,4 +112,29 @@ TEST(VehicleInitialValues, AreTheFirstStepsStartAndChangeNothingLater) {
   corvanta_instance_free(asked);
 }
 
+TEST(VehicleInitialValues, AreThoseOfTheInstancesOwnVehicle) {
+  // A heavier car with the front axle further back: the standing loads say so at once, and
+  // equal the loads after the first step of the same instance.
+  CorvantaVehicle *set = corvanta_vehicle_create_builtin();
+  const double mass = 1900.0, frontAxle = 1.3;
+  ASSERT_EQ(corvanta_vehicle_set(set, "VehicleMass", &mass, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  ASSERT_EQ(corvanta_vehicle_set(set, "FrontAxleDistance", &frontAxle, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  CorvantaInstance *car = corvanta_instance_create(set);
+  ASSERT_NE(car, nullptr);
+  const ExtU_Corvanta_T u = scenarioInputs(0.0, 0.0, 0.0);
+  corvanta_instance_set_inputs(car, &u);
+  corvanta_instance_initialize(car);
+  const std::vector<double> start = initialSignals(car);
+  const std::vector<double> first = trace(car, u, 1);
+  for (int wheel = 0; wheel < 4; ++wheel) {
+    EXPECT_SAME_BITS(start[CORVANTA_SIGNAL_TyreLoadFL + wheel], first[CORVANTA_SIGNAL_TyreLoadFL + wheel]) << wheel;
+  }
+  const double front = start[CORVANTA_SIGNAL_TyreLoadFL] + start[CORVANTA_SIGNAL_TyreLoadFR];
+  const double rear = start[CORVANTA_SIGNAL_TyreLoadRL] + start[CORVANTA_SIGNAL_TyreLoadRR];
+  EXPECT_NEAR(front + rear, mass * 9.8, 1e-9);
+  EXPECT_NEAR(front, mass * 9.8 * (2.8 - frontAxle) / 2.8, 1e-9);
+  corvanta_instance_free(car);
+  corvanta_vehicle_free(set);
+}
+
 }  // namespace

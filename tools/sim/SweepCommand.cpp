@@ -11,6 +11,7 @@
 
 #include "CorvantaLibrary.h"
 #include "SweepProgressBar.h"
+#include "VehicleModel.h"
 #include "corvanta_sweep.h"
 
 namespace corvanta::sim {
@@ -68,20 +69,22 @@ void defineOptions(CLI::App &app, SweepOptions &options) {
   app.add_option("--threads", options.threads, "Runs at a time, each on its own thread; 0 (default): one per core")
       ->type_name("N");
   app.add_option("--lib", options.library,
-                 "Corvanta library to load.  Default: ../lib beside the executable, then the build tree's "
-                 "library, then the system loader's search for " + tools::libraryFileName())
+                 "Corvanta library to load and drive through its seven functions (another build; the signal "
+                 "metrics are then empty).  Default: the built-in car of the vehicle library the runner is linked "
+                 "with")
       ->type_name("PATH");
   app.add_flag("-q,--quiet", options.quiet, "No progress bar and no closing figures");
   app.footer(
       "Columns: run, the varied fields, the seven outputs after the last step, distance, top_speed, stop_time, "
-      "stop_distance, max_heading_rate, tip_over_time, non_finite, wall_time.  Every column but wall_time is the "
+      "stop_distance, max_heading_rate, tip_over_time, non_finite, max_lateral_acceleration, max_slip_angle, "
+      "time_in_gear_1 ... time_in_gear_5, wall_time.  Every column but wall_time is the "
       "same for any --threads.  A progress bar with the time left appears on standard error when it is a "
       "terminal; the runs per second and steps per second follow at the end.\n\n"
       "Exit status: 0 success, 1 internal error, 2 bad usage or sweep, 3 library missing or unusable, "
       "4 the output could not be written.");
 }
 
-int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
+int runSweep(const SweepOptions &options) {
   unsigned threads = 0;
   const char *end = options.threads.data() + options.threads.size();
   const auto [stop, parseError] = std::from_chars(options.threads.data(), end, threads);
@@ -101,19 +104,20 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
     return fail(exitCodeOf(error.status), error.message);
   }
 
+  // The vehicle library's built-in car by default, as for a single run: its signals give the
+  // signal metrics.  --lib names a model library of the seven functions (no signal metrics).
   std::optional<tools::CorvantaLibrary> library;
-  try {
-    library.emplace(options.library.empty()
-                        ? tools::CorvantaLibrary::openFirstAvailable(
-                              tools::defaultLibraryCandidates(tools::executableDirectory(), buildTreeLibrary),
-                              tools::libraryFileName())
-                        : tools::CorvantaLibrary::open(options.library));
-  } catch (const tools::LibraryError &failure) {
-    return fail(kLibraryProblem, failure.what());
+  CorvantaModelFunctions model = vehicleModelFunctions();
+  if (!options.library.empty()) {
+    try {
+      library.emplace(tools::CorvantaLibrary::open(options.library));
+    } catch (const tools::LibraryError &failure) {
+      return fail(kLibraryProblem, failure.what());
+    }
+    const tools::CorvantaApi &api = library->api();
+    model = CorvantaModelFunctions{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
+                                   api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
   }
-  const tools::CorvantaApi &api = library->api();
-  const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                     api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
 
   SweepProgressBar bar(!options.quiet && SweepProgressBar::standardErrorIsTerminal());
   CorvantaSweepOptions run{};
@@ -145,7 +149,7 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
 
 }  // namespace
 
-int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary) {
+int runSweepCommand(int argc, char **argv) {
   CLI::App app{"Runs a sweep: many runs of a scenario with some fields varied (a grid or a Monte-Carlo sample), "
                "on all cores, one CSV row of figures per run.",
                kCommand};
@@ -157,7 +161,7 @@ int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary) 
     const int status = app.exit(error);
     return (status == 0) ? kSuccess : kBadInput;
   }
-  return runSweep(options, buildTreeLibrary);
+  return runSweep(options);
 }
 
 }  // namespace corvanta::sim

@@ -7,9 +7,9 @@
 
 namespace corvanta::sim {
 
-// `argv[0]` is "sweep"; returns the exit status (the runner's codes).  `buildTreeLibrary`
-// is the model library the build tree made, tried after the installed layout.
-int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary);
+// `argv[0]` is "sweep"; returns the exit status (the runner's codes).  The runs drive the
+// built-in car of the linked vehicle library, or the model library named by --lib.
+int runSweepCommand(int argc, char **argv);
 
 }  // namespace corvanta::sim
 

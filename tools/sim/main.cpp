@@ -458,7 +458,7 @@ int main(int argc, char **argv) {
     }
     // corvanta-sim sweep FILE ...: a command of its own (SweepCommand.cpp).
     if (argc > 1 && std::strcmp(argv[1], "sweep") == 0) {
-      return runSweepCommand(argc - 1, argv + 1, CORVANTA_SIM_BUILD_TREE_LIBRARY);
+      return runSweepCommand(argc - 1, argv + 1);
     }
     CLI::App app{"Runs a Corvanta driving scenario and writes the vehicle's outputs as CSV.", kProgram};
     Options options;

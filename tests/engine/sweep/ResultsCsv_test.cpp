@@ -32,7 +32,8 @@ TEST(ResultsCsv, HeaderNamesTheRunTheFieldsTheOutputsAndTheMetrics) {
   EXPECT_EQ(formatCsvHeader(columns),
             "run,inputs.InitialSpeed,duration,PositionX,PositionY,Heading,LongitudinalSpeed,PitchAngle,RollAngle,"
             "TipOverIndicator,distance,top_speed,stop_time,stop_distance,max_heading_rate,tip_over_time,non_finite,"
-            "wall_time\n");
+            "max_lateral_acceleration,max_slip_angle,time_in_gear_1,time_in_gear_2,time_in_gear_3,time_in_gear_4,"
+            "time_in_gear_5,wall_time\n");
   EXPECT_EQ(formatCsvHeader({{"a,b", ColumnKind::Number}, {"say \"hi\"", ColumnKind::Number}}),
             "\"a,b\",\"say \"\"hi\"\"\"\n");
 }
@@ -49,11 +50,14 @@ TEST(ResultsCsv, RowsPrintNoneAsEmptyFlagsAsWordsAndNonFiniteOutputs) {
   row.metrics.nonFinite = true;
   row.metrics.wallTime = 0.25;
   row.metrics.tipOverTime = 1.2345;
+  row.metrics.maxLateralAcceleration = 4.5;
+  row.metrics.maxSlipAngle = 0.125;
+  row.metrics.timeInGear = {1.0, 2.0, 0.0, 0.0, nan};
   const std::vector<Column> columns = sweepColumns(SweepDefinition::parse(
       R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": [5]}})", "g.json"));
   std::vector<double> values(columns.size());
   flattenRow(row, values.data());
-  EXPECT_EQ(formatCsvRow(columns, values.data()), "12,0.03,nan,1.5,-0,inf,0,0,-1,2.5,20,,,0.1,1.2345,true,0.25\n");
+  EXPECT_EQ(formatCsvRow(columns, values.data()), "12,0.03,nan,1.5,-0,inf,0,0,-1,2.5,20,,,0.1,1.2345,true,4.5,0.125,1,2,0,0,,0.25\n");
 }
 
 TEST(ResultsCsvFile, TheTargetAppearsOnlyWhenComplete) {
@@ -82,7 +86,7 @@ TEST(ResultsCsvFile, TheTargetAppearsOnlyWhenComplete) {
   }
   const std::string text = readFile(target);
   EXPECT_EQ(text.substr(0, text.find('\n')), formatCsvHeader(sweepColumns(definition)).substr(0, text.find('\n')));
-  EXPECT_NE(text.find("\n0,5,1,0,0,0,0,0,0,0,0,0,,,0,,false,0\n1,5,1,"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n0,5,1,0,0,0,0,0,0,0,0,0,,,0,,false,,,,,,,,0\n1,5,1,"), std::string::npos) << text;
   EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
   fs::remove_all(directory);
 }

@@ -101,5 +101,37 @@ TEST(RunMetrics, ARunNonFiniteFromTheFirstStepHasNoFigures) {
   EXPECT_EQ(infinite.metrics().topSpeed, inf);
 }
 
+TEST(RunMetrics, SignalFiguresTakeTheLargestMagnitudesAndCountStepsPerGear) {
+  RunMetricsAccumulator accumulator;
+  // No signals seen: every signal figure is none.
+  EXPECT_TRUE(std::isnan(accumulator.metrics().maxLateralAcceleration));
+  EXPECT_TRUE(std::isnan(accumulator.metrics().maxSlipAngle));
+  for (double t : accumulator.metrics().timeInGear) EXPECT_TRUE(std::isnan(t));
+  // Gear, lateral acceleration, slip angles FL FR RL RR after each of four steps.
+  const std::array<std::array<double, kMetricSignalCount>, 4> steps = {{
+      {1.0, 0.5, 0.01, -0.02, 0.0, 0.0},
+      {1.0, -3.25, 0.03, 0.0, -0.07, 0.02},
+      {2.0, 1.0, 0.0, 0.0, 0.0, 0.0},
+      {0.0, -0.0, -0.0, 0.0, 0.0, 0.0},  // neutral counts in no gear
+  }};
+  for (const auto &values : steps) accumulator.afterSignals(values.data());
+  const RunMetrics &m = accumulator.metrics();
+  EXPECT_EQ(m.maxLateralAcceleration, 3.25);
+  EXPECT_EQ(m.maxSlipAngle, 0.07);
+  EXPECT_EQ(m.timeInGear[0], 2.0 * 0.0001);
+  EXPECT_EQ(m.timeInGear[1], 0.0001);
+  EXPECT_EQ(m.timeInGear[2], 0.0);
+  EXPECT_EQ(m.timeInGear[4], 0.0);
+  // A NaN signal leaves the largest values NaN for good; the gear count goes on.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::array<double, kMetricSignalCount> broken = {5.0, nan, 0.0, nan, 0.0, 0.0};
+  const std::array<double, kMetricSignalCount> later = {5.0, 9.0, 1.0, 1.0, 1.0, 1.0};
+  accumulator.afterSignals(broken.data());
+  accumulator.afterSignals(later.data());
+  EXPECT_TRUE(std::isnan(m.maxLateralAcceleration));
+  EXPECT_TRUE(std::isnan(m.maxSlipAngle));
+  EXPECT_EQ(m.timeInGear[4], 2.0 * 0.0001);
+}
+
 }  // namespace
 }  // namespace corvanta::sweep

@@ -115,7 +115,10 @@ TEST(SweepEngine, ARunWithNonFiniteOutputsIsReportedInItsRow) {
                                      "grid": {"inputs.InitialSpeed": [10, 1e308, 20]}})");
   const std::vector<double> rows = rowsOf(sweep.get(), 2);
   const std::size_t width = corvanta_sweep_column_count(sweep.get());
-  const std::size_t nonFinite = width - 2;
+  std::size_t nonFinite = 0;
+  while (nonFinite < width && std::string(corvanta_sweep_column_name(sweep.get(), nonFinite)) != "non_finite") {
+    ++nonFinite;
+  }
   ASSERT_STREQ(corvanta_sweep_column_name(sweep.get(), nonFinite), "non_finite");
   EXPECT_EQ(corvanta_sweep_column_kind(sweep.get(), nonFinite), CORVANTA_SWEEP_COLUMN_FLAG);
   EXPECT_EQ(rows[0 * width + nonFinite], 0.0);

@@ -50,15 +50,28 @@ TEST(SweepCommand, WritesTheSameTableForAnyThreadCount) {
   EXPECT_EQ(table.substr(0, table.find('\n')),
             "run,inputs.InitialSpeed,events.0.set.SteeringAngle,PositionX,PositionY,Heading,LongitudinalSpeed,"
             "PitchAngle,RollAngle,TipOverIndicator,distance,top_speed,stop_time,stop_distance,max_heading_rate,"
-            "tip_over_time,non_finite,wall_time");
+            "tip_over_time,non_finite,max_lateral_acceleration,max_slip_angle,time_in_gear_1,time_in_gear_2,"
+            "time_in_gear_3,time_in_gear_4,time_in_gear_5,wall_time");
   const std::vector<std::string> rows = withoutWallTime(table);
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows, withoutWallTime(simtest::readFile(scratch / "three.csv")));
   EXPECT_EQ(rows[3].rfind("3,20,0.05,", 0), 0u) << rows[3];
   // The run with an absurd initial speed is reported in its row, not as a failure.
   EXPECT_EQ(rows[4].rfind("4,1e+308,0,nan,nan,", 0), 0u) << rows[4];
-  EXPECT_EQ(rows[4].substr(rows[4].rfind(',') + 1), "true");
-  EXPECT_EQ(rows[0].substr(rows[0].rfind(',') + 1), "false");
+  const auto field = [](const std::string &row, std::size_t index) {
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < index; ++k) start = row.find(',', start) + 1;
+    return row.substr(start, row.find(',', start) - start);
+  };
+  constexpr std::size_t kNonFinite = 16, kMaxLateralAcceleration = 17, kTimeInGear1 = 19;
+  EXPECT_EQ(field(rows[4], kNonFinite), "true");
+  EXPECT_EQ(field(rows[0], kNonFinite), "false");
+  // The runner's sweeps run the vehicle library: the signal metrics are there (the 0.2 s of
+  // the run spent in the gears, here 1 and 2).
+  double inGears = 0.0;
+  for (std::size_t gear = 0; gear < 5; ++gear) inGears += std::stod(field(rows[0], kTimeInGear1 + gear));
+  EXPECT_NEAR(inGears, 0.2, 1e-12) << rows[0];
+  EXPECT_NE(field(rows[3], kMaxLateralAcceleration), "") << rows[3];
   EXPECT_NE(one.out.find("6 runs, 12000 steps in "), std::string::npos) << one.out;
   EXPECT_NE(one.out.find(" on 1 thread: "), std::string::npos) << one.out;
   EXPECT_NE(one.out.find(" runs/s, "), std::string::npos) << one.out;
