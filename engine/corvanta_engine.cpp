@@ -373,16 +373,25 @@ int corvanta_csv_write_row(CorvantaCsvWriter *writer, const double *values) {
   if (!writer->failure.empty()) {
     return CORVANTA_ENGINE_OUTPUT_FAILED;
   }
+  // Keeping the reason may itself need memory: without it the writer still counts as failed
+  // (corvanta_csv_close then reports that memory ran out).
+  const auto keep = [writer](const char *reason) {
+    try {
+      writer->failure = reason;
+    } catch (...) {
+      writer->failure.assign("out of memory");  // fits the string's own storage
+    }
+  };
   try {
     writer->table.writeRow(values);
   } catch (const OutputError &failure) {
-    writer->failure = failure.what();
+    keep(failure.what());
     return CORVANTA_ENGINE_OUTPUT_FAILED;
   } catch (const std::bad_alloc &) {
-    writer->failure = "out of memory";
+    keep("out of memory");
     return CORVANTA_ENGINE_OUT_OF_MEMORY;
   } catch (...) {
-    writer->failure = "unexpected error while writing a row";
+    keep("unexpected error while writing a row");
     return CORVANTA_ENGINE_OUTPUT_FAILED;
   }
   return CORVANTA_ENGINE_OK;

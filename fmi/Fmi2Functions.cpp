@@ -121,8 +121,7 @@ fmi2Status fmi2Terminate(fmi2Component c) {
 
 fmi2Status fmi2Reset(fmi2Component c) {
   CORVANTA_FMI2_INSTANCE(c)
-  fmu->reset();
-  return fmi2OK;
+  return status(fmu->reset("fmi2Reset"));
 }
 
 fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Real value[]) {

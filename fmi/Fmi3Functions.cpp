@@ -157,8 +157,7 @@ fmi3Status fmi3Terminate(fmi3Instance instance) {
 
 fmi3Status fmi3Reset(fmi3Instance instance) {
   CORVANTA_FMI3_INSTANCE(instance)
-  fmu->reset();
-  return fmi3OK;
+  return status(fmu->reset("fmi3Reset"));
 }
 
 fmi3Status fmi3GetFloat64(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences,

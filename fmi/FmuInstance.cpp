@@ -20,41 +20,53 @@ constexpr int kCategoryCount = 3;
 enum class Settable { No, Input, Parameter };
 
 // The list covers the input record (inputs, then initial conditions: value references 1 to 8)
-// and the output record (9 to 15) field by field, in record order.
+// field by field, in record order, and the signal list once each.
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
   static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
-  static_assert(offsetof(ExtY_Corvanta_T, name) == ((vr)-9) * sizeof(double), #name " out of record order");
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) +1
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) +1
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
 constexpr int kListedInputs = 0
 #include "FmuVariables.def"
     ;
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
+#undef CORVANTA_FMU_SIGNAL
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) +1
-constexpr int kListedOutputs = 0
+#define CORVANTA_FMU_SIGNAL(vr, name, variability) CORVANTA_SIGNAL_##name,
+constexpr int kListedSignals[] = {
 #include "FmuVariables.def"
-    ;
+};
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
 static_assert(kListedInputs * sizeof(double) == sizeof(ExtU_Corvanta_T), "every input field is listed once");
-static_assert(kListedOutputs * sizeof(double) == sizeof(ExtY_Corvanta_T), "every output field is listed once");
+
+constexpr bool everySignalOnce() {
+  constexpr int n = static_cast<int>(sizeof kListedSignals / sizeof kListedSignals[0]);
+  if (n != CORVANTA_NUM_SIGNALS) {
+    return false;
+  }
+  for (int k = 0; k < n; ++k) {
+    for (int j = 0; j < k; ++j) {
+      if (kListedSignals[j] == kListedSignals[k]) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(everySignalOnce(), "every signal of the signal list is an output, once");
+static_assert(kListedSignals[0] == CORVANTA_SIGNAL_PositionX && kListedSignals[6] == CORVANTA_SIGNAL_TipOverIndicator,
+              "the seven outputs come first");
 
 // Largest communication step accepted, in internal steps: keeps n exact as a double and the
 // loop bounded by something a host could mean (about 3.2 years of model time).
@@ -93,25 +105,47 @@ FmuInstance::FmuInstance(const char *instanceName, LogSink sink, void *sinkConte
       sinkContext_(sinkContext),
       loggingOn_(loggingOn),
       categoryOn_{true, true, true},
-      model_(new Corvanta()) {
+      inputs_(),
+      model_(corvanta_instance_create(nullptr)),
+      signals_() {
+  if (model_ == nullptr) {
+    throw std::bad_alloc();
+  }
   applyStartValues();
 }
 
-FmuInstance::~FmuInstance() { delete model_; }
+FmuInstance::~FmuInstance() { corvanta_instance_free(model_); }
 
 void FmuInstance::applyStartValues() {
-  ExtU_Corvanta_T &u = model_->U;
+  ExtU_Corvanta_T &u = inputs_;
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) u.name = (start);
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) u.name = (start);
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
+  corvanta_instance_set_inputs(model_, &inputs_);
+  signalsCurrent_ = false;
+}
+
+bool FmuInstance::refreshSignals() {
+  if (signalsCurrent_) {
+    return true;
+  }
+  // Between initialisation and the first step the instance has evaluated nothing yet: the
+  // outputs show the car at the start time, from the inputs and initial conditions set.
+  if (corvanta_instance_is_initialized(model_) != 0 && stepsTaken_ == 0) {
+    if (corvanta_instance_initial_signals(model_, signals_, CORVANTA_NUM_SIGNALS) != CORVANTA_NUM_SIGNALS) {
+      return false;
+    }
+  } else {
+    corvanta_instance_signals(model_, signals_, CORVANTA_NUM_SIGNALS);
+  }
+  signalsCurrent_ = true;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -250,7 +284,8 @@ Status FmuInstance::exitInitializationMode(const char *function, bool toEventMod
     return Status::Error;
   }
   // The model samples the initial-condition parameters at its first step.
-  model_->initialize();
+  corvanta_instance_initialize(model_);
+  signalsCurrent_ = false;
   phase_ = toEventMode ? Phase::EventMode : Phase::StepMode;
   log(LogCategory::Events, Status::OK, "%s: %s", function, phaseName(phase_));
   return Status::OK;
@@ -278,7 +313,7 @@ Status FmuInstance::doStep(const char *function, double currentCommunicationPoin
   if (!requirePhase(function, {Phase::StepMode})) {
     return Status::Error;
   }
-  if (!model_->isInitialized()) {
+  if (corvanta_instance_is_initialized(model_) == 0) {
     return fail(function, "the model holds a state taken before initialisation; it cannot step");
   }
   const double ratio = communicationStepSize / kInternalStep;
@@ -308,9 +343,10 @@ Status FmuInstance::doStep(const char *function, double currentCommunicationPoin
     }
   }
   for (std::uint64_t k = 0; k < n; ++k) {
-    model_->step();
+    corvanta_instance_step(model_);
   }
   stepsTaken_ += n;
+  signalsCurrent_ = false;
   return Status::OK;
 }
 
@@ -318,23 +354,29 @@ Status FmuInstance::terminate(const char *function) {
   if (!requirePhase(function, {Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
     return Status::Error;
   }
-  Corvanta::terminate();
+  corvanta_instance_terminate(model_);
   phase_ = Phase::Terminated;
   log(LogCategory::Events, Status::OK, "%s: terminated at %.17g s", function, time());
   return Status::OK;
 }
 
-void FmuInstance::reset() {
-  // Exactly the state of a fresh instantiation: the model is constructed anew.
-  model_->~Corvanta();
-  new (model_) Corvanta();
+Status FmuInstance::reset(const char *function) {
+  // Exactly the state of a fresh instantiation: the model is made anew.
+  CorvantaInstance *fresh = corvanta_instance_create(nullptr);
+  if (fresh == nullptr) {
+    log(LogCategory::StatusError, Status::Error, "%s: out of memory; the instance is unchanged", function);
+    return Status::Error;
+  }
+  corvanta_instance_free(model_);
+  model_ = fresh;
   applyStartValues();
   phase_ = Phase::Instantiated;
   startTime_ = 0.0;
   stopTimeDefined_ = false;
   stopTime_ = 0.0;
   stepsTaken_ = 0;
-  log(LogCategory::Events, Status::OK, "reset: instantiated");
+  log(LogCategory::Events, Status::OK, "%s: instantiated", function);
+  return Status::OK;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -342,62 +384,59 @@ void FmuInstance::reset() {
 
 namespace {
 
-bool readVariable(const Corvanta &model, const FmuInstance &fmu, std::uint32_t vr, double *value) {
+// Where a value reference reads from: the FMU's clock, the input record, or a signal.
+enum class Source { None, Time, Input, Signal };
+
+struct Place {
+  Source source;
+  int index;  // the input's value reference, or the signal's index
+};
+
+Place placeOf(std::uint32_t vr, Settable *kind) {
+  *kind = Settable::No;
   switch (vr) {
-#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value_) \
-  case vr:                                                      \
-    *value = (value_);                                          \
-    return true;
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
+  case vr:                                                     \
+    return {Source::Time, 0};
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
   case vr:                                                     \
-    *value = model.U.name;                                     \
-    return true;
+    *kind = Settable::Input;                                   \
+    return {Source::Input, vr};
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   case vr:                                                         \
-    *value = model.U.name;                                         \
-    return true;
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
-  case vr:                                               \
-    *value = model.Y.name;                               \
-    return true;
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value_) \
-  case vr:                                                                   \
-    *value = (value_);                                                       \
-    return true;
+    *kind = Settable::Parameter;                                   \
+    return {Source::Input, vr};
+#define CORVANTA_FMU_SIGNAL(vr, name, variability) \
+  case vr:                                         \
+    return {Source::Signal, CORVANTA_SIGNAL_##name};
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
     default:
-      return false;
+      return {Source::None, 0};
   }
 }
 
-// The field an input or parameter writes, and which of the two it is.
-double *writableField(Corvanta &model, std::uint32_t vr, Settable *kind) {
+// The field of the input record an input or parameter reads and writes.
+double *inputField(ExtU_Corvanta_T &inputs, int vr) {
   switch (vr) {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) \
   case vr:                                                     \
-    *kind = Settable::Input;                                   \
-    return &model.U.name;
+    return &inputs.name;
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   case vr:                                                         \
-    *kind = Settable::Parameter;                                   \
-    return &model.U.name;
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+    return &inputs.name;
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
     default:
-      *kind = Settable::No;
-      return nullptr;
+      return &inputs.AccelerationDemand;  // not reached: only settable references get here
   }
 }
 
@@ -412,8 +451,23 @@ Status FmuInstance::getReal(const char *function, const std::uint32_t vr[], std:
     return fail(function, "null value-reference or value array");
   }
   for (std::size_t k = 0; k < nvr; ++k) {
-    if (!readVariable(*model_, *this, vr[k], &values[k])) {
-      return fail(function, "no real variable has value reference %u", static_cast<unsigned>(vr[k]));
+    Settable kind = Settable::No;
+    const Place place = placeOf(vr[k], &kind);
+    switch (place.source) {
+      case Source::Time:
+        values[k] = time();
+        break;
+      case Source::Input:
+        values[k] = *inputField(inputs_, place.index);
+        break;
+      case Source::Signal:
+        if (!refreshSignals()) {
+          return outOfMemory(function);
+        }
+        values[k] = signals_[place.index];
+        break;
+      case Source::None:
+        return fail(function, "no real variable has value reference %u", static_cast<unsigned>(vr[k]));
     }
   }
   return Status::OK;
@@ -429,7 +483,7 @@ Status FmuInstance::setReal(const char *function, const std::uint32_t vr[], std:
   // Check every reference first: a refused call changes nothing.
   for (std::size_t k = 0; k < nvr; ++k) {
     Settable kind = Settable::No;
-    writableField(*model_, vr[k], &kind);
+    placeOf(vr[k], &kind);
     if (kind == Settable::No) {
       return fail(function, "value reference %u is not an input or parameter", static_cast<unsigned>(vr[k]));
     }
@@ -440,8 +494,12 @@ Status FmuInstance::setReal(const char *function, const std::uint32_t vr[], std:
   }
   for (std::size_t k = 0; k < nvr; ++k) {
     Settable kind = Settable::No;
-    *writableField(*model_, vr[k], &kind) = values[k];
+    *inputField(inputs_, placeOf(vr[k], &kind).index) = values[k];
   }
+  // The model reads its inputs at every internal step; the outputs before the first step
+  // show the car the new values describe.
+  corvanta_instance_set_inputs(model_, &inputs_);
+  signalsCurrent_ = false;
   return Status::OK;
 }
 

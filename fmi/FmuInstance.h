@@ -24,9 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "Corvanta.h"
 #include "FmuIdentity.h"
 #include "FmuStateRegistry.h"
+#include "corvanta.h"
+#include "corvanta_vehicle.h"
 
 namespace corvanta_fmi {
 
@@ -42,8 +43,11 @@ extern const char *const kLogCategoryNames[3];
 using LogSink = void (*)(void *context, const char *instanceName, Status status, const char *category,
                          const char *message);
 
+// The model is an instance of the vehicle library (corvanta_vehicle.h): the FMU reaches it
+// through that C interface only, for stepping, signals and saved states.
 class FmuInstance {
  public:
+  // Throws std::bad_alloc when the model instance cannot be made.
   FmuInstance(const char *instanceName, LogSink sink, void *sinkContext, bool loggingOn);
   ~FmuInstance();
   FmuInstance(const FmuInstance &) = delete;
@@ -61,7 +65,9 @@ class FmuInstance {
   Status enterStepMode(const char *function);
   Status doStep(const char *function, double currentCommunicationPoint, double communicationStepSize);
   Status terminate(const char *function);
-  void reset();
+  // Exactly a fresh instantiation; Error (logged) only when memory is exhausted, and then the
+  // instance is left as it was.
+  Status reset(const char *function);
 
   // Variables of type Real / Float64; other types have no variables.
   Status getReal(const char *function, const std::uint32_t vr[], std::size_t nvr, double values[]);
@@ -99,6 +105,9 @@ class FmuInstance {
 
  private:
   void applyStartValues();
+  // The signals behind the outputs, current for the instance's present state; false when
+  // memory for the values at the start time ran out.
+  bool refreshSignals();
   Status outOfMemory(const char *function);
   void emit(LogCategory category, Status status, const char *message);
 
@@ -113,7 +122,10 @@ class FmuInstance {
   double stopTime_ = 0.0;
   std::uint64_t stepsTaken_ = 0;
   bool eventModeUsed_ = false;
-  Corvanta *model_;
+  ExtU_Corvanta_T inputs_;  // inputs and initial conditions as set by the importer
+  CorvantaInstance *model_;
+  double signals_[CORVANTA_NUM_SIGNALS];
+  bool signalsCurrent_ = false;
   FmuStateRegistry states_;
 };
 

@@ -1,19 +1,24 @@
-// The FMU state in serialised form: every record of the model instance and the FMU's own
-// time base, in a self-checking envelope.
+// The FMU state in serialised form: the FMU's own time base and inputs, and the model
+// instance's saved state (corvanta_instance_save_state), in a self-checking envelope.
 //
 //   offset  size  content
 //   0       8     magic "CRVSTATE"
 //   8       4     format version (kFormatVersion)
 //   12      4     byte count of the payload
 //   16      40    instantiation token (the model and its variable list), NUL padded
-//   56      n     payload: FMU time base and FMI state, then the model records (layout below)
-//   56 + n  4     CRC-32 (IEEE 802.3) of bytes 0 .. 56 + n - 1
+//   56      32    byte sizes of the three sections (uint32 each), then five zero words
+//   88      40    time base: steps taken (uint64), start time, stop-time flag (1 byte, 7 zero),
+//                 stop time, FMI state (1 byte, 7 zero)
+//   128     64    the inputs and initial conditions as set (the input record)
+//   192     m     the model instance's saved state (the vehicle library's own format, with
+//                 its identity, record sizes and checksum)
+//   192 + m 4     CRC-32 (IEEE 802.3) of bytes 0 .. 192 + m - 1
 //
-// All numbers little-endian, as both x86-64 platforms store them; the record sizes are part of
-// the payload, so a state of a build with another record layout is refused.  References held
-// by the model (the solver's view of its own records, the delay buffer) are not stored: they
-// are wired afresh to the restoring instance.  A state is checked completely before anything of
-// the instance changes: the envelope, then the contents (contentsAreConsistent).
+// All numbers little-endian, as both x86-64 platforms store them.  A state is checked
+// completely before anything of the instance changes: the envelope, the time base, then the
+// model's state, restored into a scratch instance that replaces the model only when the
+// whole state holds together (the FMI state and the model's initialisation, the FMU's step
+// count and the model's clock).
 //
 // A state carries the FMI state it was saved in, and setting it puts the instance there: a
 // state saved in step mode continues in step mode, in a fresh or reset instance too.  A state
@@ -28,66 +33,29 @@
 #include <utility>
 
 #include "FmuInstance.h"
+#include "StateChecksum.h"
 
 namespace corvanta_fmi {
 
 namespace {
 
 constexpr char kMagic[8] = {'C', 'R', 'V', 'S', 'T', 'A', 'T', 'E'};
-constexpr std::uint32_t kFormatVersion = 2;
+constexpr std::uint32_t kFormatVersion = 3;
 constexpr std::size_t kTokenBytes = 40;
 constexpr std::size_t kHeaderBytes = 8 + 4 + 4 + kTokenBytes;
 constexpr std::size_t kChecksumBytes = 4;
 
-std::uint32_t crc32(const std::uint8_t *data, std::size_t size) {
-  std::uint32_t crc = 0xFFFFFFFFU;
-  for (std::size_t k = 0; k < size; ++k) {
-    crc ^= data[k];
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
-    }
-  }
-  return ~crc;
-}
-
-class Writer {
- public:
-  template <typename T>
-  void put(const T &value) {
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(&value);
-    out.insert(out.end(), bytes, bytes + sizeof(T));
-  }
-  std::vector<std::uint8_t> out;
-};
-
-class Reader {
- public:
-  Reader(const std::uint8_t *data, std::size_t size) : data_(data), size_(size) {}
-  template <typename T>
-  bool get(T *value) {
-    if (size_ - position_ < sizeof(T)) {
-      return false;
-    }
-    std::memcpy(static_cast<void *>(value), data_ + position_, sizeof(T));
-    position_ += sizeof(T);
-    return true;
-  }
-  bool atEnd() const { return position_ == size_; }
-
- private:
-  const std::uint8_t *data_;
-  std::size_t size_;
-  std::size_t position_ = 0;
-};
-
-// What a state carries besides the records that are copied whole.
+// What the FMU itself adds to the model's state.
 struct TimeBase {
   std::uint64_t stepsTaken;
   double startTime;
   std::uint8_t stopTimeDefined;
+  std::uint8_t zero1[7];
   double stopTime;
   std::uint8_t phase;  // StoredPhase
+  std::uint8_t zero2[7];
 };
+static_assert(sizeof(TimeBase) == 40, "time base without hidden padding");
 
 // The FMI states a state can be saved in, as stored.
 enum StoredPhase : std::uint8_t {
@@ -131,83 +99,46 @@ Phase restoredPhase(std::uint8_t stored, bool eventModeUsed) {
   }
 }
 
-struct SolverRecord {
-  std::uint8_t wired;          // initialize() has run: the references are to be set
-  std::int32_t derivativeRow;  // stage row derivativeBuffer refers to, -1 for none
-};
-
-// The record sizes, so that a state of another layout is refused.
+// The section sizes, so that a state of another layout is refused.
 struct Layout {
-  std::uint32_t sizes[8] = {sizeof(ExtU_Corvanta_T),       sizeof(ExtY_Corvanta_T),
-                            sizeof(Signals_Corvanta_T),    sizeof(DiscStates_Corvanta_T),
-                            sizeof(ContStates_Corvanta_T), sizeof(Evaluation),
-                            sizeof(RT_MODEL_Corvanta_T),   sizeof(TimeBase)};
+  std::uint32_t sizes[8];
   bool operator==(const Layout &other) const { return std::memcmp(sizes, other.sizes, sizeof sizes) == 0; }
 };
 
-// The parts of the real-time model record that are values, not references.
-struct RtmValues {
-  double savedStates[kNumContStates];
-  double stageDerivatives[4][kNumContStates];
-  decltype(RT_MODEL_Corvanta_T::ticks) ticks;
-  double stepSize;
-  std::uint8_t firstInitCond;
-  double tStart;
-  int timeStepKind;
-  std::uint8_t stopRequested;
-  double modelTime;
-  double stopTime;
-};
+Layout expectedLayout(std::size_t modelStateBytes) {
+  Layout layout{};
+  layout.sizes[0] = sizeof(TimeBase);
+  layout.sizes[1] = sizeof(ExtU_Corvanta_T);
+  layout.sizes[2] = static_cast<std::uint32_t>(modelStateBytes);
+  return layout;
+}
 
-// One state, unpacked.  Large (the delay buffer): lives on the heap.
-struct Snapshot {
+constexpr std::size_t kModelStateOffset = kHeaderBytes + sizeof(Layout) + sizeof(TimeBase) + sizeof(ExtU_Corvanta_T);
+
+struct InstanceDeleter {
+  void operator()(CorvantaInstance *instance) const { corvanta_instance_free(instance); }
+};
+using OwnedInstance = std::unique_ptr<CorvantaInstance, InstanceDeleter>;
+
+// One state, unpacked: the FMU's part and the model, restored into an instance of its own.
+struct Unpacked {
   TimeBase time;
-  ExtU_Corvanta_T U;
-  ExtY_Corvanta_T Y;
-  Signals_Corvanta_T B;
-  DiscStates_Corvanta_T DW;
-  ContStates_Corvanta_T X;
-  Evaluation E;
-  RtmValues M;
-  SolverRecord solver;
+  ExtU_Corvanta_T inputs;
+  OwnedInstance model;
 };
 
 bool isFlag(std::uint8_t value) { return value <= 1U; }
 
-// What a state says about the instance must be a situation the instance can be in: values that
-// index memory or select code in range, and the time base, the FMI state and the model's clock
-// in agreement.  The model's signals and continuous states are not judged: NaN and infinities
-// are values the model carries (and propagates) by design.
-bool contentsAreConsistent(const Snapshot &s, std::string *why) {
+bool timeBaseIsPossible(const TimeBase &t, std::string *why) {
   auto reject = [why](const char *reason) {
     if (why != nullptr) {
       *why = reason;
     }
     return false;
   };
-  const DiscStates_Corvanta_T &dw = s.DW;
-  const bool delayIndicesValid = dw.TransportDelayTail >= 0 && dw.TransportDelayTail < kTransportDelayEntries &&
-                                 dw.TransportDelayHead >= 0 && dw.TransportDelayHead < kTransportDelayEntries &&
-                                 dw.TransportDelayLast >= 0 && dw.TransportDelayLast < kTransportDelayEntries;
-  const bool wired = s.solver.wired == 1U;
-  if (!delayIndicesValid || !isFlag(s.solver.wired) ||
-      (wired ? dw.TransportDelayBufferSize != kTransportDelayEntries
-             : (dw.TransportDelayBufferSize != 0 && dw.TransportDelayBufferSize != kTransportDelayEntries)) ||
-      (s.M.timeStepKind != kMinorTimeStep && s.M.timeStepKind != kMajorTimeStep) || s.solver.derivativeRow < -1 ||
-      s.solver.derivativeRow > 3 || !isFlag(s.time.stopTimeDefined) || !isFlag(s.M.firstInitCond) ||
-      !isFlag(s.M.stopRequested)) {
+  if (!isFlag(t.stopTimeDefined)) {
     return reject("inconsistent contents (index or flag out of range)");
   }
-  const std::uint8_t flags[] = {dw.LongitudinalVelocity_FirstInit, dw.Heading_FirstInit,     dw.WheelSpeedFL_FirstInit,
-                                dw.WheelSpeedFR_FirstInit,         dw.WheelSpeedRL_FirstInit, dw.WheelSpeedRR_FirstInit,
-                                dw.GlobalVelocityX_FirstInit,      dw.GlobalVelocityY_FirstInit, dw.PositionX_FirstInit,
-                                dw.PositionY_FirstInit};
-  for (std::uint8_t flag : flags) {
-    if (!isFlag(flag)) {
-      return reject("inconsistent contents (first-initialisation flag out of range)");
-    }
-  }
-  const TimeBase &t = s.time;
   if (!std::isfinite(t.startTime) || (t.stopTimeDefined == 1U && !(t.stopTime >= t.startTime))) {
     return reject("impossible time base (start time not finite, or stop time before it)");
   }
@@ -219,24 +150,35 @@ bool contentsAreConsistent(const Snapshot &s, std::string *why) {
   if (t.phase > kStoredTerminated) {
     return reject("unknown FMI state");
   }
-  // Initialisation wires the model: before it nothing has stepped, after it the FMU is in
-  // event or step mode or terminated.
+  return true;
+}
+
+// The model's state must be one the FMU can be in with that time base: initialisation wires
+// the model (before it nothing has stepped; after it the FMU is in event or step mode or
+// terminated), and the model's clock counts the FMU's steps.
+bool modelMatchesTimeBase(const TimeBase &t, const CorvantaInstance &model, std::string *why) {
+  auto reject = [why](const char *reason) {
+    if (why != nullptr) {
+      *why = reason;
+    }
+    return false;
+  };
+  const bool wired = corvanta_instance_is_initialized(&model) != 0;
   const bool beforeInitialisation = t.phase == kStoredInstantiated || t.phase == kStoredInitializationMode;
   const bool afterInitialisation = t.phase == kStoredEventMode || t.phase == kStoredStepMode;
   if ((wired && beforeInitialisation) || (!wired && afterInitialisation) || (!wired && t.stepsTaken != 0)) {
     return reject("the FMI state does not match the model's initialisation");
   }
-  // The model's clock counts the same steps as the FMU's.
-  const RtmValues &m = s.M;
-  if (m.ticks != static_cast<decltype(m.ticks)>(t.stepsTaken) ||
-      !(m.modelTime == static_cast<double>(m.ticks) * m.stepSize) || !(m.stopTime == m.modelTime) ||
-      (wired && (!(m.stepSize == kInternalStep) || m.timeStepKind != kMajorTimeStep || m.firstInitCond != 0U))) {
+  double signals[CORVANTA_NUM_SIGNALS];
+  corvanta_instance_signals(&model, signals, CORVANTA_NUM_SIGNALS);
+  if (!(signals[CORVANTA_SIGNAL_ModelTime] == static_cast<double>(t.stepsTaken) * kInternalStep)) {
     return reject("the model's clock does not match the FMU's time base");
   }
   return true;
 }
 
-bool unpack(const std::uint8_t *bytes, std::size_t size, Snapshot *s, std::string *why) {
+// Checks a serialised state and unpacks it.  May throw std::bad_alloc.
+bool unpack(const std::uint8_t *bytes, std::size_t size, Unpacked *s, std::string *why) {
   auto reject = [why](const char *reason) {
     if (why != nullptr) {
       *why = reason;
@@ -266,158 +208,87 @@ bool unpack(const std::uint8_t *bytes, std::size_t size, Snapshot *s, std::strin
   }
   std::uint32_t stored = 0;
   std::memcpy(&stored, bytes + size - kChecksumBytes, 4);
-  if (stored != crc32(bytes, size - kChecksumBytes)) {
+  if (stored != stateChecksum(bytes, size - kChecksumBytes)) {
     return reject("corrupted: checksum mismatch");
   }
-  Reader in(bytes + kHeaderBytes, payloadBytes);
-  Layout layout;
-  Layout expected;
-  if (!in.get(&layout) || !(layout == expected)) {
-    return reject("state of a build with another record layout");
+  s->model.reset(corvanta_instance_create(nullptr));
+  if (!s->model) {
+    throw std::bad_alloc();
   }
-  if (!(in.get(&s->time) && in.get(&s->U) && in.get(&s->Y) && in.get(&s->B) && in.get(&s->DW) && in.get(&s->X) &&
-        in.get(&s->E) && in.get(&s->M) && in.get(&s->solver) && in.atEnd())) {
+  const std::size_t modelBytes = corvanta_instance_state_size(s->model.get());
+  Layout layout{};
+  if (size != kModelStateOffset + modelBytes + kChecksumBytes) {
     return reject("payload does not have the expected size");
   }
-  return contentsAreConsistent(*s, why);
-}
-
-// Points the model's references at its own records, as initialize() does.
-void wireReferences(Corvanta &model, const SolverRecord &solver) {
-  RT_MODEL_Corvanta_T &m = model.M;
-  m.errorStatus = nullptr;
-  if (solver.wired == 0U) {
-    m.solver.timeStepKindRef = nullptr;
-    m.solver.timeRef = nullptr;
-    m.solver.stepSizeRef = nullptr;
-    m.solver.derivativesRef = nullptr;
-    m.solver.statesRef = nullptr;
-    m.solver.integrationData = nullptr;
-    m.solver.solverName = nullptr;
-    m.workRefs.y = nullptr;
-    for (double *&row : m.workRefs.f) {
-      row = nullptr;
+  std::memcpy(&layout, bytes + kHeaderBytes, sizeof layout);
+  if (!(layout == expectedLayout(modelBytes))) {
+    return reject("state of a build with another record layout");
+  }
+  std::memcpy(&s->time, bytes + kHeaderBytes + sizeof layout, sizeof s->time);
+  std::memcpy(&s->inputs, bytes + kHeaderBytes + sizeof layout + sizeof s->time, sizeof s->inputs);
+  if (!timeBaseIsPossible(s->time, why)) {
+    return false;
+  }
+  char reason[160] = "";
+  if (corvanta_instance_restore_state(s->model.get(), bytes + kModelStateOffset, modelBytes, reason, sizeof reason) !=
+      CORVANTA_STATE_OK) {
+    if (why != nullptr) {
+      *why = std::string("the model's state: ") + reason;
     }
-    m.stateVector = nullptr;
-    m.tPtr = nullptr;
-    m.derivativeBuffer = nullptr;
-    model.DW.TransportDelayBufferRef = nullptr;
-    return;
+    return false;
   }
-  m.solver.timeStepKindRef = &m.timeStepKind;
-  m.solver.timeRef = &m.tPtr;
-  m.solver.stepSizeRef = &m.stepSize;
-  m.solver.derivativesRef = &m.derivativeBuffer;
-  m.solver.statesRef = &m.stateVector;
-  m.solver.integrationData = &m.workRefs;
-  m.solver.solverName = "ode4";
-  m.workRefs.y = m.savedStates;
-  for (int stage = 0; stage < 4; ++stage) {
-    m.workRefs.f[stage] = m.stageDerivatives[stage];
-  }
-  m.stateVector = &model.X;
-  m.setTPtr(&m.modelTime);
-  m.derivativeBuffer = solver.derivativeRow < 0 ? nullptr : m.stageDerivatives[solver.derivativeRow];
-  model.DW.TransportDelayBufferRef = model.DW.TransportDelayBuffer;
+  return modelMatchesTimeBase(s->time, *s->model, why);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> FmuInstance::serializeState() const {
-  const Corvanta &model = *model_;
-  const RT_MODEL_Corvanta_T &m = model.M;
-  Writer w;
-  w.out.insert(w.out.end(), kMagic, kMagic + sizeof kMagic);
-  w.put(kFormatVersion);
-  w.put(std::uint32_t{0});  // payload size, filled in below
-  char token[kTokenBytes] = {};
-  std::strncpy(token, kInstantiationToken, kTokenBytes);
-  w.out.insert(w.out.end(), token, token + kTokenBytes);
-
-  w.put(Layout());
-  // Padding bytes are zeroed so that equal states serialise to equal bytes.
-  TimeBase time;
-  std::memset(&time, 0, sizeof time);
+  const std::size_t modelBytes = corvanta_instance_state_size(model_);
+  std::vector<std::uint8_t> out(kModelStateOffset + modelBytes + kChecksumBytes, 0);
+  std::uint8_t *p = out.data();
+  std::memcpy(p, kMagic, sizeof kMagic);
+  std::memcpy(p + 8, &kFormatVersion, 4);
+  const auto payloadBytes = static_cast<std::uint32_t>(out.size() - kHeaderBytes - kChecksumBytes);
+  std::memcpy(p + 12, &payloadBytes, 4);
+  std::strncpy(reinterpret_cast<char *>(p + 16), kInstantiationToken, kTokenBytes);
+  const Layout layout = expectedLayout(modelBytes);
+  std::memcpy(p + kHeaderBytes, &layout, sizeof layout);
+  // Padding bytes are zero so that equal states serialise to equal bytes.
+  TimeBase time{};
   time.stepsTaken = stepsTaken_;
   time.startTime = startTime_;
   time.stopTimeDefined = stopTimeDefined_ ? 1U : 0U;
   time.stopTime = stopTime_;
   time.phase = storedPhase(phase_);
-  w.put(time);
-  w.put(model.U);
-  w.put(model.Y);
-  w.put(model.B);
-  auto dw = std::make_unique<DiscStates_Corvanta_T>();
-  std::memcpy(static_cast<void *>(dw.get()), &model.DW, sizeof model.DW);
-  dw->TransportDelayBufferRef = nullptr;
-  w.put(*dw);
-  w.put(model.X);
-  w.put(model.E);
-  RtmValues values;
-  std::memset(&values, 0, sizeof values);
-  std::memcpy(values.savedStates, m.savedStates, sizeof values.savedStates);
-  std::memcpy(values.stageDerivatives, m.stageDerivatives, sizeof values.stageDerivatives);
-  values.ticks = m.ticks;
-  values.stepSize = m.stepSize;
-  values.firstInitCond = m.firstInitCond;
-  values.tStart = m.tStart;
-  values.timeStepKind = m.timeStepKind;
-  values.stopRequested = m.stopRequested;
-  values.modelTime = m.modelTime;
-  values.stopTime = m.solver.stopTime;
-  w.put(values);
-  SolverRecord solver;
-  std::memset(&solver, 0, sizeof solver);
-  solver.wired = model.isInitialized() ? 1U : 0U;
-  solver.derivativeRow = -1;
-  for (int stage = 0; stage < 4; ++stage) {
-    if (m.derivativeBuffer == m.stageDerivatives[stage]) {
-      solver.derivativeRow = stage;
-    }
-  }
-  w.put(solver);
-
-  const auto payloadBytes = static_cast<std::uint32_t>(w.out.size() - kHeaderBytes);
-  std::memcpy(w.out.data() + 12, &payloadBytes, 4);
-  w.put(crc32(w.out.data(), w.out.size()));
-  return w.out;
+  std::memcpy(p + kHeaderBytes + sizeof layout, &time, sizeof time);
+  std::memcpy(p + kHeaderBytes + sizeof layout + sizeof time, &inputs_, sizeof inputs_);
+  corvanta_instance_save_state(model_, p + kModelStateOffset, modelBytes);
+  const std::uint32_t checksum = stateChecksum(p, out.size() - kChecksumBytes);
+  std::memcpy(p + out.size() - kChecksumBytes, &checksum, 4);
+  return out;
 }
 
 bool FmuInstance::validateState(const std::uint8_t *bytes, std::size_t size, std::string *why) {
-  auto snapshot = std::make_unique<Snapshot>();
-  return unpack(bytes, size, snapshot.get(), why);
+  Unpacked unpacked{};
+  return unpack(bytes, size, &unpacked, why);
 }
 
 Status FmuInstance::restoreState(const char *function, const std::uint8_t *bytes, std::size_t size) {
-  auto s = std::make_unique<Snapshot>();
+  Unpacked s{};
   std::string why;
-  if (!unpack(bytes, size, s.get(), &why)) {
+  if (!unpack(bytes, size, &s, &why)) {
     return fail(function, "FMU state rejected: %s", why.c_str());
   }
-  Corvanta &model = *model_;
-  stepsTaken_ = s->time.stepsTaken;
-  startTime_ = s->time.startTime;
-  stopTimeDefined_ = s->time.stopTimeDefined != 0U;
-  stopTime_ = s->time.stopTime;
-  model.U = s->U;
-  model.Y = s->Y;
-  model.B = s->B;
-  model.DW = s->DW;
-  model.X = s->X;
-  model.E = s->E;
-  RT_MODEL_Corvanta_T &m = model.M;
-  std::memcpy(m.savedStates, s->M.savedStates, sizeof m.savedStates);
-  std::memcpy(m.stageDerivatives, s->M.stageDerivatives, sizeof m.stageDerivatives);
-  m.ticks = s->M.ticks;
-  m.stepSize = s->M.stepSize;
-  m.firstInitCond = s->M.firstInitCond;
-  m.tStart = s->M.tStart;
-  m.timeStepKind = s->M.timeStepKind;
-  m.stopRequested = s->M.stopRequested;
-  m.modelTime = s->M.modelTime;
-  m.solver.stopTime = s->M.stopTime;
-  wireReferences(model, s->solver);
-  phase_ = restoredPhase(s->time.phase, eventModeUsed_);
+  corvanta_instance_free(model_);
+  model_ = s.model.release();
+  stepsTaken_ = s.time.stepsTaken;
+  startTime_ = s.time.startTime;
+  stopTimeDefined_ = s.time.stopTimeDefined != 0U;
+  stopTime_ = s.time.stopTime;
+  inputs_ = s.inputs;
+  corvanta_instance_set_inputs(model_, &inputs_);
+  signalsCurrent_ = false;
+  phase_ = restoredPhase(s.time.phase, eventModeUsed_);
   log(LogCategory::Events, Status::OK, "%s: %s at %.17g s", function, phaseName(phase_), time());
   return Status::OK;
 }

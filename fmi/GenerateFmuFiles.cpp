@@ -17,8 +17,24 @@
 
 #include "FmuIdentity.h"
 #include "corvanta.h"
+#include "corvanta_vehicle.h"
 
 namespace {
+
+// The signal list as its strings, without the library (this program runs at build time).
+struct SignalText {
+  const char *unit;
+  const char *description;
+};
+constexpr SignalText kSignalTexts[] = {
+#define CORVANTA_SIGNAL(name, unit, meaning) {unit, meaning},
+#include "corvanta_signal_list.def"
+#undef CORVANTA_SIGNAL
+};
+static_assert(sizeof kSignalTexts / sizeof kSignalTexts[0] == CORVANTA_NUM_SIGNALS, "one text per signal");
+
+const char *signalUnitText(int index) { return kSignalTexts[index].unit; }
+const char *signalDescriptionText(int index) { return kSignalTexts[index].description; }
 
 struct Variable {
   unsigned vr;
@@ -32,6 +48,14 @@ struct Variable {
   std::string max;
 };
 
+// The signal list's unit and meaning ("1", a pure number, is dimensionless: no unit).
+std::string signalUnit(int index) {
+  const std::string unit = signalUnitText(index);
+  return unit == "1" ? std::string() : unit;
+}
+
+std::string signalDescription(int index) { return signalDescriptionText(index); }
+
 std::vector<Variable> listedVariables() {
   std::vector<Variable> list = {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value) \
@@ -40,16 +64,13 @@ std::vector<Variable> listedVariables() {
   {vr, #name, "input", "continuous", unit, #start, description, "", ""},
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   {vr, #name, "parameter", "fixed", unit, #start, description, "", ""},
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description) \
-  {vr, #name, "output", "continuous", unit, "", description, "", ""},
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value) \
-  {vr, #name, "local", #variability, unit, "", description, "", ""},
+#define CORVANTA_FMU_SIGNAL(vr, name, variability) \
+  {vr, #name, "output", #variability, signalUnit(CORVANTA_SIGNAL_##name), "", signalDescription(CORVANTA_SIGNAL_##name), "", ""},
 #include "FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
   };
   auto byReference = [&list](unsigned vr) -> Variable & {
     for (Variable &v : list) {
@@ -63,8 +84,7 @@ std::vector<Variable> listedVariables() {
 #define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
-#define CORVANTA_FMU_OUTPUT(vr, name, unit, description)
-#define CORVANTA_FMU_LOCAL(vr, name, variability, unit, description, value)
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #define CORVANTA_FMU_DISCRETE(vr) byReference(vr).variability = "discrete";
 #define CORVANTA_FMU_RANGE(vr, min_, max_) \
   byReference(vr).min = #min_;             \
@@ -73,8 +93,7 @@ std::vector<Variable> listedVariables() {
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
-#undef CORVANTA_FMU_OUTPUT
-#undef CORVANTA_FMU_LOCAL
+#undef CORVANTA_FMU_SIGNAL
 #undef CORVANTA_FMU_DISCRETE
 #undef CORVANTA_FMU_RANGE
   return list;
@@ -307,20 +326,26 @@ std::string documentation() {
       << "<p>" << escape(kModelDescription) << ".</p>\n"
       << "<p>Model identifier <code>Corvanta</code>; instantiation token (GUID) <code>"
       << corvanta_fmi::kInstantiationToken << "</code>. One file carries FMI 2.0 or FMI 3.0 binaries for "
-      << "64-bit Linux and 64-bit Windows.</p>\n"
+      << "64-bit Linux and 64-bit Windows. The Linux binary carries its C++ runtime and needs nothing newer "
+      << "than glibc 2.17 (x86-64).</p>\n"
       << "<h2>Step rule</h2>\n"
       << "<p>The model advances in fixed internal steps of 0.0001 s (fourth-order Runge-Kutta). A communication "
       << "step must be a positive whole multiple <i>n</i> of it: <code>|h / 0.0001 - n| &lt;= "
       << corvanta_fmi::kStepTolerance << "</code>. The FMU then takes exactly <i>n</i> internal steps. Its time is "
       << "<code>startTime + (steps taken) &times; 0.0001 s</code>, formed from an integer count, so it never "
-      << "drifts; <code>currentCommunicationPoint</code> must match it within " << corvanta_fmi::kStepTolerance
-      << " internal step (1e-7 s). Any other step, a mismatching communication point, or a call in the wrong "
-      << "state returns the error status with a logged message; the instance then accepts only getters, Reset "
-      << "and FreeInstance.</p>\n"
+      << "drifts. The FMU synchronises to the importer's clock: a <code>currentCommunicationPoint</code> less "
+      << "than half an internal step (0.00005 s) from the FMU's time names that time (an importer that sums its "
+      << "step sizes, <code>t += h</code>, drifts from it by rounding); one further away cannot be the FMU's time "
+      << "and is refused. Any other step, a refused communication point, or a call in the wrong state returns the "
+      << "error status with a logged message; the instance then accepts the getters, Reset, FreeInstance and "
+      << "SetFMUstate (a restart from a state saved before the error) and the functions that free, size, "
+      << "serialise and deserialise FMU states.</p>\n"
       << "<p>Inputs are held over a communication step. The initial-condition parameters are read by the first "
-      << "internal step after initialisation and are fixed afterwards. Outputs and observables after a step are "
-      << "the values of the step's last evaluation, exactly what the C interface returns after the same steps; "
-      << "<code>EngineSpeed</code> is the state at the communication point.</p>\n"
+      << "internal step after initialisation and are fixed afterwards. The outputs are the model's signals: "
+      << "after a step the values of the step's last evaluation, exactly what the C interface returns after the "
+      << "same steps (<code>EngineSpeed</code> and <code>ModelTime</code> are the values at the communication "
+      << "point); between ExitInitializationMode and the first step the car at the start time: the pose and "
+      << "speed of the initial conditions, gear 1, zero pitch and roll, the standing car's tyre loads.</p>\n"
       << "<h2>Conventions</h2>\n<ul>\n"
       << "<li>SI units throughout (m, m/s, rad, rad/s, N, N&middot;m).</li>\n"
       << "<li>Body axes: x forward, y to the left, z up, origin at the centre of mass.</li>\n"
@@ -330,7 +355,8 @@ std::string documentation() {
       << "<li>Undefined values (outside a map, invalid inputs) are NaN and propagate.</li>\n</ul>\n"
       << "<h2>Capabilities</h2>\n<p>Co-simulation only. Get, set, free, serialise and deserialise the FMU "
       << "state (a serialised state carries a format version and a CRC-32; truncated, corrupted or foreign "
-      << "states are rejected). Several instances per process, each used by one thread at a time. Not "
+      << "states are rejected). A state carries the FMI state it was saved in: one saved in step mode continues "
+      << "in step mode when set into a fresh or reset instance. Several instances per process, each used by one thread at a time. Not "
       << "provided (the functions exist and return the error status): directional and adjoint derivatives, "
       << "input and output derivatives, asynchronous steps, model exchange, scheduled execution, clocks, "
       << "configuration mode. Log categories: ";

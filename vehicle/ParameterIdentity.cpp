@@ -5,10 +5,21 @@
 #include "Instance.h"
 #include "VehicleSet.h"
 
+namespace {
+
+// The built-in values, assembled without allocating: the state functions that ask for the
+// identity cannot fail on memory.
+std::uint64_t builtinIdentity() {
+  corvanta::vehicle::VehicleValues local{ScalarParameters{}, {TyreCoefficients{}, TyreCoefficients{}}, Corvanta_ConstP};
+  return corvanta::vehicle::identity(local);
+}
+
+}  // namespace
+
 std::uint64_t parameterIdentityOf(const CorvantaInstance &instance) {
   if (instance.parameters) {
     return corvanta::vehicle::identity(instance.parameters->values);
   }
-  static const std::uint64_t builtin = corvanta::vehicle::identity(corvanta::vehicle::ParameterBlock::builtin()->values);
+  static const std::uint64_t builtin = builtinIdentity();
   return builtin;
 }

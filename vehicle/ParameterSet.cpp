@@ -1,6 +1,7 @@
 // The C functions of parameter sets.  No exception crosses the C boundary: every function
 // catches and reports what can go wrong (memory, files) as a result code.
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -30,11 +31,11 @@ std::string joined(const std::vector<std::string> &lines) {
 }
 
 CorvantaVehicle *newBuiltin() {
-  auto *vehicle = new CorvantaVehicle();
+  std::unique_ptr<CorvantaVehicle> vehicle(new CorvantaVehicle());
   vehicle->block = ParameterBlock::builtin();
   vehicle->name = "built-in";
   vehicle->description = "the built-in rear-wheel-drive car with a five-speed automatic gearbox";
-  return vehicle;
+  return vehicle.release();
 }
 
 }  // namespace
@@ -51,7 +52,9 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_create_builtin(void) {
 
 CORVANTA_VEHICLE_API void corvanta_vehicle_free(CorvantaVehicle *vehicle) { delete vehicle; }
 
-CORVANTA_VEHICLE_API size_t corvanta_vehicle_parameter_count(void) { return parameterDescriptions().size(); }
+CORVANTA_VEHICLE_API size_t corvanta_vehicle_parameter_count(void) {
+  return parameterDescriptions().size();  // a constant array: nothing to fail
+}
 
 CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_info(size_t index, CorvantaParameterInfo *info) {
   if (info == nullptr || index >= parameterDescriptions().size()) {
@@ -94,7 +97,8 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, s
     return nullptr;
   }
   try {
-    CorvantaVehicle *vehicle = newBuiltin();
+    // Owned until it is handed out: a failure while reading frees it.
+    std::unique_ptr<CorvantaVehicle> vehicle(newBuiltin());
     vehicle->name.clear();
     vehicle->description.clear();
     const VehicleFileResult result =
@@ -102,11 +106,10 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, s
                         base_directory != nullptr ? base_directory : ".", *vehicle);
     if (!result.ok) {
       writeText(joined(result.errors), error, error_size);
-      delete vehicle;
       return nullptr;
     }
     vehicle->refresh();
-    return vehicle;
+    return vehicle.release();
   } catch (...) {
     writeText("out of memory", error, error_size);
     return nullptr;
@@ -119,17 +122,17 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_load(const char *path, ch
     return nullptr;
   }
   try {
-    CorvantaVehicle *vehicle = newBuiltin();
+    // Owned until it is handed out: a failure while reading frees it.
+    std::unique_ptr<CorvantaVehicle> vehicle(newBuiltin());
     vehicle->name.clear();
     vehicle->description.clear();
     const VehicleFileResult result = readVehicleFile(path, *vehicle);
     if (!result.ok) {
       writeText(joined(result.errors), error, error_size);
-      delete vehicle;
       return nullptr;
     }
     vehicle->refresh();
-    return vehicle;
+    return vehicle.release();
   } catch (...) {
     writeText("out of memory", error, error_size);
     return nullptr;

@@ -10,8 +10,9 @@
 
 namespace corvanta::vehicle {
 
-const std::vector<ParameterDescription> &parameterDescriptions() {
-  static const std::vector<ParameterDescription> descriptions = {
+namespace {
+
+const ParameterDescription kDescriptions[] = {
 #define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning)                      \
   {#Name, Unit,  Meaning, ParameterKind::Scalar, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, "", "", \
    false, offsetof(ScalarParameters, Name)},
@@ -22,8 +23,12 @@ const std::vector<ParameterDescription> &parameterDescriptions() {
   {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
    Dormant, false, offsetof(TyreCoefficients, Name)},
 #include "ParameterList.def"
-  };
-  return descriptions;
+};
+
+}  // namespace
+
+ParameterDescriptions parameterDescriptions() {
+  return ParameterDescriptions(kDescriptions, sizeof kDescriptions / sizeof kDescriptions[0]);
 }
 
 namespace {

@@ -31,8 +31,23 @@ struct ParameterDescription {
   std::size_t offset;     // byte offset in its record (ScalarParameters, TyreCoefficients or ConstP)
 };
 
+// A view of the parameter list: a constant array, so reading it never allocates (the C
+// functions that read it cannot fail on memory).
+class ParameterDescriptions {
+ public:
+  constexpr ParameterDescriptions(const ParameterDescription *first, std::size_t count) : first_(first), count_(count) {}
+  const ParameterDescription *begin() const { return first_; }
+  const ParameterDescription *end() const { return first_ + count_; }
+  std::size_t size() const { return count_; }
+  const ParameterDescription &operator[](std::size_t index) const { return first_[index]; }
+
+ private:
+  const ParameterDescription *first_;
+  std::size_t count_;
+};
+
 // Every parameter in list order: scalars, tables, tyre coefficients.
-const std::vector<ParameterDescription> &parameterDescriptions();
+ParameterDescriptions parameterDescriptions();
 
 // The description of `name` (a tyre coefficient without its axle prefix), or null.
 const ParameterDescription *findParameter(std::string_view name);

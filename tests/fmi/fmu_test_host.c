@@ -391,6 +391,58 @@ static void test_observable_signs(FmuLibrary *lib) {
   printf("  observable signs and magnitudes checked\n");
 }
 
+/* ---- the start of a run ------------------------------------------------------------------- */
+
+/* Between ExitInitializationMode and the first step the outputs show the car as it starts (the
+   initial conditions, gear 1, no pitch or roll, the standing car's loads), and reading them
+   changes no later bit of the run. */
+static void start_with(Fmu *fmu, FmuLibrary *lib, const char *name) {
+  const char *names[] = {"InitialPositionX", "InitialPositionY", "InitialHeading", "InitialSpeed"};
+  const double values[] = {10.0, -2.5, 0.3, 5.0};
+  int k;
+  CHECK(fmu_instantiate(fmu, lib, name, NULL) == FMU_OK && fmu_enter_initialization(fmu, 0.0) == FMU_OK,
+        "instantiate");
+  for (k = 0; k < 4; ++k) {
+    unsigned vr = fmu_vr(lib, names[k]);
+    CHECK(fmu_set(fmu, &vr, 1, &values[k]) == FMU_OK, "set %s", names[k]);
+  }
+  CHECK(fmu_exit_initialization(fmu) == FMU_OK, "exit initialisation");
+}
+
+static void test_time_zero(FmuLibrary *lib) {
+  const char *const all[] = {"PositionX", "PositionY", "Heading", "LongitudinalSpeed", "PitchAngle", "RollAngle",
+                             "TipOverIndicator", "Gear", "EngineSpeed", "TyreLoadFL", "YawRate", "SlipRatioRL"};
+  const size_t n = sizeof all / sizeof all[0];
+  double read_first[12], not_read[12];
+  Fmu fmu, other;
+  size_t k;
+  double loads;
+  start_with(&fmu, lib, "time zero");
+  CHECK(observable(&fmu, "PositionX") == 10.0 && observable(&fmu, "PositionY") == -2.5, "initial position");
+  CHECK(observable(&fmu, "Heading") == 0.3 && observable(&fmu, "LongitudinalSpeed") == 5.0, "initial heading, speed");
+  CHECK(observable(&fmu, "Gear") == 1.0, "gear 1 at the start (got %g)", observable(&fmu, "Gear"));
+  CHECK(same_bits(observable(&fmu, "PitchAngle"), 0.0) && same_bits(observable(&fmu, "RollAngle"), 0.0),
+        "no pitch or roll at the start");
+  CHECK(observable(&fmu, "TipOverIndicator") == -1.0, "the standing car is stable");
+  CHECK(observable(&fmu, "ModelTime") == 0.0, "model time 0");
+  /* The standing car's weight, 1760 kg x 9.8 m/s2, on the four tyres, front and rear pairs alike. */
+  loads = observable(&fmu, "TyreLoadFL") + observable(&fmu, "TyreLoadFR") + observable(&fmu, "TyreLoadRL") +
+          observable(&fmu, "TyreLoadRR");
+  CHECK(fabs(loads - 17248.0) < 1e-6 * 17248.0, "tyre loads carry the car's weight (sum %.17g N)", loads);
+  CHECK(observable(&fmu, "TyreLoadFL") == observable(&fmu, "TyreLoadFR"), "left and right loads alike");
+  /* A second instance that does not look at time 0 ends at the same bits. */
+  start_with(&other, lib, "time zero, unread");
+  CHECK(fmu_do_step(&fmu, 0.0, 0.05) == FMU_OK && fmu_do_step(&other, 0.0, 0.05) == FMU_OK, "step");
+  for (k = 0; k < n; ++k) {
+    read_first[k] = observable(&fmu, all[k]);
+    not_read[k] = observable(&other, all[k]);
+    CHECK(same_bits(read_first[k], not_read[k]), "%s after the first step depends on reading time 0", all[k]);
+  }
+  fmu_free(&fmu);
+  fmu_free(&other);
+  printf("  outputs after ExitInitializationMode show the starting car; reading them changes nothing\n");
+}
+
 /* ---- two instances, Reset ------------------------------------------------------------------ */
 
 static void test_two_instances(FmuLibrary *lib) {
@@ -1097,6 +1149,7 @@ int main(int argc, char **argv) {
   run_scenario(&lib, scenario_named("step-steer"), mixed, 5, 1);
   run_scenario(&lib, scenario_named("brake-to-standstill"), mixed, 5, 1);
   test_observable_signs(&lib);
+  test_time_zero(&lib);
   test_two_instances(&lib);
   test_threads(&lib);
   test_reset(&lib);

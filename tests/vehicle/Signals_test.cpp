@@ -12,6 +12,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <vector>
 #include <string>
 #include <vector>
 
@@ -180,24 +181,42 @@ TEST(VehicleSignals, TheListIsQueryableAndStartsWithTheSevenOutputs) {
   EXPECT_EQ(corvanta_signal_index(nullptr), -1);
 }
 
-TEST(VehicleSignals, EveryFmuObservableKeepsItsNameAndUnit) {
-  // The observables the FMUs have published so far are signals of the same name and unit.
+TEST(VehicleSignals, EveryFmuOutputIsASignalAndPublishedReferencesKeepTheirNames) {
+  // The FMUs publish every signal once; the value references published before keep their
+  // names (16 to 43: the observables of earlier versions).
   std::ifstream file(CORVANTA_SOURCE_DIR "/fmi/FmuVariables.def");
   ASSERT_TRUE(file.good());
   std::stringstream text;
   text << file.rdbuf();
   const std::string all = text.str();
-  const std::regex local(R"re(CORVANTA_FMU_LOCAL\(\s*\d+,\s*(\w+),\s*\w+,\s*"([^"]*)")re");
+  const std::regex entry(R"re(CORVANTA_FMU_SIGNAL\(\s*(\d+),\s*(\w+),\s*(\w+)\))re");
+  const char *const published[] = {
+      "PositionX",    "PositionY",    "Heading",      "LongitudinalSpeed", "PitchAngle",    "RollAngle",
+      "TipOverIndicator", "ModelTime", "Gear",       "EngineSpeed",       "EngineTorque",  "Throttle",
+      "Brake",        "YawRate",      "LateralVelocity", "SideslipAngle",  "LongitudinalAcceleration",
+      "LateralAcceleration", "WheelSpeedFL", "WheelSpeedFR", "WheelSpeedRL", "WheelSpeedRR", "TyreForceXFL",
+      "TyreForceXFR", "TyreForceXRL", "TyreForceXRR", "TyreForceYFL", "TyreForceYFR", "TyreForceYRL",
+      "TyreForceYRR", "TyreLoadFL",   "TyreLoadFR",   "TyreLoadRL",   "TyreLoadRR",   "FrontSteerAngle"};
+  std::vector<int> seen(corvanta_signal_count(), 0);
   int found = 0;
-  for (auto it = std::sregex_iterator(all.begin(), all.end(), local); it != std::sregex_iterator(); ++it) {
-    const std::string name = (*it)[1];
-    const std::string unit = (*it)[2];
+  for (auto it = std::sregex_iterator(all.begin(), all.end(), entry); it != std::sregex_iterator(); ++it) {
+    const unsigned vr = static_cast<unsigned>(std::stoul((*it)[1]));
+    const std::string name = (*it)[2];
     const int index = corvanta_signal_index(name.c_str());
-    ASSERT_GE(index, 0) << name << " is an FMU observable but not a signal";
-    EXPECT_EQ(unit.empty() ? std::string("1") : unit, corvanta_signal_unit(static_cast<size_t>(index))) << name;
+    ASSERT_GE(index, 0) << name << " is an FMU output but not a signal";
+    ++seen[static_cast<std::size_t>(index)];
+    if (vr >= 9 && vr <= 43) {
+      EXPECT_EQ(name, published[vr - 9]) << "value reference " << vr << " changed its meaning";
+    } else {
+      EXPECT_GE(vr, 44U) << name;
+    }
+    EXPECT_EQ((*it)[3].str(), name == "Gear" ? "discrete" : "continuous") << name;
     ++found;
   }
-  EXPECT_EQ(found, 28);
+  EXPECT_EQ(found, static_cast<int>(corvanta_signal_count()));
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    EXPECT_EQ(seen[k], 1) << corvanta_signal_name(k);
+  }
 }
 
 TEST(VehicleSignals, TheDocumentedTableIsTheList) {
