@@ -82,8 +82,10 @@ constexpr double kSinCosRelativeBound = 0x1p-80;
 constexpr double kSinCosAbsoluteBound = 0x1p-124;
 constexpr double kSinCosFastLimit = 1.5e6;  // |x| * 2/pi < 2^20: exact products n * part
 
-// sin and cos of r = rh + rl, |r| <= pi/4 (a little more), as double-doubles.
-void sinCosReduced(double rh, double rl, double &sh, double &sl, double &ch, double &cl) {
+// sin and cos of r = rh + rl, |r| <= pi/4 (a little more), as double-doubles; only the
+// ones asked for (wantSin, wantCos) are computed.
+void sinCosReduced(double rh, double rl, bool wantSin, bool wantCos, double &sh, double &sl, double &ch,
+                   double &cl) {
   const bool negative = rh < 0.0;
   if (negative) {
     rh = -rh;
@@ -121,21 +123,28 @@ void sinCosReduced(double rh, double rl, double &sh, double &sl, double &ch, dou
   const double *entry = kSinCosTable[i];
   const double S = entry[0], Sl = entry[1], C = entry[2], Cl = entry[3];
   double p1, e1, p2, e2, u1, v1, u2, v2;
-  twoProduct(S, mh, p1, e1);
-  e1 += S * ml + Sl * mh;
-  twoProduct(C, sth, p2, e2);
-  e2 += C * stl + Cl * sth;
-  twoSum(S, p2, u1, v1);
-  twoSum(u1, p1, u2, v2);
-  fastTwoSum(u2, ((Sl + e1) + e2) + (v1 + v2), sh, sl);
-
-  twoProduct(C, mh, p1, e1);
-  e1 += C * ml + Cl * mh;
-  twoProduct(S, sth, p2, e2);
-  e2 += S * stl + Sl * sth;
-  twoSum(C, -p2, u1, v1);
-  twoSum(u1, p1, u2, v2);
-  fastTwoSum(u2, ((Cl + e1) - e2) + (v1 + v2), ch, cl);
+  if (wantSin) {
+    twoProduct(S, mh, p1, e1);
+    e1 += S * ml + Sl * mh;
+    twoProduct(C, sth, p2, e2);
+    e2 += C * stl + Cl * sth;
+    twoSum(S, p2, u1, v1);
+    twoSum(u1, p1, u2, v2);
+    fastTwoSum(u2, ((Sl + e1) + e2) + (v1 + v2), sh, sl);
+  } else {
+    sh = sl = 0.0;
+  }
+  if (wantCos) {
+    twoProduct(C, mh, p1, e1);
+    e1 += C * ml + Cl * mh;
+    twoProduct(S, sth, p2, e2);
+    e2 += S * stl + Sl * sth;
+    twoSum(C, -p2, u1, v1);
+    twoSum(u1, p1, u2, v2);
+    fastTwoSum(u2, ((Cl + e1) - e2) + (v1 + v2), ch, cl);
+  } else {
+    ch = cl = 0.0;
+  }
   if (negative) {
     sh = -sh;
     sl = -sl;
@@ -157,7 +166,11 @@ unsigned reduce(double x, double &rh, double &rl) {
 bool sinCosFast(double x, double *sine, double *cosine) {
   double rh, rl, sh, sl, ch, cl;
   const unsigned quadrant = reduce(x, rh, rl);
-  sinCosReduced(rh, rl, sh, sl, ch, cl);
+  // In the odd quadrants sin x comes from cos r and cos x from sin r.
+  const bool odd = (quadrant & 1u) != 0;
+  const bool wantSin = odd ? cosine != nullptr : sine != nullptr;
+  const bool wantCos = odd ? sine != nullptr : cosine != nullptr;
+  sinCosReduced(rh, rl, wantSin, wantCos, sh, sl, ch, cl);
   double sinHi, sinLo, cosHi, cosLo;
   switch (quadrant) {
     case 0: sinHi = sh; sinLo = sl; cosHi = ch; cosLo = cl; break;
