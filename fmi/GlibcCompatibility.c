@@ -31,11 +31,15 @@
 
 /* ---- maths ---------------------------------------------------------------------------- */
 
+/* Binaries built with the portable maths (CORVANTA_PORTABLE_MATH) take no maths function
+   from the C library, and are linked without the wrap. */
+#if !defined(CORVANTA_PORTABLE_MATH)
 double corvanta_exp_glibc_2_2_5(double x);
 __asm__(".symver corvanta_exp_glibc_2_2_5, exp@GLIBC_2.2.5");
 
 CORVANTA_LOCAL double __wrap_exp(double x);
 double __wrap_exp(double x) { return corvanta_exp_glibc_2_2_5(x); }
+#endif
 
 /* ---- the unwinder's object lookup ------------------------------------------------------ */
 

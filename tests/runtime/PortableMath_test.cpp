@@ -11,6 +11,7 @@
 #include <mpfr.h>
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -262,6 +263,75 @@ std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, in
   }
   return out;
 }
+
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+}  // namespace
+namespace corvanta_math {
+namespace dekker {
+bool sinCosFast(double x, double *sine, double *cosine);
+double atanFast(double ax, bool &decided);
+bool expFast(double x, double &result);
+}  // namespace dekker
+namespace fused {
+bool sinCosFast(double x, double *sine, double *cosine);
+double atanFast(double ax, bool &decided);
+bool expFast(double x, double &result);
+}  // namespace fused
+}  // namespace corvanta_math
+namespace {
+
+// The two builds of the fast paths (Dekker products everywhere, fused multiply-add on
+// x86-64 processors that have it) decide the same arguments and give the same bits, also
+// on the hard cases, where the processor in CI may take only one of them.
+TEST(PortableMath, FusedAndDekkerProductsAgree) {
+  if (!__builtin_cpu_supports("fma")) GTEST_SKIP() << "the processor has no fused multiply-add";
+  namespace cm = corvanta_math;
+  std::vector<double> arguments = randomArguments(7, -1.5e6, 1.5e6, -26, 20);
+  const std::vector<double> small = randomArguments(8, -4.0, 4.0, -26, 2);
+  arguments.insert(arguments.end(), small.begin(), small.end());
+  std::ifstream in(CORVANTA_PORTABLE_MATH_HARD_CASES);
+  ASSERT_TRUE(in) << "cannot open " << CORVANTA_PORTABLE_MATH_HARD_CASES;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, argument;
+    fields >> name >> argument;
+    arguments.push_back(fromBits(std::stoull(argument, nullptr, 16)));
+  }
+  long decided = 0;
+  for (const double x : arguments) {
+    double s1 = 0.0, c1 = 0.0, s2 = 0.0, c2 = 0.0;
+    const bool d1 = cm::dekker::sinCosFast(x, &s1, &c1);
+    const bool d2 = cm::fused::sinCosFast(x, &s2, &c2);
+    ASSERT_EQ(d1, d2) << "sincos " << std::hexfloat << x;
+    if (d1) {
+      ASSERT_TRUE(bitsOf(s1) == bitsOf(s2) && bitsOf(c1) == bitsOf(c2)) << "sincos " << std::hexfloat << x;
+    }
+    const double ax = std::fabs(x);
+    if (ax >= 0x1p-27 && ax <= 0x1p60) {
+      bool a1 = false, a2 = false;
+      const double t1 = cm::dekker::atanFast(ax, a1);
+      const double t2 = cm::fused::atanFast(ax, a2);
+      ASSERT_EQ(a1, a2) << "atan " << std::hexfloat << x;
+      if (a1) {
+        ASSERT_EQ(bitsOf(t1), bitsOf(t2)) << "atan " << std::hexfloat << x;
+      }
+    }
+    const double e = std::fmod(x, 700.0);
+    if (std::fabs(e) >= 0x1p-54) {
+      double r1 = 0.0, r2 = 0.0;
+      const bool e1 = cm::dekker::expFast(e, r1);
+      ASSERT_EQ(e1, cm::fused::expFast(e, r2)) << "exp " << std::hexfloat << e;
+      if (e1) {
+        ASSERT_EQ(bitsOf(r1), bitsOf(r2)) << "exp " << std::hexfloat << e;
+      }
+    }
+    decided += d1;
+  }
+  EXPECT_GT(decided, static_cast<long>(arguments.size()) * 9 / 10);
+}
+#endif
 
 TEST(PortableMathRandom, Sin) { expectCorrectlyRounded(kSin, randomArguments(1, -10.0, 10.0, -30, 30)); }
 TEST(PortableMathRandom, Cos) { expectCorrectlyRounded(kCos, randomArguments(2, -10.0, 10.0, -30, 30)); }
