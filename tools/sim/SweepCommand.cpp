@@ -11,6 +11,7 @@
 
 #include "CorvantaLibrary.h"
 #include "SweepProgressBar.h"
+#include "VehicleModel.h"
 #include "corvanta_sweep.h"
 
 namespace corvanta::sim {
@@ -26,6 +27,7 @@ struct SweepOptions {
   std::string output;
   std::string threads = "0";
   std::string library;
+  std::string vehicle;
   bool quiet = false;
 };
 
@@ -68,9 +70,13 @@ void defineOptions(CLI::App &app, SweepOptions &options) {
   app.add_option("--threads", options.threads, "Runs at a time, each on its own thread; 0 (default): one per core")
       ->type_name("N");
   app.add_option("--lib", options.library,
-                 "Corvanta library to load.  Default: ../lib beside the executable, then the build tree's "
-                 "library, then the system loader's search for " + tools::libraryFileName())
+                 "Corvanta library to load and drive through its seven functions (its built-in car; scenarios "
+                 "with a vehicle need the default).  Default: the vehicle library the runner is linked with")
       ->type_name("PATH");
+  app.add_option("--vehicle", options.vehicle,
+                 "Vehicle file (JSON) of the runs whose scenario names no vehicle; vehicle.NAME fields vary its "
+                 "parameters")
+      ->type_name("FILE");
   app.add_flag("-q,--quiet", options.quiet, "No progress bar and no closing figures");
   app.footer(
       "Columns: run, the varied fields, the seven outputs after the last step, distance, top_speed, stop_time, "
@@ -81,7 +87,7 @@ void defineOptions(CLI::App &app, SweepOptions &options) {
       "4 the output could not be written.");
 }
 
-int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
+int runSweep(const SweepOptions &options) {
   unsigned threads = 0;
   const char *end = options.threads.data() + options.threads.size();
   const auto [stop, parseError] = std::from_chars(options.threads.data(), end, threads);
@@ -101,19 +107,28 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
     return fail(exitCodeOf(error.status), error.message);
   }
 
-  std::optional<tools::CorvantaLibrary> library;
-  try {
-    library.emplace(options.library.empty()
-                        ? tools::CorvantaLibrary::openFirstAvailable(
-                              tools::defaultLibraryCandidates(tools::executableDirectory(), buildTreeLibrary),
-                              tools::libraryFileName())
-                        : tools::CorvantaLibrary::open(options.library));
-  } catch (const tools::LibraryError &failure) {
-    return fail(kLibraryProblem, failure.what());
+  if (!options.vehicle.empty() && !options.library.empty()) {
+    return fail(kBadInput, "--vehicle needs the vehicle library's model; --lib names a library with the seven "
+                           "functions only");
   }
-  const tools::CorvantaApi &api = library->api();
-  const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                     api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
+  VehicleHandle vehicle;
+  if (!options.vehicle.empty()) {
+    std::string problem;
+    vehicle = loadVehicle(options.vehicle, problem);
+    if (!vehicle) {
+      return fail(kBadInput, problem);
+    }
+  }
+  std::optional<tools::CorvantaLibrary> library;
+  CorvantaModelFunctions model = vehicleModelFunctions(vehicle.get());
+  if (!options.library.empty()) {
+    try {
+      library.emplace(tools::CorvantaLibrary::open(options.library));
+    } catch (const tools::LibraryError &failure) {
+      return fail(kLibraryProblem, failure.what());
+    }
+    model = libraryModelFunctions(library->api());
+  }
 
   SweepProgressBar bar(!options.quiet && SweepProgressBar::standardErrorIsTerminal());
   CorvantaSweepOptions run{};
@@ -145,7 +160,7 @@ int runSweep(const SweepOptions &options, const std::string &buildTreeLibrary) {
 
 }  // namespace
 
-int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary) {
+int runSweepCommand(int argc, char **argv) {
   CLI::App app{"Runs a sweep: many runs of a scenario with some fields varied (a grid or a Monte-Carlo sample), "
                "on all cores, one CSV row of figures per run.",
                kCommand};
@@ -157,7 +172,7 @@ int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary) 
     const int status = app.exit(error);
     return (status == 0) ? kSuccess : kBadInput;
   }
-  return runSweep(options, buildTreeLibrary);
+  return runSweep(options);
 }
 
 }  // namespace corvanta::sim

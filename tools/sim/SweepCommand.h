@@ -7,9 +7,9 @@
 
 namespace corvanta::sim {
 
-// `argv[0]` is "sweep"; returns the exit status (the runner's codes).  `buildTreeLibrary`
-// is the model library the build tree made, tried after the installed layout.
-int runSweepCommand(int argc, char **argv, const std::string &buildTreeLibrary);
+// `argv[0]` is "sweep"; returns the exit status (the runner's codes).  The runs drive the
+// vehicle library the runner is linked with, or the library --lib names.
+int runSweepCommand(int argc, char **argv);
 
 }  // namespace corvanta::sim
 
