@@ -1,6 +1,7 @@
 #include "JsonScenario.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "NameSuggestion.h"
 #include "NumberText.h"
 #include "ScenarioError.h"
+#include "VehicleChoice.h"
 
 namespace corvanta::engine {
 
@@ -46,10 +48,16 @@ class ScenarioReader {
 
   Schedule read(const Json &root) {
     expectObject(root, "");
-    rejectUnknownKeys(root, "", {"name", "description", "duration", "inputs", "events", "driver"});
+    rejectUnknownKeys(root, "", {"name", "description", "duration", "inputs", "events", "driver", "vehicle"});
     Schedule schedule;
     schedule.name = optionalString(root, "name");
     schedule.description = optionalString(root, "description");
+    if (const auto vehicle = root.find("vehicle"); vehicle != root.end()) {
+      // Paths in the scenario are relative to the scenario's folder.
+      Json resolved = *vehicle;
+      resolveVehiclePaths(resolved, std::filesystem::u8path(fileName_).parent_path());
+      schedule.vehicle = readVehicleChoice(resolved, fileName_, "vehicle");
+    }
     schedule.stepCount = readDuration(root);
     if (const auto inputs = root.find("inputs"); inputs != root.end()) {
       for (const InputChange &change : readInputValues(*inputs, "inputs")) {

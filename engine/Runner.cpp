@@ -10,11 +10,12 @@
 #include "InputSequencer.h"
 #include "NumberText.h"
 #include "ScenarioError.h"
+#include "VehicleChoice.h"
 
 namespace corvanta::engine {
 
-ModelInstance::ModelInstance(const CorvantaModelFunctions &model)
-    : model_(model), handle_(model.CreateVehicleModel()) {
+ModelInstance::ModelInstance(const CorvantaModelFunctions &model, const VehicleChoice *vehicle)
+    : model_(model), handle_(createInstance(model, vehicle)) {
   if (handle_ == nullptr) {
     throw ModelError("CreateVehicleModel returned NULL (out of memory)");
   }
@@ -55,7 +56,7 @@ void requireFiniteInputs(const InputValues &values, std::uint64_t step) {
 }
 
 RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule, const RunObserver &observer) {
-  ModelInstance instance(model);
+  ModelInstance instance(model, schedule.vehicle ? &*schedule.vehicle : nullptr);
   InputSequencer sequencer(schedule);
   std::optional<driving::ClosedLoop> loop;
   if (!schedule.driving.empty()) {

@@ -42,8 +42,10 @@ enum class RunEnd { Completed, Stopped };
 // Owns one instance and deletes it through the library that created it.
 class ModelInstance {
  public:
-  // Throws ModelError when CreateVehicleModel gives NULL.
-  explicit ModelInstance(const CorvantaModelFunctions &model);
+  // An instance of `vehicle` (nullptr: the model functions' own vehicle, VehicleChoice.h).
+  // Throws ModelError when the library gives no instance, ScenarioError when the vehicle
+  // cannot be read.
+  ModelInstance(const CorvantaModelFunctions &model, const VehicleChoice *vehicle);
   ModelInstance(const ModelInstance &) = delete;
   ModelInstance &operator=(const ModelInstance &) = delete;
   ~ModelInstance();

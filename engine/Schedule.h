@@ -85,9 +85,17 @@ struct ScheduledEvent {
   std::vector<RampStart> ramps;
 };
 
+// The vehicle a scenario names (its "vehicle" key, VehicleChoice.h), paths resolved.
+struct VehicleChoice {
+  std::string file;      // the vehicle file the set starts from; "" none
+  std::string document;  // an inline vehicle document without "base" (JSON text); "" none
+  std::string source;    // names the vehicle in messages
+};
+
 struct Schedule {
   std::string name;
   std::string description;
+  std::optional<VehicleChoice> vehicle;  // none: the host's vehicle
   std::uint64_t stepCount = 0;  // N = k(duration)
   InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
   std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing

@@ -213,6 +213,10 @@ const char *corvanta_scenario_description(const CorvantaScenario *scenario) {
   return scenario != nullptr ? scenario->schedule.description.c_str() : "";
 }
 
+int corvanta_scenario_names_vehicle(const CorvantaScenario *scenario) {
+  return (scenario != nullptr && scenario->schedule.vehicle) ? 1 : 0;
+}
+
 int corvanta_scenario_reinitializes(const CorvantaScenario *scenario) {
   return (scenario != nullptr && scenario->schedule.reinitializesDuringRun()) ? 1 : 0;
 }

@@ -84,11 +84,34 @@ typedef struct CorvantaModelFunctions {
      speed, gear 1) instead of the zeros the output record holds before the first Step. */
   size_t (*Signals)(const void *handle, double *out, size_t count);
   size_t (*InitialSignals)(const void *handle, double *out, size_t count);
+  /* Optional, for a library that simulates parameter sets (libcorvanta_vehicle: its
+     CorvantaVehicle handles, corvanta_instance_create, corvanta_vehicle_parse,
+     corvanta_vehicle_to_json and corvanta_vehicle_free have these shapes); all NULL for one
+     with only the seven functions.
+       Vehicle: the set of every instance whose scenario names no vehicle, used read-only
+         and shared by the runs of all threads; NULL: CreateVehicleModel (the built-in car).
+       CreateFromVehicle: a new instance of a set (NULL when the set cannot be simulated),
+         deleted with DeleteVehicleModel.
+       ParseVehicle: a new set from the text of a vehicle file (tyre files relative to
+         base_directory, messages naming source_name); NULL with the problems in `error`.
+       VehicleToJson: the set as a complete vehicle file (as corvanta_vehicle_to_json).
+       FreeVehicle: releases a set ParseVehicle made.
+     A scenario's "vehicle" (docs/scenario-format.md) needs CreateFromVehicle, ParseVehicle
+     and FreeVehicle, and VehicleToJson when it changes parameters of `Vehicle`; a run with
+     `Vehicle` needs CreateFromVehicle.  Hosts that zero the structure and set the first
+     nine members get the built-in car, as before. */
+  const void *Vehicle;
+  void *(*CreateFromVehicle)(const void *vehicle);
+  void *(*ParseVehicle)(const char *json, size_t length, const char *base_directory, const char *source_name,
+                        char *error, size_t error_size);
+  size_t (*VehicleToJson)(const void *vehicle, char *buffer, size_t size);
+  void (*FreeVehicle)(void *vehicle);
 } CorvantaModelFunctions;
 
 /* The functions of the model library the host is linked with. */
 #define CORVANTA_LINKED_MODEL_FUNCTIONS \
-  { CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate, NULL, NULL }
+  { CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate, NULL, NULL, \
+    NULL, NULL, NULL, NULL, NULL }
 
 /* Results of the functions that can fail. */
 typedef enum CorvantaEngineStatus {
@@ -175,6 +198,9 @@ CORVANTA_ENGINE_API uint64_t corvanta_scenario_step_count(const CorvantaScenario
    "" when absent.  Valid until the scenario is freed. */
 CORVANTA_ENGINE_API const char *corvanta_scenario_name(const CorvantaScenario *scenario);
 CORVANTA_ENGINE_API const char *corvanta_scenario_description(const CorvantaScenario *scenario);
+/* Nonzero when the scenario names its own vehicle (a "vehicle" key), which replaces the
+   model functions' Vehicle for its runs. */
+CORVANTA_ENGINE_API int corvanta_scenario_names_vehicle(const CorvantaScenario *scenario);
 /* Nonzero when an "initialize" event restarts the model during the run. */
 CORVANTA_ENGINE_API int corvanta_scenario_reinitializes(const CorvantaScenario *scenario);
 /* The input record before the first step, CORVANTA_NUM_INPUTS doubles in field order. */

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "corvanta.h"
 
@@ -76,6 +77,21 @@ bool holdsInputs(const std::vector<std::string> &parts, std::size_t parentLength
 ScenarioPath ScenarioPath::resolve(const std::string &text, const Json &base, std::string &error) {
   ScenarioPath path;
   path.text_ = text;
+  if (text.rfind("vehicle.", 0) == 0) {
+    path.vehicleParameter_ = text.substr(8);
+    const auto vehicle = base.find("vehicle");
+    if (path.vehicleParameter_.empty() || path.vehicleParameter_.front() == '.' ||
+        path.vehicleParameter_.back() == '.') {
+      error = "unknown path: expected vehicle.NAME with a parameter name (vehicle.VehicleMass, "
+              "vehicle.FrontTyre.PDY1)";
+    } else if (vehicle != base.end() && !vehicle->is_string() && !vehicle->is_object()) {
+      error = "unknown path: the base's vehicle is " + describeJson(*vehicle) + ", not a file or a vehicle object";
+    } else if (vehicle != base.end() && vehicle->is_object() && vehicle->contains("parameters") &&
+               !(*vehicle)["parameters"].is_object()) {
+      error = "unknown path: the base's vehicle.parameters is not an object";
+    }
+    return path;
+  }
   const std::vector<std::string> parts = splitAtDots(text);
   const Json *node = &base;
   for (std::size_t depth = 0; depth < parts.size(); ++depth) {
@@ -135,6 +151,18 @@ ScenarioPath ScenarioPath::resolve(const std::string &text, const Json &base, st
 }
 
 void ScenarioPath::apply(Json &scenario, double value) const {
+  if (!vehicleParameter_.empty()) {
+    Json &vehicle = scenario["vehicle"];
+    if (vehicle.is_null()) {
+      vehicle = Json::object();
+    } else if (vehicle.is_string()) {
+      Json changes = Json::object();
+      changes["base"] = vehicle;
+      vehicle = std::move(changes);
+    }
+    vehicle["parameters"][vehicleParameter_] = value;
+    return;
+  }
   Json *node = &scenario;
   for (const Segment &segment : segments_) {
     node = segment.index ? &(*node)[*segment.index] : &(*node)[segment.key];

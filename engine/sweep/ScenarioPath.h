@@ -1,6 +1,10 @@
 // A varied field of a sweep: a dotted path into the scenario, such as
 // "inputs.InitialSpeed", "duration" or "events.0.set.SteeringAngle".  Object members are
 // named by key and array elements by index (0 for the first; no leading zeros).
+// "vehicle.NAME" is a parameter of the vehicle ("vehicle.VehicleMass",
+// "vehicle.FrontTyre.PDY1"): the run's scenario gets it in its vehicle's "parameters",
+// over the base's vehicle (a file, an inline vehicle, or the host's vehicle when the base
+// names none); the vehicle library checks the name when a run starts.
 #ifndef CORVANTA_SWEEP_SCENARIOPATH_H
 #define CORVANTA_SWEEP_SCENARIOPATH_H
 
@@ -33,6 +37,7 @@ class ScenarioPath {
 
   std::string text_;
   std::vector<Segment> segments_;
+  std::string vehicleParameter_;  // "vehicle.NAME": NAME; else empty
 };
 
 }  // namespace corvanta::sweep

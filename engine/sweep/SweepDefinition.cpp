@@ -1,11 +1,13 @@
 #include "SweepDefinition.h"
 
 #include <cmath>
+#include <filesystem>
 #include <initializer_list>
 
 #include "NumberText.h"
 #include "ScenarioError.h"
 #include "Sampling.h"
+#include "VehicleChoice.h"
 
 namespace corvanta::sweep {
 
@@ -196,6 +198,18 @@ double Distribution::sample(std::uint64_t seed, std::uint64_t run, std::uint64_t
                    std::to_string(kMaxNormalDraws) + " tries; the bounds hold almost none of it");
 }
 
+namespace {
+
+// A scenario's vehicle files are named relative to the sweep definition; the runs' scenarios
+// are read from text, so they get the paths from the definition's folder.
+void resolveScenarioVehicle(Json &scenario, const std::string &fileName) {
+  if (const auto vehicle = scenario.find("vehicle"); vehicle != scenario.end()) {
+    engine::resolveVehiclePaths(*vehicle, std::filesystem::u8path(fileName).parent_path());
+  }
+}
+
+}  // namespace
+
 SweepDefinition SweepDefinition::parse(const std::string &text, const std::string &fileName) {
   return fromJson(parseSweepJson(text, fileName), fileName);
 }
@@ -212,6 +226,7 @@ SweepDefinition SweepDefinition::fromJson(const Json &document, const std::strin
     definition.kind_ = Kind::ScenarioList;
     for (std::size_t index = 0; index < document.size(); ++index) {
       definition.scenarios_.push_back(reader.object(document[index], "[" + std::to_string(index) + "]"));
+      resolveScenarioVehicle(definition.scenarios_.back(), fileName);
     }
     definition.runCount_ = definition.scenarios_.size();
     return definition;
@@ -225,6 +240,7 @@ SweepDefinition SweepDefinition::fromJson(const Json &document, const std::strin
     reader.fail("", "\"base\" is missing: the scenario that the sweep varies");
   }
   definition.base_ = reader.object(document["base"], "base");
+  resolveScenarioVehicle(definition.base_, fileName);
   const Json &base = definition.base_;
   const bool hasGrid = document.contains("grid");
   const bool hasMonteCarlo = document.contains("monte_carlo");

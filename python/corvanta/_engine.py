@@ -98,7 +98,10 @@ MODEL_FUNCTION_NAMES = ("CreateVehicleModel", "DeleteVehicleModel", "Initialize"
 class ModelFunctions(ctypes.Structure):
     """CorvantaModelFunctions: the addresses of the seven functions of a model library."""
 
-    _fields_ = [(name, ctypes.c_void_p) for name in MODEL_FUNCTION_NAMES + ("Signals", "InitialSignals")]
+    _fields_ = [(name, ctypes.c_void_p) for name in MODEL_FUNCTION_NAMES + ("Signals", "InitialSignals")] + [
+        # Parameter sets: left NULL here, the built-in car.
+        (name, ctypes.c_void_p) for name in ("Vehicle", "CreateFromVehicle", "ParseVehicle", "VehicleToJson", "FreeVehicle")
+    ]
 
 
 _ERROR = ctypes.POINTER(EngineError)

@@ -46,7 +46,8 @@ TEST(Corpus, GoodFilesGiveTheExpectedRowsBitForBit) {
   // shows the car as it starts.
   const CorvantaInstanceFunctions &f = *corvanta_instance_functions();
   const CorvantaModelFunctions model{f.create, f.free,      f.initialize, f.set_inputs,     f.step,
-                                     f.outputs, f.terminate, f.signals,    f.initial_signals};
+                                     f.outputs, f.terminate, f.signals,    f.initial_signals,
+                                     nullptr,   nullptr,     nullptr,      nullptr,         nullptr};
   for (const fs::path &file : corpusFiles("good")) {
     CorvantaEngineError error;
     CorvantaScenario *scenario = corvanta_scenario_load_file(file.string().c_str(), nullptr, &error);

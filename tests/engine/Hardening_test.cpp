@@ -53,7 +53,7 @@ TEST(SourceLimits, ManyKeysInOneObjectParseAndRepeatsAreStillFound) {
     keys += "\"k" + std::to_string(k) + "\": 1,";
   }
   // The whole document is read before the unknown key is found.
-  EXPECT_EQ("s.json: x: unknown key; expected name, description, duration, inputs, events or driver",
+  EXPECT_EQ("s.json: x: unknown key; expected name, description, duration, inputs, events, driver or vehicle",
             errorOf("{\"duration\": 1, \"x\": {" + keys + "\"last\": 2}}"));
   EXPECT_EQ("s.json: x: the key \"k99999\" appears twice",
             errorOf("{\"duration\": 1, \"x\": {" + keys + "\"k99999\": 2}}"));
@@ -103,7 +103,7 @@ TEST(Messages, QuoteABoundedEscapedExcerptOfTheSource) {
   // A 1 MB key with a control character went to the message whole.
   const std::string message = errorOf("{\"duration\": 1, \"bad\\u0001" + std::string(1000000, 'x') + "\": 2}");
   EXPECT_EQ("s.json: bad\\x01xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: unknown key; expected name, "
-            "description, duration, inputs, events or driver",
+            "description, duration, inputs, events, driver or vehicle",
             message);
   // Raw bytes that are not UTF-8 in a syntax error's excerpt are escaped.
   const std::string syntax = errorOf("{\"duration\": 1, \"\xff\xfe" + std::string(1000000, 'y') + "\": 2}");

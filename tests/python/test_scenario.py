@@ -114,7 +114,7 @@ def test_recorded_inputs_hold_or_interpolate(tmp_path):
         ({"duration": -1}, "duration", "expected a time >= 0, got -1"),
         ({"duration": True}, "duration", "expected a number, got a boolean"),
         ({"duration": 1e300}, "duration", "more than 2^53 steps"),
-        ({"duration": 1, "extra": 1}, "extra", "unknown key; expected name, description, duration, inputs, events or driver"),
+        ({"duration": 1, "extra": 1}, "extra", "unknown key; expected name, description, duration, inputs, events, driver or vehicle"),
         ({"duration": 1, "inputs": {"Throttle": 1}}, "inputs.Throttle", "unknown input name; expected AccelerationDemand"),
         ({"duration": 1, "inputs": {"roadgrade": 1}}, "inputs.roadgrade", "unknown input name (did you mean RoadGrade?)"),
         ({"duration": 1, "events": [{"time": 1}, {"time": 0.5}]}, "events[1].time", "times must not decrease; 0.5 comes after 1"),

@@ -27,6 +27,7 @@ struct SweepOptions {
   std::string output;
   std::string threads = "0";
   std::string library;
+  std::string vehicle;
   bool quiet = false;
 };
 
@@ -69,10 +70,14 @@ void defineOptions(CLI::App &app, SweepOptions &options) {
   app.add_option("--threads", options.threads, "Runs at a time, each on its own thread; 0 (default): one per core")
       ->type_name("N");
   app.add_option("--lib", options.library,
-                 "Corvanta library to load and drive through its seven functions (another build; the signal "
-                 "metrics are then empty).  Default: the built-in car of the vehicle library the runner is linked "
-                 "with")
+                 "Corvanta library to load and drive through its seven functions (its built-in car; the "
+                 "signal metrics are then empty, and scenarios with a vehicle need the default).  Default: "
+                 "the vehicle library the runner is linked with")
       ->type_name("PATH");
+  app.add_option("--vehicle", options.vehicle,
+                 "Vehicle file (JSON) of the runs whose scenario names no vehicle; vehicle.NAME fields vary its "
+                 "parameters")
+      ->type_name("FILE");
   app.add_flag("-q,--quiet", options.quiet, "No progress bar and no closing figures");
   app.footer(
       "Columns: run, the varied fields, the seven outputs after the last step, distance, top_speed, stop_time, "
@@ -104,19 +109,27 @@ int runSweep(const SweepOptions &options) {
     return fail(exitCodeOf(error.status), error.message);
   }
 
-  // The vehicle library's built-in car by default, as for a single run: its signals give the
-  // signal metrics.  --lib names a model library of the seven functions (no signal metrics).
+  if (!options.vehicle.empty() && !options.library.empty()) {
+    return fail(kBadInput, "--vehicle needs the vehicle library's model; --lib names a library with the seven "
+                           "functions only");
+  }
+  VehicleHandle vehicle;
+  if (!options.vehicle.empty()) {
+    std::string problem;
+    vehicle = loadVehicle(options.vehicle, problem);
+    if (!vehicle) {
+      return fail(kBadInput, problem);
+    }
+  }
   std::optional<tools::CorvantaLibrary> library;
-  CorvantaModelFunctions model = vehicleModelFunctions();
+  CorvantaModelFunctions model = vehicleModelFunctions(vehicle.get());
   if (!options.library.empty()) {
     try {
       library.emplace(tools::CorvantaLibrary::open(options.library));
     } catch (const tools::LibraryError &failure) {
       return fail(kLibraryProblem, failure.what());
     }
-    const tools::CorvantaApi &api = library->api();
-    model = CorvantaModelFunctions{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                   api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
+    model = libraryModelFunctions(library->api());
   }
 
   SweepProgressBar bar(!options.quiet && SweepProgressBar::standardErrorIsTerminal());

@@ -8,7 +8,7 @@
 namespace corvanta::sim {
 
 // `argv[0]` is "sweep"; returns the exit status (the runner's codes).  The runs drive the
-// built-in car of the linked vehicle library, or the model library named by --lib.
+// vehicle library the runner is linked with, or the library --lib names.
 int runSweepCommand(int argc, char **argv);
 
 }  // namespace corvanta::sim

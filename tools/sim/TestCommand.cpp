@@ -12,6 +12,7 @@
 #include "Runner.h"
 #include "StandardTests.h"
 #include "TestOutput.h"
+#include "VehicleModel.h"
 
 namespace corvanta::sim {
 
@@ -25,6 +26,7 @@ struct TestCommandLine {
   std::string test;
   std::string output;
   std::string library;
+  std::string vehicle;
   std::size_t every = 10;
   bool quiet = false;
   bool help = false;
@@ -38,11 +40,12 @@ struct UsageError {
 
 void printUsage() {
   std::printf(
-      "Usage: corvanta-sim test NAME [--OPTION VALUE ...] -o DIR [--every N] [--lib PATH] [-q]\n"
+      "Usage: corvanta-sim test NAME [--OPTION VALUE ...] -o DIR [--every N] [--lib PATH | --vehicle FILE] [-q]\n"
       "       corvanta-sim test all -o DIR      every test with its defaults, and DIR/report.md\n"
       "       corvanta-sim test --list          the tests and their options\n\n"
       "Runs a standard vehicle-dynamics test with the closed-loop driver and writes DIR/metrics.json,\n"
       "the runs' CSV (a row every N * 0.001 s, default N = 10) and SVG plots, then prints the metrics.\n"
+      "--vehicle FILE runs the vehicle of a vehicle file (docs/vehicle-parameters.md) instead of the built-in car.\n"
       "Metric definitions: docs/standard-tests.md.  Exit status: 0 success, 2 bad usage or option,\n"
       "3 library missing or unusable, 4 an output file could not be written.\n");
 }
@@ -86,6 +89,8 @@ TestCommandLine parse(const std::vector<std::string> &arguments) {
       line.output = value();
     } else if (argument == "--lib") {
       line.library = value();
+    } else if (argument == "--vehicle") {
+      line.vehicle = value();
     } else if (argument == "--every") {
       const std::string text = value();
       const char *end = text.data() + text.size();
@@ -115,10 +120,8 @@ tools::CorvantaLibrary openLibrary(const TestCommandLine &line, const std::strin
       tools::defaultLibraryCandidates(tools::executableDirectory(), buildTreeLibrary), tools::libraryFileName());
 }
 
-ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &options, const tools::CorvantaApi &api,
-                      bool quiet) {
-  const CorvantaModelFunctions model{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                     api.Step, api.GetOutputs, api.Terminate, nullptr, nullptr};
+ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &options,
+                      const CorvantaModelFunctions &model, bool quiet) {
   std::optional<ProgressBar> progress;
   std::uint64_t last = 0;
   ts::TestContext context{model, nullptr};
@@ -187,17 +190,35 @@ int runTestCommand(const std::vector<std::string> &arguments, const std::string 
   }
 
   std::optional<tools::CorvantaLibrary> library;
-  try {
-    library.emplace(openLibrary(line, buildTreeLibrary));
-  } catch (const tools::LibraryError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 3;
+  VehicleHandle vehicle;
+  CorvantaModelFunctions model{};
+  if (!line.vehicle.empty()) {
+    if (!line.library.empty()) {
+      std::fprintf(stderr, "%s: error: --vehicle needs the vehicle library's model; --lib names a library with the "
+                           "seven functions only\n", kProgram);
+      return 2;
+    }
+    std::string problem;
+    vehicle = loadVehicle(line.vehicle, problem);
+    if (!vehicle) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, problem.c_str());
+      return 2;
+    }
+    model = vehicleModelFunctions(vehicle.get());
+  } else {
+    try {
+      library.emplace(openLibrary(line, buildTreeLibrary));
+    } catch (const tools::LibraryError &error) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
+      return 3;
+    }
+    model = libraryModelFunctions(library->api());
   }
 
   std::vector<ts::TestResult> results;
   try {
     for (const auto &[test, options] : plan) {
-      ts::TestResult result = runOne(*test, options, library->api(), line.quiet);
+      ts::TestResult result = runOne(*test, options, model, line.quiet);
       const std::string folder =
           plan.size() == 1 ? line.output : (std::filesystem::u8path(line.output) / test->name).u8string();
       ts::writeTestOutput(result, folder, line.every);

@@ -17,7 +17,23 @@
 
 namespace corvanta::sim {
 
-CorvantaModelFunctions vehicleModelFunctions() {
+namespace {
+
+void *createFromVehicle(const void *vehicle) {
+  return corvanta_instance_create(static_cast<const CorvantaVehicle *>(vehicle));
+}
+void *parseVehicle(const char *json, size_t length, const char *directory, const char *source, char *error,
+                   size_t size) {
+  return corvanta_vehicle_parse(json, length, directory, source, error, size);
+}
+size_t vehicleToJson(const void *vehicle, char *buffer, size_t size) {
+  return corvanta_vehicle_to_json(static_cast<const CorvantaVehicle *>(vehicle), buffer, size);
+}
+void freeVehicle(void *vehicle) { corvanta_vehicle_free(static_cast<CorvantaVehicle *>(vehicle)); }
+
+}  // namespace
+
+CorvantaModelFunctions vehicleModelFunctions(const CorvantaVehicle *vehicle) {
   const CorvantaInstanceFunctions &f = *corvanta_instance_functions();
   CorvantaModelFunctions model{};
   model.CreateVehicleModel = f.create;
@@ -29,7 +45,37 @@ CorvantaModelFunctions vehicleModelFunctions() {
   model.Terminate = f.terminate;
   model.Signals = f.signals;
   model.InitialSignals = f.initial_signals;
+  model.Vehicle = vehicle;
+  model.CreateFromVehicle = createFromVehicle;
+  model.ParseVehicle = parseVehicle;
+  model.VehicleToJson = vehicleToJson;
+  model.FreeVehicle = freeVehicle;
   return model;
+}
+
+CorvantaModelFunctions libraryModelFunctions(const tools::CorvantaApi &api) {
+  CorvantaModelFunctions model{};
+  model.CreateVehicleModel = api.CreateVehicleModel;
+  model.DeleteVehicleModel = api.DeleteVehicleModel;
+  model.Initialize = api.Initialize;
+  model.SetInputs = api.SetInputs;
+  model.Step = api.Step;
+  model.GetOutputs = api.GetOutputs;
+  model.Terminate = api.Terminate;
+  return model;
+}
+
+VehicleHandle loadVehicle(const std::string &path, std::string &error) {
+  std::vector<char> text(16384, '\0');
+  VehicleHandle vehicle(corvanta_vehicle_load(path.c_str(), text.data(), text.size()));
+  error = vehicle ? std::string() : std::string(text.data());
+  while (!error.empty() && error.back() == '\n') {
+    error.pop_back();
+  }
+  if (!vehicle && error.empty()) {
+    error = path + ": the vehicle file cannot be read";
+  }
+  return vehicle;
 }
 
 std::string vehicleLibraryPath() {

@@ -3,16 +3,33 @@
 #ifndef CORVANTA_SIM_VEHICLEMODEL_H
 #define CORVANTA_SIM_VEHICLEMODEL_H
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CorvantaLibrary.h"
 #include "corvanta_engine.h"
+#include "corvanta_vehicle.h"
 
 namespace corvanta::sim {
 
-// The vehicle library's instance functions as the engine's model functions.
-CorvantaModelFunctions vehicleModelFunctions();
+// The vehicle library's instance functions as the engine's model functions: instances of
+// `vehicle` (nullptr: the built-in car) for scenarios that name no vehicle, and of the
+// vehicles scenarios name.  The set must outlive the runs.
+CorvantaModelFunctions vehicleModelFunctions(const CorvantaVehicle *vehicle = nullptr);
+
+// The seven functions of a loaded model library (--lib): the built-in car of that build.
+CorvantaModelFunctions libraryModelFunctions(const tools::CorvantaApi &api);
+
+// A vehicle file read and checked for --vehicle.
+struct VehicleDeleter {
+  void operator()(CorvantaVehicle *vehicle) const { corvanta_vehicle_free(vehicle); }
+};
+using VehicleHandle = std::unique_ptr<CorvantaVehicle, VehicleDeleter>;
+
+// Reads the vehicle file at `path`; on failure returns nullptr with every problem in `error`.
+VehicleHandle loadVehicle(const std::string &path, std::string &error);
 
 // The file the vehicle library was loaded from ("" when the platform cannot tell).
 std::string vehicleLibraryPath();

@@ -32,6 +32,7 @@
 #include "RecordedInputsRecorder.h"
 #include "RunSummary.h"
 #include "TestCommand.h"
+#include "VehicleCommand.h"
 #include "VehicleModel.h"
 #include "SweepCommand.h"
 #include "corvanta_engine.h"
@@ -59,6 +60,7 @@ struct Options {
   std::string output;     // empty: no CSV; "-": standard output
   std::string inputsOut;  // empty: none
   std::string library;    // empty: the built-in car of the linked vehicle library
+  std::string vehicle;    // empty: the built-in car (or the scenario's vehicle)
   std::string signals;    // empty: none; "all" or names separated by commas
   // Numbers are kept as typed and converted strictly here: the command-line parser would
   // wrap "-3" into a huge unsigned count and clamp counts that overflow.
@@ -118,11 +120,6 @@ tools::CorvantaLibrary openLibrary(const Options &options) {
   return tools::CorvantaLibrary::openFirstAvailable(
       tools::defaultLibraryCandidates(tools::executableDirectory(), CORVANTA_SIM_BUILD_TREE_LIBRARY),
       tools::libraryFileName());
-}
-
-CorvantaModelFunctions modelFunctionsOf(const tools::CorvantaApi &api) {
-  return CorvantaModelFunctions{api.CreateVehicleModel, api.DeleteVehicleModel, api.Initialize, api.SetInputs,
-                                api.Step,               api.GetOutputs,         api.Terminate, nullptr, nullptr};
 }
 
 // Reads all of `text` as one number (decimal, independent of the locale); false when the
@@ -275,11 +272,34 @@ int runScenario(const Options &options) {
       return kBadInput;
     }
   }
+  VehicleHandle vehicle;
+  if (!options.vehicle.empty()) {
+    if (!options.library.empty()) {
+      report(Failure{kBadInput, "--vehicle needs the vehicle library's model; --lib names a library with the seven "
+                                "functions only, which simulates its built-in car"});
+      return kBadInput;
+    }
+    if (corvanta_scenario_names_vehicle(scenario.get()) != 0) {
+      report(Failure{kBadInput, options.scenario + " names its own vehicle (its \"vehicle\" key); give either that "
+                                "or --vehicle, not both"});
+      return kBadInput;
+    }
+    std::string problem;
+    vehicle = loadVehicle(options.vehicle, problem);
+    if (!vehicle) {
+      report(Failure{kBadInput, problem});
+      return kBadInput;
+    }
+    const std::string warnings = corvanta_vehicle_warnings(vehicle.get());
+    if (!options.quiet && !warnings.empty()) {
+      std::fprintf(stderr, "%s: note: %s%s", kProgram, warnings.c_str(), warnings.back() == '\n' ? "" : "\n");
+    }
+  }
   std::optional<tools::CorvantaLibrary> library;
   CorvantaModelFunctions model{};
   std::string libraryPath;
   if (options.library.empty()) {
-    model = vehicleModelFunctions();
+    model = vehicleModelFunctions(vehicle.get());
     libraryPath = vehicleLibraryPath();
   } else {
     try {
@@ -288,7 +308,7 @@ int runScenario(const Options &options) {
       report(Failure{kLibraryProblem, failure.what()});
       return kLibraryProblem;
     }
-    model = modelFunctionsOf(library->api());
+    model = libraryModelFunctions(library->api());
     libraryPath = library->path();
   }
 
@@ -411,6 +431,10 @@ void defineOptions(CLI::App &app, Options &options) {
                  "columns, and the row at time 0 holds what its output record holds before the first step).  "
                  "Default: the built-in car of the vehicle library the runner is linked with")
       ->type_name("PATH");
+  app.add_option("--vehicle", options.vehicle,
+                 "Simulate the vehicle of this vehicle file (JSON, docs/vehicle-parameters.md) instead of the "
+                 "built-in car; a vehicle with problems is refused before anything is written")
+      ->type_name("FILE");
   app.add_option("--signals", options.signals,
                  "Add signal columns after the seven outputs: 'all', or names separated by commas (Gear, "
                  "EngineSpeed, TyreForceYFL, ...; the list with units is docs/signals.md)")
@@ -441,7 +465,8 @@ void defineOptions(CLI::App &app, Options &options) {
       "The summary (scenario, model time, steps, distance, top speed, final pose, tip-over, wall time) goes to "
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
-      "Standard vehicle-dynamics tests (step steer, braking, ...): corvanta-sim test --help.\n\n"
+      "Standard vehicle-dynamics tests (step steer, braking, ...): corvanta-sim test --help.  Vehicle files "
+      "(show, check, export-tir): corvanta-sim vehicle --help.\n\n"
       "Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library missing or unusable, "
       "4 an output file could not be written.");
 }
@@ -455,6 +480,9 @@ int main(int argc, char **argv) {
   try {
     if (argc > 1 && std::string(argv[1]) == "test") {
       return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);
+    }
+    if (argc > 1 && std::string(argv[1]) == "vehicle") {
+      return runVehicleCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
     // corvanta-sim sweep FILE ...: a command of its own (SweepCommand.cpp).
     if (argc > 1 && std::strcmp(argv[1], "sweep") == 0) {

@@ -19,7 +19,8 @@ const CorvantaModelFunctions &model() {
   static const tools::CorvantaLibrary loaded = tools::CorvantaLibrary::open(CORVANTA_TEST_LIBRARY);
   static const CorvantaModelFunctions functions{
       loaded.api().CreateVehicleModel, loaded.api().DeleteVehicleModel, loaded.api().Initialize,
-      loaded.api().SetInputs, loaded.api().Step, loaded.api().GetOutputs, loaded.api().Terminate, nullptr, nullptr};
+      loaded.api().SetInputs, loaded.api().Step, loaded.api().GetOutputs, loaded.api().Terminate, nullptr, nullptr,
+      nullptr, nullptr, nullptr, nullptr, nullptr};
   return functions;
 }
 

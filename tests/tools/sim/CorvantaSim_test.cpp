@@ -244,7 +244,7 @@ TEST_F(CorvantaSim, BadInputUnknownNames) {
                    {"time": 0.6, "until": 1, "ramp": {"Foo": 1}}]})")},
                 kBadInput, "s.json: events[2].ramp.Foo: unknown input name; expected AccelerationDemand");
   expectRefused({file("k.json", R"({"duration": 1, "input": {}})")}, kBadInput,
-                "k.json: input: unknown key (did you mean inputs?); expected name, description, duration, inputs, events or driver");
+                "k.json: input: unknown key (did you mean inputs?); expected name, description, duration, inputs, events, driver or vehicle");
   expectRefused({file("c.csv", "time,Steering\n0,1\n")}, kBadInput, "c.csv:1: unknown column \"Steering\"");
 }
 
