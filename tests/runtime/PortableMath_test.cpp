@@ -300,15 +300,22 @@ TEST(PortableMath, FusedAndDekkerProductsAgree) {
     arguments.push_back(fromBits(std::stoull(argument, nullptr, 16)));
   }
   long decided = 0;
+  long tried = 0;
   for (const double x : arguments) {
-    double s1 = 0.0, c1 = 0.0, s2 = 0.0, c2 = 0.0;
-    const bool d1 = cm::dekker::sinCosFast(x, &s1, &c1);
-    const bool d2 = cm::fused::sinCosFast(x, &s2, &c2);
-    ASSERT_EQ(d1, d2) << "sincos " << std::hexfloat << x;
-    if (d1) {
-      ASSERT_TRUE(bitsOf(s1) == bitsOf(s2) && bitsOf(c1) == bitsOf(c2)) << "sincos " << std::hexfloat << x;
-    }
     const double ax = std::fabs(x);
+    // The fast sine and cosine take finite arguments below 1.5e6 only (larger ones go to
+    // the accurate path, whose reduction they lack).
+    if (ax < 1.5e6) {
+      double s1 = 0.0, c1 = 0.0, s2 = 0.0, c2 = 0.0;
+      const bool d1 = cm::dekker::sinCosFast(x, &s1, &c1);
+      const bool d2 = cm::fused::sinCosFast(x, &s2, &c2);
+      ASSERT_EQ(d1, d2) << "sincos " << std::hexfloat << x;
+      if (d1) {
+        ASSERT_TRUE(bitsOf(s1) == bitsOf(s2) && bitsOf(c1) == bitsOf(c2)) << "sincos " << std::hexfloat << x;
+      }
+      decided += d1;
+      ++tried;
+    }
     if (ax >= 0x1p-27 && ax <= 0x1p60) {
       bool a1 = false, a2 = false;
       const double t1 = cm::dekker::atanFast(ax, a1);
@@ -327,9 +334,8 @@ TEST(PortableMath, FusedAndDekkerProductsAgree) {
         ASSERT_EQ(bitsOf(r1), bitsOf(r2)) << "exp " << std::hexfloat << e;
       }
     }
-    decided += d1;
   }
-  EXPECT_GT(decided, static_cast<long>(arguments.size()) * 9 / 10);
+  EXPECT_GT(decided, tried * 9 / 10);
 }
 #endif
 
