@@ -34,18 +34,19 @@ PathFollower::PathFollower(std::shared_ptr<const Path> path, const PathFollowerS
 }
 
 PathProjection PathFollower::locate(Point2 position) const {
-  return path_->project(position, state_.s, started_ ? kSearchWindow : 0.0);
+  PathCursor cursor = cursor_;
+  return path_->project(position, state_.s, started_ ? kSearchWindow : 0.0, cursor);
 }
 
 double PathFollower::update(Point2 position, double heading, double speed, bool reverse, double dt) {
-  const PathProjection here = locate(position);
+  const PathProjection here = path_->project(position, state_.s, started_ ? kSearchWindow : 0.0, cursor_);
   started_ = true;
   state_.s = here.s;
   state_.lateral = here.lateral;
 
   const double lookAhead = std::max(settings_.minLookAhead, settings_.lookAheadTime * std::fabs(speed));
   // A path is driven in its own direction; in reverse the car moves backwards along it.
-  const Point2 target = path_->pointAt(here.s + lookAhead);
+  const Point2 target = path_->pointAt(here.s + lookAhead, cursor_);
   const double travel = reverse ? heading + 3.14159265358979323846 : heading;
   const double bearing = std::atan2(target.y - position.y, target.x - position.x);
   const double alpha = bearing - travel;

@@ -59,6 +59,7 @@ class PathFollower {
   std::shared_ptr<const Path> path_;
   PathFollowerSettings settings_;
   PathFollowerState state_;
+  PathCursor cursor_;  // where the last update's lookups ended
   bool started_ = false;
 };
 

@@ -4,18 +4,24 @@
 #include <cmath>
 #include <string>
 
+#include "HintedSearch.h"
+
 namespace corvanta::driving {
 
 double SpeedProfile::valueAt(double where) const {
+  std::size_t hint = 0;
+  return valueAt(where, hint);
+}
+
+double SpeedProfile::valueAt(double where, std::size_t &hint) const {
   if (where <= at.front()) {
     return speed.front();
   }
-  // The first knot beyond `where` (a binary search: the cost does not grow with the knots).
-  const auto next = std::upper_bound(at.begin() + 1, at.end(), where);
-  if (next == at.end()) {
+  // The first knot beyond `where`, searched from the last one found.
+  const std::size_t i = hintedPartitionPoint(at.size(), hint, [&](std::size_t k) { return k == 0 || !(where < at[k]); });
+  if (i == at.size()) {
     return speed.back();
   }
-  const auto i = static_cast<std::size_t>(next - at.begin());
   const double fraction = (where - at[i - 1]) / (at[i] - at[i - 1]);
   return speed[i - 1] + (speed[i] - speed[i - 1]) * fraction;
 }
@@ -79,11 +85,16 @@ void validate(const SpeedControllerSettings &settings) {
 SpeedController::SpeedController(const SpeedControllerSettings &settings) : settings_(settings) { validate(settings_); }
 
 double SpeedController::targetAt(double elapsed, double distance) const {
+  std::size_t hint = profileHint_;
+  return targetAt(elapsed, distance, hint);
+}
+
+double SpeedController::targetAt(double elapsed, double distance, std::size_t &hint) const {
   switch (settings_.mode) {
     case SpeedControllerSettings::Mode::Target:
       return settings_.target;
     case SpeedControllerSettings::Mode::Profile:
-      return settings_.profile.valueAt(settings_.profile.overDistance ? distance : elapsed);
+      return settings_.profile.valueAt(settings_.profile.overDistance ? distance : elapsed, hint);
     case SpeedControllerSettings::Mode::Demand:
       break;
   }
@@ -94,7 +105,7 @@ SpeedCommand SpeedController::update(double speed, double elapsed, double distan
   if (settings_.mode == SpeedControllerSettings::Mode::Demand) {
     return SpeedCommand{settings_.demand, settings_.gear};
   }
-  const double target = targetAt(elapsed, distance);
+  const double target = targetAt(elapsed, distance, profileHint_);
   const bool reverse = target < 0.0;
   const double direction = reverse ? -1.0 : 1.0;
   const double error = std::fabs(target) - direction * speed;

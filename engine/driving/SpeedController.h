@@ -21,6 +21,7 @@
 #ifndef CORVANTA_DRIVING_SPEEDCONTROLLER_H
 #define CORVANTA_DRIVING_SPEEDCONTROLLER_H
 
+#include <cstddef>
 #include <vector>
 
 #include "Path.h"
@@ -42,6 +43,8 @@ struct SpeedProfile {
   std::vector<double> at;
   std::vector<double> speed;
   double valueAt(double where) const;
+  // The same, searching from `hint` (any value; the last search's knot on return).
+  double valueAt(double where, std::size_t &hint) const;
 };
 
 struct SpeedControllerSettings {
@@ -82,8 +85,11 @@ class SpeedController {
   const SpeedControllerSettings &settings() const { return settings_; }
 
  private:
+  double targetAt(double elapsed, double distance, std::size_t &hint) const;
+
   SpeedControllerSettings settings_;
   double integral_ = 0.0;
+  std::size_t profileHint_ = 0;  // where the last profile lookup ended
 };
 
 }  // namespace corvanta::driving
