@@ -45,6 +45,21 @@ std::string excerpt(std::string_view s) {
   return out;
 }
 
+bool printable(std::string_view s) {
+  for (const char c : s) {
+    if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) >= 127) return false;
+  }
+  return true;
+}
+
+// Names listed in one line of a warning; the rest are counted.
+constexpr std::size_t kMaxListedNames = 40;
+
+void appendNames(std::string &warning, const std::vector<std::string> &names) {
+  for (std::size_t k = 0; k < names.size() && k < kMaxListedNames; ++k) warning += " " + names[k];
+  if (names.size() > kMaxListedNames) warning += " and " + std::to_string(names.size() - kMaxListedNames) + " more";
+}
+
 bool parseNumber(std::string_view s, double &out) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   const std::from_chars_result r = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -145,6 +160,8 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
       const std::size_t close = line.find(']');
       if (close == std::string_view::npos) {
         error(lineNumber, "section header without ']': " + excerpt(line));
+      } else if (close > 65 || !printable(line.substr(1, close - 1))) {
+        error(lineNumber, "invalid section header " + excerpt(line.substr(0, close + 1)));
       } else {
         section = upper(trim(line.substr(1, close - 1)));
         anySection = true;
@@ -163,8 +180,8 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
     }
     const std::string key = upper(trim(line.substr(0, equals)));
     std::string_view value = trim(line.substr(equals + 1));
-    if (key.empty() || key.size() > 64) {
-      error(lineNumber, "invalid key " + excerpt(line.substr(0, equals)));
+    if (key.empty() || key.size() > 64 || !printable(key)) {
+      error(lineNumber, "invalid key " + excerpt(trim(line.substr(0, equals))));
       if (end == text.size()) break;
       continue;
     }
@@ -271,12 +288,12 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
     result.warning = source + ": " + std::to_string(unused.size()) +
                      " coefficients the model does not use (camber, pressure, turn slip, combined slip, other "
                      "scalings) are ignored:";
-    for (const std::string &name : unused) result.warning += " " + name;
+    appendNames(result.warning, unused);
   }
   if (!missing.empty()) {
     if (!result.warning.empty()) result.warning += "\n";
     result.warning += source + ": not in the file, the built-in values are kept:";
-    for (const std::string &name : missing) result.warning += " " + name;
+    appendNames(result.warning, missing);
   }
   tyre = read;
   result.ok = true;

@@ -17,6 +17,8 @@ namespace corvanta::vehicle {
 namespace {
 
 constexpr std::size_t kMaxVehicleFileBytes = 64u << 20;
+// Problems of reading a document listed in a message; the rest are counted.
+constexpr std::size_t kMaxListedErrors = 20;
 const std::vector<std::string_view> kTopLevelKeys = {"name", "description", "tyre", "parameters"};
 const std::vector<std::string_view> kAxleKeys = {"front", "rear"};
 
@@ -189,6 +191,12 @@ VehicleFileResult readVehicleText(std::string_view text, const std::string &sour
     }
   }
 
+  // The problems of reading, which grow with the document, are listed up to a bound.
+  if (result.errors.size() > kMaxListedErrors) {
+    const std::size_t more = result.errors.size() - kMaxListedErrors;
+    result.errors.resize(kMaxListedErrors);
+    result.errors.push_back(source + ": " + std::to_string(more) + " more problems not listed");
+  }
   if (result.errors.empty()) {
     block.derive();
     for (const Problem &problem : validate(block.values)) {

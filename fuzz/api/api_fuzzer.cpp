@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary sequences of the seven C functions on several instances,
-// with arbitrary input records.
+// with arbitrary input records, and of the vehicle library's parameter-set, instance,
+// signal and state functions.
 //
 // Input format, one command after another until the bytes run out:
-//   op byte: bits 0-2 the call, bits 3-4 the instance slot (0..3)
+//   op byte below 32: bits 0-2 the call, bits 3-4 the instance slot (0..3)
 //     0 CreateVehicleModel (a slot in use is deleted first)
 //     1 DeleteVehicleModel
 //     2 Initialize
@@ -11,6 +12,17 @@
 //     5 GetOutputs
 //     6 Terminate
 //     7 SetInputs after changing field (next byte mod 8) to the next 8 bytes
+//   op byte from 32 on: the vehicle library (vehicle.h below), bits 5-7 the call
+//     1 set one value of a parameter of the set: parameter (next 2 bytes), element (next
+//       byte), value (next 8 bytes)
+//     2 a new instance of the set as it is now (NULL exactly when the set has problems)
+//     3 SetInputs of the instance with the next 64 bytes, or Initialize (bit 0 of op)
+//     4 Step, 1 + (next byte mod 16) times
+//     5 copy the first (next byte) signals
+//     6 save the state, restore it into a new instance of the same set, and step both
+//       (next byte mod 8 steps); then restore it into the first and step again
+//     7 save the state, change one byte (offset: next 2 bytes; xor: next byte, odd) and
+//       restore that
 // The four slots start as new instances (each created when first used).  The commands form
 // short sequences: when a sequence has used its kSequenceSteps steps, every slot is checked
 // and released and the next command starts a new sequence on four new instances, up to
@@ -25,17 +37,25 @@
 //   - Initialize on an instance holding a non-finite state leaves it exactly as a new
 //     instance after Initialize with the same inputs;
 //   - replaying an instance's own calls on a new instance gives the same output bits
-//     after every Step.
+//     after every Step;
+//   - the vehicle library: an instance is made exactly from a set without problems; the
+//     signals copied are as many as asked (at most the list's), the first seven the output
+//     record's bits after a Step; a saved state restored into a new instance continues
+//     with the same output and signal bits as the instance it came from, and restored into
+//     that instance repeats them; a changed byte is refused (the CRC sees every one) and
+//     leaves the instance exactly as it was.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "Corvanta.h"
 #include "corvanta.h"
+#include "corvanta_vehicle.h"
 
 namespace {
 
@@ -72,8 +92,8 @@ struct Slot {
   OutputTrace trace;
 };
 
-[[noreturn]] void fail(const char *what) {
-  std::fprintf(stderr, "api_fuzzer: %s\n", what);
+[[noreturn]] void fail(const char *what, const char *detail = "") {
+  std::fprintf(stderr, "api_fuzzer: %s%s%s\n", what, *detail ? ": " : "", detail);
   std::abort();
 }
 
@@ -214,12 +234,220 @@ void startSequence(Slot (&slots)[kSlots]) {
   }
 }
 
+
+// ---- The vehicle library ----
+
+// Steps of the vehicle-library commands per input (each round trip steps three times).
+constexpr int kVehicleSteps = 24;
+
+struct Bits {
+  std::vector<unsigned char> bytes;
+  bool operator==(const Bits &other) const { return bytes == other.bytes; }
+};
+
+// The output record and every signal of an instance, as bytes.
+Bits observe(const CorvantaInstance *instance) {
+  Bits seen;
+  const auto *y = reinterpret_cast<const unsigned char *>(corvanta_instance_outputs(instance));
+  seen.bytes.assign(y, y + sizeof(ExtY_Corvanta_T));
+  double signals[CORVANTA_NUM_SIGNALS];
+  if (corvanta_instance_signals(instance, signals, CORVANTA_NUM_SIGNALS) != CORVANTA_NUM_SIGNALS) {
+    fail("corvanta_instance_signals wrote fewer than all signals");
+  }
+  const auto *s = reinterpret_cast<const unsigned char *>(signals);
+  seen.bytes.insert(seen.bytes.end(), s, s + sizeof signals);
+  return seen;
+}
+
+std::vector<unsigned char> saved(const CorvantaInstance *instance) {
+  std::vector<unsigned char> state(corvanta_instance_state_size(instance));
+  if (state.empty() || corvanta_instance_save_state(instance, state.data(), state.size()) != CORVANTA_STATE_OK) {
+    fail("an instance's state could not be saved");
+  }
+  return state;
+}
+
+class VehicleSession {
+ public:
+  VehicleSession() : set_(corvanta_vehicle_create_builtin()) {}
+  ~VehicleSession() {
+    corvanta_instance_free(instance_);
+    corvanta_vehicle_free(instanceSet_);
+    corvanta_vehicle_free(set_);
+  }
+  VehicleSession(const VehicleSession &) = delete;
+  VehicleSession &operator=(const VehicleSession &) = delete;
+
+  void command(std::uint8_t op, Reader &in) {
+    switch (op >> 5) {
+      case 1:
+        setParameter(in);
+        break;
+      case 2:
+        makeInstance();
+        break;
+      case 3:
+        if ((op & 1) != 0) {
+          corvanta_instance_initialize(instance());
+          stepped_ = false;
+        } else {
+          std::memset(&inputs_, 0, sizeof inputs_);
+          in.bytes(&inputs_, sizeof inputs_);
+          corvanta_instance_set_inputs(instance(), &inputs_);
+        }
+        break;
+      case 4:
+        step(instance(), 1 + in.byte() % 16);
+        break;
+      case 5:
+        copySignals(in.byte());
+        break;
+      case 6:
+        roundTrip(in.byte() % 8);
+        break;
+      default:
+        corrupt(in);
+        break;
+    }
+  }
+
+ private:
+  CorvantaInstance *instance() {
+    if (instance_ == nullptr) {
+      makeInstance();
+    }
+    return instance_;
+  }
+
+  void step(CorvantaInstance *instance, int steps) {
+    if (instance == nullptr) {
+      return;
+    }
+    for (int k = 0; k < steps && stepsLeft_ > 0; ++k, --stepsLeft_) {
+      corvanta_instance_step(instance);
+      stepped_ = true;
+    }
+  }
+
+  void setParameter(Reader &in) {
+    CorvantaParameterInfo info;
+    const std::size_t index =
+        (in.byte() | (static_cast<std::size_t>(in.byte()) << 8)) % corvanta_vehicle_parameter_count();
+    if (corvanta_vehicle_parameter_info(index, &info) != 0) {
+      fail("corvanta_vehicle_parameter_info refused an index below the count");
+    }
+    double values[512];
+    std::size_t count = 0;
+    if (corvanta_vehicle_get(set_, info.name, values, 512, &count) != 0 || count == 0 || count > 512) {
+      fail("corvanta_vehicle_get refused a listed parameter");
+    }
+    in.bytes(&values[in.byte() % count], sizeof(double));
+    char error[256];
+    if (corvanta_vehicle_set(set_, info.name, values, count, error, sizeof error) != 0) {
+      fail("corvanta_vehicle_set refused its own count of values", error);
+    }
+  }
+
+  void makeInstance() {
+    corvanta_instance_free(instance_);
+    corvanta_vehicle_free(instanceSet_);
+    char report[64];
+    const bool valid = corvanta_vehicle_validate(set_, report, sizeof report) == 0;
+    instance_ = corvanta_instance_create(set_);
+    instanceSet_ = corvanta_vehicle_copy(set_);
+    if ((instance_ != nullptr) != valid) {
+      fail(valid ? "a set without problems made no instance" : "a set with problems made an instance");
+    }
+    stepped_ = false;
+  }
+
+  void copySignals(std::uint8_t asked) {
+    if (instance() == nullptr) {
+      return;
+    }
+    double signals[CORVANTA_NUM_SIGNALS + 8];
+    const std::size_t wrote = corvanta_instance_signals(instance_, signals, asked);
+    if (wrote != std::min<std::size_t>(asked, CORVANTA_NUM_SIGNALS)) {
+      fail("corvanta_instance_signals wrote another count than asked");
+    }
+    if (stepped_ && wrote >= 7) {
+      const double *y = reinterpret_cast<const double *>(corvanta_instance_outputs(instance_));
+      if (std::memcmp(signals, y, 7 * sizeof(double)) != 0) {
+        fail("the first seven signals are not the outputs");
+      }
+    }
+  }
+
+  void roundTrip(int steps) {
+    if (instance() == nullptr) {
+      return;
+    }
+    const std::vector<unsigned char> state = saved(instance_);
+    CorvantaInstance *other = corvanta_instance_create(instanceSet_);
+    if (other == nullptr) {
+      fail("the instance's own set made no second instance");
+    }
+    char reason[256];
+    if (corvanta_instance_restore_state(other, state.data(), state.size(), reason, sizeof reason) != CORVANTA_STATE_OK) {
+      fail("a saved state was refused by an instance of the same set", reason);
+    }
+    if (!(observe(other) == observe(instance_))) {
+      fail("a restored instance shows other bits than the saved one");
+    }
+    const int budget = stepsLeft_;
+    step(instance_, steps);
+    const Bits first = observe(instance_);
+    stepsLeft_ = budget;
+    step(other, steps);
+    if (!(observe(other) == first)) {
+      fail("a restored instance did not continue as the saved one");
+    }
+    corvanta_instance_free(other);
+    if (corvanta_instance_restore_state(instance_, state.data(), state.size(), reason, sizeof reason) !=
+        CORVANTA_STATE_OK) {
+      fail("an instance refused its own saved state", reason);
+    }
+    stepsLeft_ = budget;
+    step(instance_, steps);
+    if (!(observe(instance_) == first)) {
+      fail("an instance restored to its saved state did not repeat its continuation");
+    }
+  }
+
+  void corrupt(Reader &in) {
+    if (instance() == nullptr) {
+      return;
+    }
+    std::vector<unsigned char> state = saved(instance_);
+    const std::size_t offset = (in.byte() | (static_cast<std::size_t>(in.byte()) << 8)) % state.size();
+    state[offset] ^= static_cast<unsigned char>(in.byte() | 1);
+    const std::vector<unsigned char> before = saved(instance_);
+    const Bits seen = observe(instance_);
+    char reason[256];
+    if (corvanta_instance_restore_state(instance_, state.data(), state.size(), reason, sizeof reason) ==
+        CORVANTA_STATE_OK) {
+      fail("a state with a changed byte was restored");
+    }
+    if (saved(instance_) != before || !(observe(instance_) == seen)) {
+      fail("a refused state changed the instance");
+    }
+  }
+
+  CorvantaVehicle *set_;
+  CorvantaVehicle *instanceSet_ = nullptr;  // the set as the instance was made from it
+  CorvantaInstance *instance_ = nullptr;
+  ExtU_Corvanta_T inputs_{};
+  bool stepped_ = false;
+  int stepsLeft_ = kVehicleSteps;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   Slot slots[kSlots];
   startSequence(slots);
   Reader in(data, size);
+  VehicleSession vehicle;
   int stepsLeft = kSequenceSteps;
   int sequencesLeft = kSequences - 1;
   while (!in.done()) {
@@ -231,6 +459,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       stepsLeft = kSequenceSteps;
     }
     const std::uint8_t op = in.byte();
+    if (op >= 32) {
+      vehicle.command(op, in);
+      continue;
+    }
     const auto call = static_cast<Call>(op & 7);
     if (call == kCreate || call == kDelete) {
       Slot &slot = slots[(op >> 3) & 3];

@@ -2,7 +2,8 @@
 """Writes the seed corpus of the API fuzzer (fuzz/api/api_fuzzer.cpp) into fuzz/api/corpus/.
 
 Each seed is a short host session in the fuzzer's input format: op bytes (call in bits
-0-2, instance slot in bits 3-4) followed by their arguments.
+0-2, instance slot in bits 3-4) followed by their arguments; op bytes from 32 on are calls
+of the vehicle library (bits 5-7).
 """
 import os
 import struct
@@ -36,6 +37,25 @@ def steps(count, slot=0):
 
 DRIVE = [1.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
 
+V_SET, V_CREATE, V_INPUTS, V_STEP, V_SIGNALS, V_ROUND_TRIP, V_CORRUPT = (k << 5 for k in range(1, 8))
+V_INITIALIZE = V_INPUTS | 1
+
+
+def v_set(parameter, element, value):
+    return bytes([V_SET]) + struct.pack("<HBd", parameter, element, value)
+
+
+def v_inputs(values):
+    return bytes([V_INPUTS]) + struct.pack("<8d", *values)
+
+
+def v_steps(n):
+    return bytes([V_STEP, n - 1])
+
+
+def v_corrupt(offset, xor):
+    return bytes([V_CORRUPT]) + struct.pack("<HB", offset, xor)
+
 SEEDS = {
     "drive": set_all(DRIVE) + op(INIT) + steps(1500) + op(GET),
     "steer-nan-then-restart": set_all(DRIVE) + op(INIT) + steps(300) + set_field(STEER, NAN) + steps(2)
@@ -53,6 +73,17 @@ SEEDS = {
     + op(GET, 2) + op(CREATE, 2) + op(INIT, 2) + steps(20, 2) + op(TERMINATE, 2) + steps(5, 2),
     "step-before-initialize": steps(10, 3) + op(GET, 3) + set_all(DRIVE, 3) + steps(10, 3) + op(INIT, 3)
     + steps(10, 3),
+    "vehicle-round-trip": v_inputs(DRIVE) + bytes([V_INITIALIZE]) + v_steps(8) + bytes([V_SIGNALS, 43])
+    + bytes([V_ROUND_TRIP, 5]) + bytes([V_SIGNALS, 255]) + v_corrupt(100, 1),
+    "vehicle-changed-set": v_set(0, 0, 1800.0) + v_set(7, 3, 0.5) + bytes([V_CREATE]) + v_inputs(DRIVE)
+    + bytes([V_INITIALIZE]) + v_steps(4) + bytes([V_ROUND_TRIP, 3, V_SIGNALS, 7]),
+    "vehicle-set-with-problems": v_set(1, 0, NAN) + bytes([V_CREATE]) + v_steps(3) + bytes([V_ROUND_TRIP, 2])
+    + v_set(1, 0, 1.0) + bytes([V_CREATE, V_INITIALIZE]) + v_steps(2),
+    "vehicle-state-before-initialize": bytes([V_ROUND_TRIP, 2]) + v_corrupt(0, 0x41) + v_corrupt(20, 0x80)
+    + bytes([V_INITIALIZE, V_ROUND_TRIP, 0]) + v_inputs([NAN, 1.0, INF, 0.0, 0.0, 0.0, 0.0, 3.0]) + v_steps(6)
+    + bytes([V_ROUND_TRIP, 4]),
+    "vehicle-with-model-calls": set_all(DRIVE) + op(INIT) + steps(5) + v_inputs(DRIVE) + bytes([V_INITIALIZE])
+    + v_steps(5) + op(GET) + bytes([V_SIGNALS, 10]),
     "subnormal-inputs": set_all([5e-324, 1.0, -5e-324, 2.2250738585072014e-308, -0.0, 0.0, -0.0, 5e-324])
     + op(INIT) + steps(300),
 }

@@ -118,6 +118,53 @@ TEST(TyrePropertyFile, HostileAndBrokenFilesGetAClearMessageAndChangeNothing) {
   EXPECT_NE(odd.warning.find("MAGIC"), std::string::npos);
 }
 
+// Findings of the vehicle fuzzer: messages echoed control characters of a file's keys and
+// section names, and grew with the file (a warning naming every one of 10^4 unused
+// coefficients on one line, a refusal listing every one of 10^3 unknown parameters).
+bool controlFree(const std::string &text) {
+  for (const char c : text) {
+    if (c != '\n' && (static_cast<unsigned char>(c) < 32 || c == 127)) return false;
+  }
+  return true;
+}
+
+TEST(TyrePropertyFile, MessagesHoldNoControlCharactersAndStayBounded) {
+  using corvanta::vehicle::readTyrePropertyText;
+  TyreCoefficients tyre;
+  const auto key = readTyrePropertyText("[VERTICAL]\nUSE\x1b_MODE = 1\nFNOMIN = 4000\n", "t.tir", tyre);
+  EXPECT_FALSE(key.ok);
+  ASSERT_EQ(key.errors.size(), 1u);
+  EXPECT_EQ(key.errors[0], "t.tir:2: invalid key USE?_MODE");
+  const auto section = readTyrePropertyText("[MODEL\x01]\nA = 1\n[VERTICAL]\nFNOMIN = 4000\n", "t.tir", tyre);
+  EXPECT_FALSE(section.ok);
+  ASSERT_EQ(section.errors.size(), 1u);
+  EXPECT_EQ(section.errors[0], "t.tir:1: invalid section header [MODEL?]");
+  // 10^4 coefficients nobody uses: 40 named, the rest counted.
+  std::string many = "[VERTICAL]\nFNOMIN = 4000\n[EXTRA_COEFFICIENTS]\n";
+  for (int i = 0; i < 10000; ++i) many += "X" + std::to_string(i) + " = 1\n";
+  const auto unused = readTyrePropertyText(many, "t.tir", tyre);
+  ASSERT_TRUE(unused.ok);
+  const std::string firstLine = unused.warning.substr(0, unused.warning.find('\n'));
+  EXPECT_EQ(firstLine.find("t.tir: 10000 coefficients the model does not use"), 0u) << firstLine;
+  EXPECT_NE(firstLine.find(" X0 X1 X2 "), std::string::npos);
+  EXPECT_NE(firstLine.find(" X39 and 9960 more"), std::string::npos) << firstLine;
+  EXPECT_EQ(firstLine.find(" X40"), std::string::npos);
+  EXPECT_TRUE(controlFree(unused.warning));
+}
+
+TEST(VehicleFile, ARefusalListsAtMostTwentyProblemsOfReading) {
+  std::string json = "{\"parameters\": {";
+  for (int i = 0; i < 1000; ++i) json += std::string(i == 0 ? "" : ", ") + "\"Nope" + std::to_string(i) + "\": 1";
+  json += "}}";
+  const std::string error = parseError(json);
+  std::size_t lines = 1;
+  for (const char c : error) lines += c == '\n' ? 1 : 0;
+  EXPECT_EQ(lines, 21u);
+  EXPECT_EQ(error.find("car.json:1: unknown parameter \"Nope0\""), 0u) << error.substr(0, 200);
+  EXPECT_EQ(error.substr(error.rfind('\n') + 1), "car.json: 980 more problems not listed");
+  EXPECT_TRUE(controlFree(error));
+}
+
 TEST(VehicleFile, EveryErrorClassNamesTheParameterValueRangeAndLine) {
   EXPECT_EQ(parseError("{\"parameters\": {\n  \"VehicleMas\": 1900\n}}"),
             "car.json:2: unknown parameter \"VehicleMas\" (did you mean VehicleMass?)");
