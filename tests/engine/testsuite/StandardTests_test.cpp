@@ -170,6 +170,39 @@ TEST(StandardTestOptions, DefaultsAndRefusals) {
   EXPECT_EQ(standardTests().size(), 7u);
 }
 
+int modelsCreated = 0;
+
+void *countingCreate() {
+  ++modelsCreated;
+  return model().CreateVehicleModel();
+}
+
+TEST(StandardTestOptions, FrequencyResponseOptionsThatNeedTooLongARunAreRefusedBeforeAnyRun) {
+  // --count 10 --cycles 50 from 0.05 to 0.06 Hz took 375 s and 3.2 GB; --count 40 would
+  // have needed 13 GB.  The runs together simulate 3 s of settling and 51 cycles each:
+  // sum over f = 0.05 * 1.2^(i / 9), i = 0 .. 9, of 3 + 51 / f = 9357.05 s.
+  const TestDefinition &test = findTest("frequency-response");
+  CorvantaModelFunctions counting = model();
+  counting.CreateVehicleModel = countingCreate;
+  const auto message = [&](const std::vector<std::pair<std::string, std::string>> &given) {
+    try {
+      runStandardTest(test, resolveOptions(test, given), TestContext{counting, nullptr});
+    } catch (const TestOptionError &error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  modelsCreated = 0;
+  EXPECT_EQ(message({{"count", "10"}, {"cycles", "50"}, {"min-frequency", "0.05"}, {"max-frequency", "0.06"}}),
+            "frequency-response: these options need 9358 s of simulated time in 10 runs; at most 1200 s is allowed "
+            "(about 300 MB of recorded runs): lower --count or --cycles, or raise --min-frequency");
+  // The largest count allowed, over the widest range with 50 cycles: 8114.5 s.
+  EXPECT_EQ(message({{"count", "40"}, {"cycles", "50"}, {"min-frequency", "0.05"}, {"max-frequency", "10"}}),
+            "frequency-response: these options need 8115 s of simulated time in 40 runs; at most 1200 s is allowed "
+            "(about 300 MB of recorded runs): lower --count or --cycles, or raise --min-frequency");
+  EXPECT_EQ(modelsCreated, 0) << "the refusal comes before any run";
+}
+
 // ---- Regression checkpoints: every test with its default options ----
 
 struct Pinned {
