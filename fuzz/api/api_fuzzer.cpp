@@ -23,6 +23,8 @@
 //       (next byte mod 8 steps); then restore it into the first and step again
 //     7 save the state, change one byte (offset: next 2 bytes; xor: next byte, odd) and
 //       restore that
+//   (at most kParameterChanges changes and kStateCommands state commands per input; more
+//   are passed over)
 // The four slots start as new instances (each created when first used).  The commands form
 // short sequences: when a sequence has used its kSequenceSteps steps, every slot is checked
 // and released and the next command starts a new sequence on four new instances, up to
@@ -51,6 +53,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Corvanta.h"
@@ -237,8 +240,12 @@ void startSequence(Slot (&slots)[kSlots]) {
 
 // ---- The vehicle library ----
 
-// Steps of the vehicle-library commands per input (each round trip steps three times).
+// Work of the vehicle-library commands per input: steps (each round trip steps three
+// times), parameter changes (each revalidates the whole set) and state commands (each
+// saves and restores states, checksummed whole), so that an input stays cheap.
 constexpr int kVehicleSteps = 24;
+constexpr int kParameterChanges = 1;
+constexpr int kStateCommands = 1;
 
 struct Bits {
   std::vector<unsigned char> bytes;
@@ -267,9 +274,15 @@ std::vector<unsigned char> saved(const CorvantaInstance *instance) {
   return state;
 }
 
+// The built-in set, made once (making one costs far more than copying it).
+const CorvantaVehicle *builtinSet() {
+  static CorvantaVehicle *const set = corvanta_vehicle_create_builtin();
+  return set;
+}
+
 class VehicleSession {
  public:
-  VehicleSession() : set_(corvanta_vehicle_create_builtin()) {}
+  VehicleSession() = default;
   ~VehicleSession() {
     corvanta_instance_free(instance_);
     corvanta_vehicle_free(instanceSet_);
@@ -279,9 +292,18 @@ class VehicleSession {
   VehicleSession &operator=(const VehicleSession &) = delete;
 
   void command(std::uint8_t op, Reader &in) {
+    if (set_ == nullptr) {
+      set_ = corvanta_vehicle_copy(builtinSet());
+      if (set_ == nullptr) {
+        fail("the built-in set could not be copied");
+      }
+    }
     switch (op >> 5) {
       case 1:
-        setParameter(in);
+        if (parameterChangesLeft_ > 0) {
+          --parameterChangesLeft_;
+          setParameter(in);
+        }
         break;
       case 2:
         makeInstance();
@@ -303,10 +325,16 @@ class VehicleSession {
         copySignals(in.byte());
         break;
       case 6:
-        roundTrip(in.byte() % 8);
+        if (stateCommandsLeft_ > 0) {
+          --stateCommandsLeft_;
+          roundTrip(in.byte() % 8);
+        }
         break;
       default:
-        corrupt(in);
+        if (stateCommandsLeft_ > 0) {
+          --stateCommandsLeft_;
+          corrupt(in);
+        }
         break;
     }
   }
@@ -336,27 +364,45 @@ class VehicleSession {
     if (corvanta_vehicle_parameter_info(index, &info) != 0) {
       fail("corvanta_vehicle_parameter_info refused an index below the count");
     }
-    double values[512];
-    std::size_t count = 0;
-    if (corvanta_vehicle_get(set_, info.name, values, 512, &count) != 0 || count == 0 || count > 512) {
-      fail("corvanta_vehicle_get refused a listed parameter");
+    // A tyre coefficient of one axle, or of both (given the front's values).
+    const std::uint8_t element = in.byte();
+    std::string name = info.name;
+    std::string source = name;
+    if (info.kind == CORVANTA_PARAMETER_TYRE) {
+      source = std::string(element % 2 == 0 ? "FrontTyre." : "RearTyre.") + info.name;
+      name = element % 4 == 3 ? name : source;
     }
-    in.bytes(&values[in.byte() % count], sizeof(double));
+    std::vector<double> values(info.count);
+    std::size_t count = 0;
+    if (corvanta_vehicle_get(set_, source.c_str(), values.data(), values.size(), &count) != 0 || count != info.count ||
+        count == 0) {
+      fail("corvanta_vehicle_get refused a listed parameter", source.c_str());
+    }
+    in.bytes(&values[element % count], sizeof(double));
     char error[256];
-    if (corvanta_vehicle_set(set_, info.name, values, count, error, sizeof error) != 0) {
+    if (corvanta_vehicle_set(set_, name.c_str(), values.data(), count, error, sizeof error) != 0) {
       fail("corvanta_vehicle_set refused its own count of values", error);
     }
+    changed_ = true;
+    modified_ = true;
   }
 
   void makeInstance() {
     corvanta_instance_free(instance_);
     corvanta_vehicle_free(instanceSet_);
-    char report[64];
-    const bool valid = corvanta_vehicle_validate(set_, report, sizeof report) == 0;
-    instance_ = corvanta_instance_create(set_);
-    instanceSet_ = corvanta_vehicle_copy(set_);
-    if ((instance_ != nullptr) != valid) {
-      fail(valid ? "a set without problems made no instance" : "a set with problems made an instance");
+    // Validation is dear: asked again only after a change (the built-in set has no problem).
+    if (changed_) {
+      char report[64];
+      valid_ = corvanta_vehicle_validate(set_, report, sizeof report) == 0;
+      changed_ = false;
+    }
+    // An unchanged set makes its instances as the built-in car (NULL): their states carry
+    // the built-in identity, computed once, where a set's is hashed from all its values on
+    // every save and restore.
+    instanceSet_ = modified_ ? corvanta_vehicle_copy(set_) : nullptr;
+    instance_ = corvanta_instance_create(instanceSet_);
+    if ((instance_ != nullptr) != valid_) {
+      fail(valid_ ? "a set without problems made no instance" : "a set with problems made an instance");
     }
     stepped_ = false;
   }
@@ -418,10 +464,10 @@ class VehicleSession {
     if (instance() == nullptr) {
       return;
     }
-    std::vector<unsigned char> state = saved(instance_);
+    const std::vector<unsigned char> before = saved(instance_);
+    std::vector<unsigned char> state = before;
     const std::size_t offset = (in.byte() | (static_cast<std::size_t>(in.byte()) << 8)) % state.size();
     state[offset] ^= static_cast<unsigned char>(in.byte() | 1);
-    const std::vector<unsigned char> before = saved(instance_);
     const Bits seen = observe(instance_);
     char reason[256];
     if (corvanta_instance_restore_state(instance_, state.data(), state.size(), reason, sizeof reason) ==
@@ -433,12 +479,17 @@ class VehicleSession {
     }
   }
 
-  CorvantaVehicle *set_;
-  CorvantaVehicle *instanceSet_ = nullptr;  // the set as the instance was made from it
+  CorvantaVehicle *set_ = nullptr;  // copied from the built-in set at the first command
+  bool changed_ = false;            // since the last validation
+  bool modified_ = false;           // since the session began
+  bool valid_ = true;
+  CorvantaVehicle *instanceSet_ = nullptr;  // the set as the instance was made from it (NULL: built-in)
   CorvantaInstance *instance_ = nullptr;
   ExtU_Corvanta_T inputs_{};
   bool stepped_ = false;
   int stepsLeft_ = kVehicleSteps;
+  int parameterChangesLeft_ = kParameterChanges;
+  int stateCommandsLeft_ = kStateCommands;
 };
 
 }  // namespace

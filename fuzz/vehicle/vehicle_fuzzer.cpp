@@ -172,28 +172,21 @@ void tyreFile(int axle, const std::uint8_t *data, std::size_t size) {
     }
   } else {
     checkMessage(corvanta_vehicle_warnings(vehicle), "warnings of a .tir file");
-    // Its values may lie out of bounds: validation says so, within the message bounds.
-    std::vector<char> report(kMessageBytes);
-    const int problems = corvanta_vehicle_validate(vehicle, report.data(), report.size());
-    checkMessage(report.data(), "validation of a set with a .tir tyre");
-    if (problems == 0) {
-      checkSet(vehicle, "a set with a .tir tyre");
+    // Written and read again: the same values.  (Whether the set validates is checked
+    // through the vehicle document below.)
+    const int side = axle == 1 ? 1 : 0;
+    const std::string written = scratchFolder() + "/back.tir";
+    if (corvanta_vehicle_export_tir(vehicle, side, written.c_str(), error.data(), error.size()) != 0) {
+      fail("export of a tyre that was read failed", error.data());
     }
-    // Written and read again: the same values.
-    for (const int side : {0, 1}) {
-      const std::string written = scratchFolder() + "/back.tir";
-      if (corvanta_vehicle_export_tir(vehicle, side, written.c_str(), error.data(), error.size()) != 0) {
-        fail("export of a tyre that was read failed", error.data());
-      }
-      CorvantaVehicle *copy = corvanta_vehicle_copy(vehicle);
-      if (corvanta_vehicle_load_tyre(copy, side, written.c_str(), error.data(), error.size()) != 0) {
-        fail("a .tir file written from a tyre does not read back", error.data());
-      }
-      if (corvanta_vehicle_identity(copy) != corvanta_vehicle_identity(vehicle)) {
-        fail("a .tir file written from a tyre reads back to other values");
-      }
-      corvanta_vehicle_free(copy);
+    CorvantaVehicle *copy = corvanta_vehicle_copy(vehicle);
+    if (corvanta_vehicle_load_tyre(copy, side, written.c_str(), error.data(), error.size()) != 0) {
+      fail("a .tir file written from a tyre does not read back", error.data());
     }
+    if (corvanta_vehicle_identity(copy) != corvanta_vehicle_identity(vehicle)) {
+      fail("a .tir file written from a tyre reads back to other values");
+    }
+    corvanta_vehicle_free(copy);
   }
   corvanta_vehicle_free(vehicle);
   // The same file as the tyre of a vehicle document: a set read validates.
