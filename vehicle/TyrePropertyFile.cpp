@@ -10,11 +10,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "ParameterTable.h"
+#include "TextFile.h"
 
 namespace corvanta::vehicle {
 
@@ -284,24 +284,24 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
 }
 
 TyreFileResult readTyrePropertyFile(const std::string &path, TyreCoefficients &tyre) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    TyreFileResult result;
-    result.errors.push_back(path + ": cannot open the tyre property file: " + std::strerror(errno));
-    return result;
+  std::string text;
+  std::string reason;
+  TyreFileResult result;
+  switch (readTextFile(path, kMaxFileBytes, text, reason)) {
+    case ReadStatus::Ok:
+      return readTyrePropertyText(text, path, tyre);
+    case ReadStatus::CannotOpen:
+      result.errors.push_back(path + ": cannot open the tyre property file: " + reason);
+      break;
+    case ReadStatus::TooLarge:
+      result.errors.push_back(path + ": file is larger than the " + std::to_string(kMaxFileBytes) +
+                              " bytes a tyre property file may have");
+      break;
+    case ReadStatus::ReadError:
+      result.errors.push_back(path + ": cannot read the tyre property file: " + reason);
+      break;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFileBytes) {
-    TyreFileResult result;
-    result.errors.push_back(path + ": file is larger than the " + std::to_string(kMaxFileBytes) +
-                            " bytes a tyre property file may have");
-    return result;
-  }
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.read(text.data(), size);
-  return readTyrePropertyText(text, path, tyre);
+  return result;
 }
 
 std::string tyrePropertyText(const TyreCoefficients &tyre, const std::string &title) {

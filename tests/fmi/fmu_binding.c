@@ -67,7 +67,9 @@ static int read_model_description(FmuLibrary *lib, const char *dir) {
   char path[1024];
   char *xml;
   const char *cursor;
-  const char *tag = lib->version == 2 ? "<ScalarVariable " : "<Float64 ";
+  /* FMI 3.0 names a variable by its type's element: Float64, and String (VehicleFile). */
+  const char *tags[2] = {"<ScalarVariable ", NULL};
+  int t;
   snprintf(path, sizeof path, "%s/modelDescription.xml", dir);
   xml = read_file(path);
   if (xml == NULL) {
@@ -80,20 +82,26 @@ static int read_model_description(FmuLibrary *lib, const char *dir) {
     free(xml);
     return 1;
   }
+  if (lib->version == 3) {
+    tags[0] = "<Float64 ";
+    tags[1] = "<String ";
+  }
   lib->variable_count = 0;
-  for (cursor = strstr(xml, tag); cursor != NULL; cursor = strstr(cursor + 1, tag)) {
-    const char *end = strchr(cursor, '>');
-    char vr[16];
-    FmuVariable *v = &lib->variables[lib->variable_count];
-    if (end == NULL || lib->variable_count == FMU_MAX_VARIABLES ||
-        !attribute(cursor, end, "name", v->name, sizeof v->name) ||
-        !attribute(cursor, end, "valueReference", vr, sizeof vr)) {
-      fprintf(stderr, "%s: malformed variable\n", path);
-      free(xml);
-      return 1;
+  for (t = 0; t < 2 && tags[t] != NULL; ++t) {
+    for (cursor = strstr(xml, tags[t]); cursor != NULL; cursor = strstr(cursor + 1, tags[t])) {
+      const char *end = strchr(cursor, '>');
+      char vr[16];
+      FmuVariable *v = &lib->variables[lib->variable_count];
+      if (end == NULL || lib->variable_count == FMU_MAX_VARIABLES ||
+          !attribute(cursor, end, "name", v->name, sizeof v->name) ||
+          !attribute(cursor, end, "valueReference", vr, sizeof vr)) {
+        fprintf(stderr, "%s: malformed variable\n", path);
+        free(xml);
+        return 1;
+      }
+      v->vr = (unsigned)strtoul(vr, NULL, 10);
+      ++lib->variable_count;
     }
-    v->vr = (unsigned)strtoul(vr, NULL, 10);
-    ++lib->variable_count;
   }
   free(xml);
   return 0;

@@ -13,7 +13,7 @@
 /* Status codes shared by both versions. */
 enum { FMU_OK = 0, FMU_WARNING = 1, FMU_DISCARD = 2, FMU_ERROR = 3, FMU_FATAL = 4 };
 
-#define FMU_MAX_VARIABLES 128
+#define FMU_MAX_VARIABLES 512
 
 /* One variable of modelDescription.xml. */
 typedef struct {
