@@ -21,7 +21,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#if defined(_WIN32)
+#include <direct.h>
+#define make_folder(path) _mkdir(path)
+#else
 #include <sys/stat.h>
+#define make_folder(path) mkdir(path, 0777)
+#endif
 
 #include "corvanta_vehicle.h"
 #include "fmu_binding.h"
@@ -241,7 +247,7 @@ static void write_text(const char *path, const char *text) {
 }
 
 static void make_directory(const char *path) {
-  CHECK(mkdir(path, 0777) == 0 || errno == EEXIST, "cannot make the folder %s", path);
+  CHECK(make_folder(path) == 0 || errno == EEXIST, "cannot make the folder %s", path);
 }
 
 static CorvantaVehicle *load(const char *path) {
