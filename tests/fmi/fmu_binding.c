@@ -223,7 +223,11 @@ int fmu_instantiate_in(Fmu *fmu, FmuLibrary *lib, const char *name, const char *
         lib->f2.Instantiate(name, fmi2CoSimulation, token, location, &fmu->callbacks2, fmi2False, fmi2False);
   } else {
     if (resources != NULL) {
+#if defined(_WIN32)
+      snprintf(location, sizeof location, "%s\\", resources);
+#else
       snprintf(location, sizeof location, "%s/", resources);
+#endif
     }
     fmu->instance = lib->f3.InstantiateCoSimulation(name, token, resources != NULL ? location : NULL, false, false,
                                                     false, false, NULL, 0, &fmu->log, logger3, NULL);

@@ -257,6 +257,24 @@ static CorvantaVehicle *load(const char *path) {
   return vehicle;
 }
 
+/* A path of the test's folders as a Windows program names it: under Wine the Unix root is drive
+   Z:, so "/work/x" becomes "Z:\work\x" (a drive letter, backslashes); elsewhere as it is. */
+static void native_path(char *path) {
+#if defined(_WIN32)
+  char copy[1024];
+  size_t k;
+  if (path[0] == '/' && strlen(path) + 3 < sizeof copy) {
+    snprintf(copy, sizeof copy, "Z:%s", path);
+    for (k = 0; copy[k] != '\0'; ++k) {
+      if (copy[k] == '/') copy[k] = '\\';
+    }
+    strcpy(path, copy);
+  }
+#else
+  (void)path;
+#endif
+}
+
 static void test_vehicle_files(void) {
   Fmu fmu;
   char estate[1024];
@@ -268,6 +286,7 @@ static void test_vehicle_files(void) {
   double last[CORVANTA_NUM_SIGNALS];
   CorvantaVehicle *vehicle;
   snprintf(estate, sizeof estate, "%s/estate.json", data);
+  native_path(estate);
 
   /* By absolute path: the values of the file (2020 kg, 2.95 m, final drive 2.3). */
   start(&fmu, "estate", NULL);
@@ -288,6 +307,7 @@ static void test_vehicle_files(void) {
   /* Relative to the resources folder, whose name needs escaping in a URI, with a parameter on
      top of the file's values. */
   snprintf(resources, sizeof resources, "%s/res dir %%41", work);
+  native_path(resources);
   make_directory(resources);
   snprintf(copied, sizeof copied, "%s/estate.json", resources);
   copy_file(estate, copied);
