@@ -5,7 +5,7 @@
  *
  *   fmu_parameter_test 2|3 UNPACKED_FMU PLATFORM DATA_DIRECTORY WORK_DIRECTORY
  *
- * DATA_DIRECTORY holds estate.json and low_mu_205_55R16.tir (tests/data/vehicle); the test
+ * DATA_DIRECTORY holds estate.json and low_mu_205_55R16.tir (examples/vehicles); the test
  * writes its own files under WORK_DIRECTORY.  Checks: parameters set through the FMU (a mass
  * and a tyre coefficient) give the outputs of the C interface for that set, and act (the
  * standing tyre loads the mass implies; outputs that differ from the built-in car's); a vehicle

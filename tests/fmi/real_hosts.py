@@ -209,7 +209,7 @@ def run_fmpy(version, fmu, c_library):
 # ---- vehicle parameters through FMPy ----------------------------------------------------------
 
 CORNER = {"AccelerationDemand": 0.3, "GearSelector": 1.0, "SteeringAngle": 0.05, "InitialSpeed": 12.0}
-ESTATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "vehicle", "estate.json")
+ESTATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "vehicles", "estate.json")
 
 
 def vehicle_outputs(vehicle_library, parameters, vehicle_file, steps, every):
