@@ -5,6 +5,7 @@
 
 #include "Fmi2Api.h"
 #include "FmuInstance.h"
+#include "FmuResources.h"
 
 using corvanta_fmi::FmuInstance;
 using corvanta_fmi::Phase;
@@ -64,7 +65,6 @@ fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nC
 fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
                               fmi2String fmuResourceLocation, const fmi2CallbackFunctions *functions,
                               fmi2Boolean visible, fmi2Boolean loggingOn) {
-  static_cast<void>(fmuResourceLocation);
   static_cast<void>(visible);
   if (instanceName == nullptr || instanceName[0] == '\0') {
     logWithoutInstance(functions, instanceName, "fmi2Instantiate: an instance name is required");
@@ -86,7 +86,10 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
   volatile int pendingExceptions = std::uncaught_exceptions();
   static_cast<void>(pendingExceptions);
   try {
-    return new Component(instanceName, functions != nullptr ? *functions : none, loggingOn != fmi2False);
+    auto *component = new Component(instanceName, functions != nullptr ? *functions : none, loggingOn != fmi2False);
+    // A relative VehicleFile is found in the FMU's resources folder.
+    component->core.setResourceDirectory(corvanta_fmi::resourceDirectoryFromUri(fmuResourceLocation));
+    return component;
   } catch (const std::bad_alloc &) {
     logWithoutInstance(functions, instanceName, "fmi2Instantiate: out of memory");
     return nullptr;
@@ -143,8 +146,7 @@ fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t
 
 fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2String value[]) {
   CORVANTA_FMI2_INSTANCE(c)
-  static_cast<void>(value);
-  return status(fmu->noVariablesOfType("fmi2GetString", vr, nvr, false));
+  return status(fmu->getString("fmi2GetString", vr, nvr, value));
 }
 
 fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Real value[]) {
@@ -166,8 +168,7 @@ fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t
 
 fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2String value[]) {
   CORVANTA_FMI2_INSTANCE(c)
-  static_cast<void>(value);
-  return status(fmu->noVariablesOfType("fmi2SetString", vr, nvr, true));
+  return status(fmu->setString("fmi2SetString", vr, nvr, value));
 }
 
 fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate *FMUstate) {

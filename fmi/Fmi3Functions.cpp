@@ -7,6 +7,7 @@
 
 #include "Fmi3Api.h"
 #include "FmuInstance.h"
+#include "FmuResources.h"
 
 using corvanta_fmi::FmuInstance;
 using corvanta_fmi::Phase;
@@ -82,7 +83,8 @@ fmi3Instance fmi3InstantiateModelExchange(fmi3String, fmi3String, fmi3String, fm
   return nullptr;
 }
 
-fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken, fmi3String,
+fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken,
+                                         fmi3String resourcePath,
                                          fmi3Boolean, fmi3Boolean loggingOn, fmi3Boolean eventModeUsed, fmi3Boolean,
                                          const fmi3ValueReference[], size_t nRequiredIntermediateVariables,
                                          fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
@@ -108,7 +110,10 @@ fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String ins
   volatile int pendingExceptions = std::uncaught_exceptions();
   static_cast<void>(pendingExceptions);
   try {
-    return new Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
+    auto *instance = new Instance(instanceName, instanceEnvironment, logMessage, loggingOn, eventModeUsed);
+    // A relative VehicleFile is found in the FMU's resources folder.
+    instance->core.setResourceDirectory(corvanta_fmi::resourceDirectoryFromPath(resourcePath));
+    return instance;
   } catch (const std::bad_alloc &) {
     logWithoutInstance(instanceEnvironment, logMessage, "fmi3InstantiateCoSimulation: out of memory");
     return nullptr;
@@ -202,8 +207,27 @@ CORVANTA_FMI3_NO_VARIABLES(UInt32)
 CORVANTA_FMI3_NO_VARIABLES(Int64)
 CORVANTA_FMI3_NO_VARIABLES(UInt64)
 CORVANTA_FMI3_NO_VARIABLES(Boolean)
-CORVANTA_FMI3_NO_VARIABLES(String)
 #undef CORVANTA_FMI3_NO_VARIABLES
+
+fmi3Status fmi3GetString(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences,
+                         fmi3String values[], size_t nValues) {
+  CORVANTA_FMI3_INSTANCE(instance)
+  if (nValues != nValueReferences) {
+    return status(fmu->fail("fmi3GetString", "%lu values for %lu scalar variables",
+                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
+  }
+  return status(fmu->getString("fmi3GetString", valueReferences, nValueReferences, values));
+}
+
+fmi3Status fmi3SetString(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences,
+                         const fmi3String values[], size_t nValues) {
+  CORVANTA_FMI3_INSTANCE(instance)
+  if (nValues != nValueReferences) {
+    return status(fmu->fail("fmi3SetString", "%lu values for %lu scalar variables",
+                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
+  }
+  return status(fmu->setString("fmi3SetString", valueReferences, nValueReferences, values));
+}
 
 fmi3Status fmi3GetBinary(fmi3Instance instance, const fmi3ValueReference valueReferences[], size_t nValueReferences,
                          size_t[], fmi3Binary[], size_t) {

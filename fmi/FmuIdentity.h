@@ -7,7 +7,7 @@ namespace corvanta_fmi {
 
 // Instantiation token (FMI 3.0) and GUID (FMI 2.0): the model and its variable list.  Change
 // it whenever FmuVariables.def changes; FMU states carry it too.
-inline constexpr const char *kInstantiationToken = "{8e3a61d2-4f07-4b9c-a1d5-73c2e90b6f48}";
+inline constexpr const char *kInstantiationToken = "{f41290db-7200-4951-8286-8d4e674dbaf4}";
 
 inline constexpr const char *kModelIdentifier = "Corvanta";
 

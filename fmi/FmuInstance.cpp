@@ -1,12 +1,15 @@
 // Lifecycle, stepping, variable access and logging of an FMU instance.
 #include "FmuInstance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
+
+#include "FmuResources.h"
 
 namespace corvanta_fmi {
 
@@ -68,6 +71,20 @@ static_assert(everySignalOnce(), "every signal of the signal list is an output, 
 static_assert(kListedSignals[0] == CORVANTA_SIGNAL_PositionX && kListedSignals[6] == CORVANTA_SIGNAL_TipOverIndicator,
               "the seven outputs come first");
 
+// The string parameter naming the vehicle file.
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
+#define CORVANTA_FMU_STRING_PARAMETER(vr, name, description) constexpr std::uint32_t k##name##Reference = vr;
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_SIGNAL
+#undef CORVANTA_FMU_STRING_PARAMETER
+static_assert(kVehicleFileReference < kParameterReferenceBase, "VehicleFile below the vehicle parameters' references");
+
 // Largest communication step accepted, in internal steps: keeps n exact as a double and the
 // loop bounded by something a host could mean (about 3.2 years of model time).
 constexpr double kMaxStepsPerCall = 1e12;
@@ -107,14 +124,27 @@ FmuInstance::FmuInstance(const char *instanceName, LogSink sink, void *sinkConte
       categoryOn_{true, true, true},
       inputs_(),
       model_(corvanta_instance_create(nullptr)),
-      signals_() {
+      signals_(),
+      parameters_(fmuParameters()),
+      parameterValues_(parameters_.size(), 0.0),
+      parameterSet_(parameters_.size(), 0) {
   if (model_ == nullptr) {
     throw std::bad_alloc();
   }
   applyStartValues();
 }
 
-FmuInstance::~FmuInstance() { corvanta_instance_free(model_); }
+FmuInstance::~FmuInstance() {
+  corvanta_instance_free(model_);
+  releaseVehicle();
+}
+
+void FmuInstance::releaseVehicle() {
+  corvanta_vehicle_free(fileVehicle_);
+  fileVehicle_ = nullptr;
+  corvanta_vehicle_free(modelVehicle_);
+  modelVehicle_ = nullptr;
+}
 
 void FmuInstance::applyStartValues() {
   ExtU_Corvanta_T &u = inputs_;
@@ -225,6 +255,17 @@ Status FmuInstance::fail(const char *function, const char *format, ...) {
   return Status::Error;
 }
 
+Status FmuInstance::failWith(const char *function, const std::string &detail) {
+  try {
+    const std::string message = std::string(function) + ": " + detail;
+    emit(LogCategory::StatusError, Status::Error, message.c_str());
+  } catch (const std::bad_alloc &) {
+    emit(LogCategory::StatusError, Status::Error, "out of memory while reporting an error");
+  }
+  phase_ = Phase::Error;
+  return Status::Error;
+}
+
 bool FmuInstance::statusQueryAllowed(const char *function) {
   return requirePhase(function,
                       {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated, Phase::Error});
@@ -274,6 +315,9 @@ Status FmuInstance::enterInitializationMode(const char *function) {
   if (!requirePhase(function, {Phase::Instantiated})) {
     return Status::Error;
   }
+  if (!prepareVehicle(function)) {
+    return Status::Error;
+  }
   phase_ = Phase::InitializationMode;
   log(LogCategory::Events, Status::OK, "%s: initialization mode, start time %.17g", function, startTime_);
   return Status::OK;
@@ -281,6 +325,10 @@ Status FmuInstance::enterInitializationMode(const char *function) {
 
 Status FmuInstance::exitInitializationMode(const char *function, bool toEventMode) {
   if (!requirePhase(function, {Phase::InitializationMode})) {
+    return Status::Error;
+  }
+  // Parameters set in initialization mode.
+  if (!prepareVehicle(function)) {
     return Status::Error;
   }
   // The model samples the initial-condition parameters at its first step.
@@ -369,6 +417,12 @@ Status FmuInstance::reset(const char *function) {
   }
   corvanta_instance_free(model_);
   model_ = fresh;
+  releaseVehicle();
+  vehicleFile_.clear();
+  vehicleFileRead_ = true;
+  std::fill(parameterValues_.begin(), parameterValues_.end(), 0.0);
+  std::fill(parameterSet_.begin(), parameterSet_.end(), static_cast<unsigned char>(0));
+  modelCurrent_ = true;
   applyStartValues();
   phase_ = Phase::Instantiated;
   startTime_ = 0.0;
@@ -466,8 +520,16 @@ Status FmuInstance::getReal(const char *function, const std::uint32_t vr[], std:
         }
         values[k] = signals_[place.index];
         break;
-      case Source::None:
-        return fail(function, "no real variable has value reference %u", static_cast<unsigned>(vr[k]));
+      case Source::None: {
+        const FmuParameter *parameter = parameterOf(vr[k]);
+        if (parameter == nullptr) {
+          return fail(function, "no real variable has value reference %u", static_cast<unsigned>(vr[k]));
+        }
+        if (!parameterValue(function, static_cast<std::size_t>(parameter - parameters_.data()), &values[k])) {
+          return Status::Error;
+        }
+        break;
+      }
     }
   }
   return Status::OK;
@@ -480,26 +542,103 @@ Status FmuInstance::setReal(const char *function, const std::uint32_t vr[], std:
   if (nvr > 0 && (vr == nullptr || values == nullptr)) {
     return fail(function, "null value-reference or value array");
   }
+  const bool beforeInitialised = phase_ == Phase::Instantiated || phase_ == Phase::InitializationMode;
   // Check every reference first: a refused call changes nothing.
+  bool inputsChanged = false;
   for (std::size_t k = 0; k < nvr; ++k) {
     Settable kind = Settable::No;
     placeOf(vr[k], &kind);
     if (kind == Settable::No) {
-      return fail(function, "value reference %u is not an input or parameter", static_cast<unsigned>(vr[k]));
+      const FmuParameter *parameter = parameterOf(vr[k]);
+      if (parameter == nullptr) {
+        return fail(function, "value reference %u is not an input or parameter", static_cast<unsigned>(vr[k]));
+      }
+      if (!beforeInitialised) {
+        return fail(function, "the vehicle parameter %s (value reference %u) is fixed after initialisation",
+                    parameter->name.c_str(), static_cast<unsigned>(vr[k]));
+      }
+      continue;
     }
-    if (kind == Settable::Parameter && phase_ != Phase::Instantiated && phase_ != Phase::InitializationMode) {
+    if (kind == Settable::Parameter && !beforeInitialised) {
       return fail(function, "the initial-condition parameter with value reference %u is fixed after initialisation",
                   static_cast<unsigned>(vr[k]));
     }
+    inputsChanged = true;
   }
   for (std::size_t k = 0; k < nvr; ++k) {
     Settable kind = Settable::No;
-    *inputField(inputs_, placeOf(vr[k], &kind).index) = values[k];
+    const Place place = placeOf(vr[k], &kind);
+    if (kind != Settable::No) {
+      *inputField(inputs_, place.index) = values[k];
+      continue;
+    }
+    // Any value is taken here; the set is validated when the model is made from it.
+    const auto p = static_cast<std::size_t>(parameterOf(vr[k]) - parameters_.data());
+    parameterValues_[p] = values[k];
+    parameterSet_[p] = 1;
+    modelCurrent_ = false;
   }
-  // The model reads its inputs at every internal step; the outputs before the first step
-  // show the car the new values describe.
-  corvanta_instance_set_inputs(model_, &inputs_);
-  signalsCurrent_ = false;
+  if (inputsChanged) {
+    // The model reads its inputs at every internal step; the outputs before the first step
+    // show the car the new values describe.
+    corvanta_instance_set_inputs(model_, &inputs_);
+    signalsCurrent_ = false;
+  }
+  return Status::OK;
+}
+
+Status FmuInstance::getString(const char *function, const std::uint32_t vr[], std::size_t nvr, const char *values[]) {
+  if (!requirePhase(function,
+                    {Phase::InitializationMode, Phase::EventMode, Phase::StepMode, Phase::Terminated, Phase::Error})) {
+    return Status::Error;
+  }
+  if (nvr > 0 && (vr == nullptr || values == nullptr)) {
+    return fail(function, "null value-reference or value array");
+  }
+  for (std::size_t k = 0; k < nvr; ++k) {
+    if (vr[k] != kVehicleFileReference) {
+      return fail(function, "no string variable has value reference %u (VehicleFile has %u)",
+                  static_cast<unsigned>(vr[k]), static_cast<unsigned>(kVehicleFileReference));
+    }
+    values[k] = vehicleFile_.c_str();
+  }
+  return Status::OK;
+}
+
+Status FmuInstance::setString(const char *function, const std::uint32_t vr[], std::size_t nvr,
+                              const char *const values[]) {
+  if (!requirePhase(function, {Phase::Instantiated, Phase::InitializationMode, Phase::EventMode, Phase::StepMode})) {
+    return Status::Error;
+  }
+  if (nvr > 0 && (vr == nullptr || values == nullptr)) {
+    return fail(function, "null value-reference or value array");
+  }
+  for (std::size_t k = 0; k < nvr; ++k) {
+    if (vr[k] != kVehicleFileReference) {
+      return fail(function, "no string variable has value reference %u (VehicleFile has %u)",
+                  static_cast<unsigned>(vr[k]), static_cast<unsigned>(kVehicleFileReference));
+    }
+    if (phase_ != Phase::Instantiated && phase_ != Phase::InitializationMode) {
+      return fail(function, "VehicleFile is fixed after initialisation");
+    }
+    if (values[k] == nullptr) {
+      return fail(function, "VehicleFile: a null string (the empty string names the built-in car)");
+    }
+    if (std::strlen(values[k]) > kMaxVehicleFileName) {
+      return fail(function, "VehicleFile: a name of more than %lu bytes", static_cast<unsigned long>(kMaxVehicleFileName));
+    }
+  }
+  try {
+    for (std::size_t k = 0; k < nvr; ++k) {
+      if (vehicleFile_ != values[k]) {
+        vehicleFile_ = values[k];
+        vehicleFileRead_ = false;
+        modelCurrent_ = false;
+      }
+    }
+  } catch (const std::bad_alloc &) {
+    return outOfMemory(function);
+  }
   return Status::OK;
 }
 
@@ -515,8 +654,155 @@ Status FmuInstance::noVariablesOfType(const char *function, const std::uint32_t 
   if (nvr == 0) {
     return Status::OK;
   }
-  return fail(function, "no variable of this type has value reference %u (all variables are real)",
+  return fail(function, "no variable of this type has value reference %u (the variables are real, VehicleFile a string)",
               vr != nullptr ? static_cast<unsigned>(vr[0]) : 0U);
+}
+
+// ---------------------------------------------------------------------------------------
+// The vehicle.
+
+const FmuParameter *FmuInstance::parameterOf(std::uint32_t vr) const {
+  for (const FmuParameter &parameter : parameters_) {
+    if (parameter.vr == vr) {
+      return &parameter;
+    }
+  }
+  return nullptr;
+}
+
+bool FmuInstance::parameterValue(const char *function, std::size_t k, double *value) {
+  if (parameterSet_[k] != 0) {
+    *value = parameterValues_[k];
+    return true;
+  }
+  if (!vehicleFileRead_) {
+    // VehicleFile changed in initialization mode: its values are those of the new file.  (In
+    // the error state nothing is read; the value is unknown.)
+    if (phase_ == Phase::Error) {
+      *value = std::nan("");
+      return true;
+    }
+    if (!readVehicleFile(function)) {
+      return false;
+    }
+  }
+  const FmuParameter &parameter = parameters_[k];
+  if (fileVehicle_ == nullptr) {
+    *value = parameter.info.builtin;
+    return true;
+  }
+  double got = 0.0;
+  if (corvanta_vehicle_get(fileVehicle_, parameter.name.c_str(), &got, 1, nullptr) != CORVANTA_VEHICLE_OK) {
+    fail(function, "the vehicle library has no parameter %s", parameter.name.c_str());
+    return false;
+  }
+  *value = got;
+  return true;
+}
+
+bool FmuInstance::readVehicleFile(const char *function) {
+  if (vehicleFileRead_) {
+    return true;
+  }
+  if (vehicleFile_.empty()) {
+    corvanta_vehicle_free(fileVehicle_);
+    fileVehicle_ = nullptr;
+    vehicleFileRead_ = true;
+    return true;
+  }
+  try {
+    std::string path = vehicleFile_;
+    if (!isAbsolutePath(path)) {
+      if (resourceDirectory_.empty()) {
+        failWith(function, "VehicleFile \"" + vehicleFile_ +
+                               "\" is a relative path, and the importer gave no resources folder of the FMU to "
+                               "find it in: give an absolute path");
+        return false;
+      }
+      path = resourceDirectory_ + path;
+    }
+    std::vector<char> error(16384, '\0');
+    CorvantaVehicle *read = corvanta_vehicle_load(path.c_str(), error.data(), error.size());
+    if (read == nullptr) {
+      failWith(function, "VehicleFile \"" + vehicleFile_ + "\" cannot be used:\n" + error.data());
+      return false;
+    }
+    corvanta_vehicle_free(fileVehicle_);
+    fileVehicle_ = read;
+    vehicleFileRead_ = true;
+    const char *warnings = corvanta_vehicle_warnings(fileVehicle_);
+    if (warnings != nullptr && warnings[0] != '\0') {
+      const std::string message = std::string(function) + ": VehicleFile \"" + vehicleFile_ + "\": " + warnings;
+      emit(LogCategory::StatusWarning, Status::Warning, message.c_str());
+    }
+    log(LogCategory::Events, Status::OK, "%s: vehicle file %s read (vehicle \"%s\")", function, path.c_str(),
+        corvanta_vehicle_name(fileVehicle_));
+  } catch (const std::bad_alloc &) {
+    outOfMemory(function);
+    return false;
+  }
+  return true;
+}
+
+bool FmuInstance::prepareVehicle(const char *function) {
+  if (!readVehicleFile(function)) {
+    return false;
+  }
+  if (modelCurrent_) {
+    return true;
+  }
+  // The set in effect: the file's (or the built-in one) and the parameters set on top.
+  CorvantaVehicle *vehicle =
+      fileVehicle_ != nullptr ? corvanta_vehicle_copy(fileVehicle_) : corvanta_vehicle_create_builtin();
+  if (vehicle == nullptr) {
+    outOfMemory(function);
+    return false;
+  }
+  std::size_t changed = 0;
+  for (std::size_t k = 0; k < parameters_.size(); ++k) {
+    if (parameterSet_[k] == 0) {
+      continue;
+    }
+    char error[512] = "";
+    if (corvanta_vehicle_set(vehicle, parameters_[k].name.c_str(), &parameterValues_[k], 1, error, sizeof error) !=
+        CORVANTA_VEHICLE_OK) {
+      corvanta_vehicle_free(vehicle);
+      fail(function, "%s: %s", parameters_[k].name.c_str(), error);
+      return false;
+    }
+    ++changed;
+  }
+  const int problems = corvanta_vehicle_validate(vehicle, nullptr, 0);
+  if (problems != 0) {
+    try {
+      std::vector<char> report(16384, '\0');
+      corvanta_vehicle_validate(vehicle, report.data(), report.size());
+      corvanta_vehicle_free(vehicle);
+      failWith(function, "the vehicle parameters are not a set the model can simulate (" + std::to_string(problems) +
+                             (problems == 1 ? " problem" : " problems") + "):\n" + report.data());
+    } catch (const std::bad_alloc &) {
+      corvanta_vehicle_free(vehicle);
+      outOfMemory(function);
+    }
+    return false;
+  }
+  CorvantaInstance *model = corvanta_instance_create(vehicle);
+  if (model == nullptr) {
+    corvanta_vehicle_free(vehicle);
+    outOfMemory(function);
+    return false;
+  }
+  corvanta_instance_free(model_);
+  model_ = model;
+  corvanta_vehicle_free(modelVehicle_);
+  modelVehicle_ = vehicle;
+  modelCurrent_ = true;
+  corvanta_instance_set_inputs(model_, &inputs_);
+  signalsCurrent_ = false;
+  log(LogCategory::Events, Status::OK, "%s: vehicle %s with %lu parameters set on top (identity %016llx)", function,
+      vehicleFile_.empty() ? "built-in" : vehicleFile_.c_str(), static_cast<unsigned long>(changed),
+      static_cast<unsigned long long>(corvanta_vehicle_identity(vehicle)));
+  return true;
 }
 
 }  // namespace corvanta_fmi

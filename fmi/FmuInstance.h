@@ -15,6 +15,13 @@
 // with the FMI state it was saved in) and the state functions that do not read the instance
 // (FreeFMUstate, SerializedFMUstateSize, SerializeFMUstate, DeSerializeFMUstate) are accepted;
 // GetFMUstate is not, since the instance's contents are not a state to continue from.
+//
+// Vehicle: the model simulates the built-in car, or the vehicle file VehicleFile names, with
+// the vehicle parameters the importer set on top of its values.  Both are fixed parameters:
+// settable after instantiation and in initialization mode, fixed from ExitInitializationMode
+// on.  EnterInitializationMode reads the file, applies the parameters, validates the set and
+// makes the model from it; what changes in initialization mode is applied (and validated) by
+// ExitInitializationMode.  A problem fails the call with the vehicle library's full message.
 #ifndef CORVANTA_FMI_FMUINSTANCE_H
 #define CORVANTA_FMI_FMUINSTANCE_H
 
@@ -22,9 +29,11 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FmuIdentity.h"
+#include "FmuParameters.h"
 #include "FmuStateRegistry.h"
 #include "corvanta.h"
 #include "corvanta_vehicle.h"
@@ -54,6 +63,9 @@ class FmuInstance {
   FmuInstance &operator=(const FmuInstance &) = delete;
 
   Status setDebugLogging(const char *function, bool loggingOn, std::size_t nCategories, const char *const categories[]);
+  // The FMU's resources folder, a native path ending in a separator ("" when the importer gave
+  // none): relative VehicleFile names are found there.
+  void setResourceDirectory(std::string directory) { resourceDirectory_ = std::move(directory); }
   // FMI 3.0: the importer asked for event mode at instantiation.
   void useEventMode(bool used) { eventModeUsed_ = used; }
 
@@ -72,15 +84,20 @@ class FmuInstance {
   // Variables of type Real / Float64; other types have no variables.
   Status getReal(const char *function, const std::uint32_t vr[], std::size_t nvr, double values[]);
   Status setReal(const char *function, const std::uint32_t vr[], std::size_t nvr, const double values[]);
+  // Variables of type String: VehicleFile.  The strings got stay valid until VehicleFile is set
+  // again or the instance is reset or freed.
+  Status getString(const char *function, const std::uint32_t vr[], std::size_t nvr, const char *values[]);
+  Status setString(const char *function, const std::uint32_t vr[], std::size_t nvr, const char *const values[]);
   Status noVariablesOfType(const char *function, const std::uint32_t vr[], std::size_t nvr, bool setting);
 
   // FMU state: a serialised snapshot of the whole instance, its FMI state included (a state
   // saved in step mode continues in step mode wherever it is set).  May throw std::bad_alloc.
   std::vector<std::uint8_t> serializeState() const;
   Status restoreState(const char *function, const std::uint8_t *bytes, std::size_t size);
-  // Checks a serialised state without applying it, its contents included; the reason when it
-  // is rejected.  May throw std::bad_alloc.
-  static bool validateState(const std::uint8_t *bytes, std::size_t size, std::string *why);
+  // Checks a serialised state without applying it, its contents included (a state of a model
+  // simulating another parameter set than this instance's is refused); the reason when it is
+  // rejected.  May throw std::bad_alloc.
+  bool validateState(const std::uint8_t *bytes, std::size_t size, std::string *why) const;
 
   // The FMU state functions of both versions.  A state is a handle issued by this instance
   // (see FmuStateRegistry); none lets an exception out.
@@ -97,6 +114,8 @@ class FmuInstance {
   // Status queries are answered after instantiation (an error is logged otherwise).
   bool statusQueryAllowed(const char *function);
   Status fail(const char *function, const char *format, ...);
+  // The same with a message of any length (the vehicle library's reports).
+  Status failWith(const char *function, const std::string &detail);
   void log(LogCategory category, Status status, const char *format, ...);
 
   double time() const;
@@ -109,6 +128,17 @@ class FmuInstance {
   // memory for the values at the start time ran out.
   bool refreshSignals();
   Status outOfMemory(const char *function);
+  // The vehicle parameter of a value reference, or nullptr.
+  const FmuParameter *parameterOf(std::uint32_t vr) const;
+  // The value in effect of a vehicle parameter: set by the importer, else the vehicle file's,
+  // else the built-in value.  False (logged) when the file cannot be read.
+  bool parameterValue(const char *function, std::size_t k, double *value);
+  // Reads VehicleFile when it changed since it was last read; false (logged) on a problem.
+  bool readVehicleFile(const char *function);
+  // Makes the model from the set in effect when anything changed since it was made; false
+  // (logged) on a problem, and then the model is left as it was.
+  bool prepareVehicle(const char *function);
+  void releaseVehicle();
   void emit(LogCategory category, Status status, const char *message);
 
   std::string name_;
@@ -127,6 +157,17 @@ class FmuInstance {
   double signals_[CORVANTA_NUM_SIGNALS];
   bool signalsCurrent_ = false;
   FmuStateRegistry states_;
+
+  // The vehicle.
+  std::string resourceDirectory_;
+  std::string vehicleFile_;                // as set: "" the built-in car
+  bool vehicleFileRead_ = true;            // fileVehicle_ is VehicleFile's set
+  CorvantaVehicle *fileVehicle_ = nullptr; // the file's set; nullptr: the built-in one
+  std::vector<FmuParameter> parameters_;   // the vehicle parameters (FmuParameters.h)
+  std::vector<double> parameterValues_;    // the values the importer set, where it did
+  std::vector<unsigned char> parameterSet_;
+  bool modelCurrent_ = true;               // model_ simulates the set in effect
+  CorvantaVehicle *modelVehicle_ = nullptr; // the set model_ simulates; nullptr: the built-in one
 };
 
 const char *phaseName(Phase phase);

@@ -26,6 +26,12 @@
 // then (inputs, initial conditions, start and stop time); setting it returns the instance to
 // that FMI state, and the initialisation that follows starts the model from those values, as
 // after the same calls on a fresh instance.
+//
+// The vehicle: the model's state carries the identity of the parameter set its instance
+// simulates, and a state is set only into an FMU instance whose model simulates the same set
+// (the same values: the same vehicle file and parameters, or the built-in car on both sides);
+// any other is refused with both identities.  VehicleFile and the vehicle parameters are not
+// part of the state: setting one leaves them as they are.
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -177,8 +183,11 @@ bool modelMatchesTimeBase(const TimeBase &t, const CorvantaInstance &model, std:
   return true;
 }
 
-// Checks a serialised state and unpacks it.  May throw std::bad_alloc.
-bool unpack(const std::uint8_t *bytes, std::size_t size, Unpacked *s, std::string *why) {
+// Checks a serialised state and unpacks it, the model's state into an instance of `vehicle`
+// (nullptr: the built-in car): the vehicle library refuses a state saved from an instance of
+// another parameter set.  May throw std::bad_alloc.
+bool unpack(const std::uint8_t *bytes, std::size_t size, const CorvantaVehicle *vehicle, Unpacked *s,
+            std::string *why) {
   auto reject = [why](const char *reason) {
     if (why != nullptr) {
       *why = reason;
@@ -211,7 +220,7 @@ bool unpack(const std::uint8_t *bytes, std::size_t size, Unpacked *s, std::strin
   if (stored != stateChecksum(bytes, size - kChecksumBytes)) {
     return reject("corrupted: checksum mismatch");
   }
-  s->model.reset(corvanta_instance_create(nullptr));
+  s->model.reset(corvanta_instance_create(vehicle));
   if (!s->model) {
     throw std::bad_alloc();
   }
@@ -268,15 +277,15 @@ std::vector<std::uint8_t> FmuInstance::serializeState() const {
   return out;
 }
 
-bool FmuInstance::validateState(const std::uint8_t *bytes, std::size_t size, std::string *why) {
+bool FmuInstance::validateState(const std::uint8_t *bytes, std::size_t size, std::string *why) const {
   Unpacked unpacked{};
-  return unpack(bytes, size, &unpacked, why);
+  return unpack(bytes, size, modelVehicle_, &unpacked, why);
 }
 
 Status FmuInstance::restoreState(const char *function, const std::uint8_t *bytes, std::size_t size) {
   Unpacked s{};
   std::string why;
-  if (!unpack(bytes, size, &s, &why)) {
+  if (!unpack(bytes, size, modelVehicle_, &s, &why)) {
     return fail(function, "FMU state rejected: %s", why.c_str());
   }
   corvanta_instance_free(model_);

@@ -7,8 +7,11 @@
 // and OUTPUT_DIRECTORY/documentation/index.html, and the variable table of README.md as
 // OUTPUT_DIRECTORY/variables.md.  Each file is written under a temporary name
 // and renamed, so it is complete or absent.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "FmuIdentity.h"
+#include "FmuParameters.h"
 #include "corvanta.h"
 #include "corvanta_vehicle.h"
 
@@ -46,7 +50,74 @@ struct Variable {
   std::string description;
   std::string min;  // empty: none
   std::string max;
+  std::string type = "Real";  // Real or String
+  bool minExcluded = false;   // the range is open on that side
+  bool maxExcluded = false;
 };
+
+// The range as an interval ("" when none is given).
+std::string rangeText(const Variable &v) {
+  if (v.min.empty() && v.max.empty()) {
+    return "";
+  }
+  return std::string(v.minExcluded ? "(" : "[") + v.min + ", " + v.max + (v.maxExcluded ? ")" : "]");
+}
+
+// The shortest decimal text that reads back to the same double.
+std::string shortest(double value) {
+  char text[64];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
+}
+
+// The FMI unit of a unit of the parameter list ("" for a pure number).
+std::string fmuUnit(const std::string &listUnit) {
+  struct Mapping {
+    const char *list;
+    const char *fmu;
+  };
+  static const Mapping kMappings[] = {
+      {"1", ""},          {"kg", "kg"},         {"m", "m"},       {"m/s", "m/s"},       {"m/s^2", "m/s2"},
+      {"s", "s"},         {"rad", "rad"},       {"rad/s", "rad/s"}, {"N", "N"},         {"N*m", "N.m"},
+      {"kg*m^2", "kg.m2"}, {"N*m/rad", "N.m/rad"}, {"N*m*s/rad", "N.m.s/rad"},
+  };
+  for (const Mapping &m : kMappings) {
+    if (listUnit == m.list) {
+      return m.fmu;
+    }
+  }
+  std::cerr << "generate_fmu_files: the parameter list's unit \"" << listUnit
+            << "\" has no FMI unit; add it to fmuUnit and kUnits\n";
+  std::exit(1);
+}
+
+// The vehicle parameters: every scalar and tyre coefficient of the vehicle library's list.
+void addVehicleParameters(std::vector<Variable> &list) {
+  for (const corvanta_fmi::FmuParameter &p : corvanta_fmi::fmuParameters()) {
+    const CorvantaParameterInfo &info = p.info;
+    std::string description;
+    if (p.axle >= 0) {
+      description = std::string(p.axle == 0 ? "Front" : "Rear") + " tyres, " + info.name + " of a tyre property file ([" +
+                    info.tir_section + "]): ";
+    }
+    std::string meaning = info.meaning;
+    if (p.axle < 0 && !meaning.empty() && meaning[0] >= 'a' && meaning[0] <= 'z') {
+      meaning[0] = static_cast<char>(meaning[0] - 'a' + 'A');
+    }
+    description += meaning;
+    if (info.lower_open != 0 || info.upper_open != 0) {
+      description += info.lower_open != 0 && info.upper_open != 0 ? " (min and max excluded)"
+                     : info.lower_open != 0                      ? " (min excluded)"
+                                                                 : " (max excluded)";
+    }
+    if (info.dormant[0] != '\0') {
+      description += std::string("; no effect on the outputs: ") + info.dormant;
+    }
+    Variable v{p.vr, p.name, "parameter", "fixed", fmuUnit(info.unit), shortest(info.builtin), description,
+               shortest(info.lower), shortest(info.upper), "Real", info.lower_open != 0, info.upper_open != 0};
+    list.push_back(v);
+  }
+}
 
 // The signal list's unit and meaning ("1", a pure number, is dimensionless: no unit).
 std::string signalUnit(int index) {
@@ -72,6 +143,32 @@ std::vector<Variable> listedVariables() {
 #undef CORVANTA_FMU_PARAMETER
 #undef CORVANTA_FMU_SIGNAL
   };
+#define CORVANTA_FMU_INDEPENDENT(vr, name, description, value)
+#define CORVANTA_FMU_INPUT(vr, name, unit, start, description)
+#define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
+#define CORVANTA_FMU_SIGNAL(vr, name, variability)
+#define CORVANTA_FMU_STRING_PARAMETER(vr, name, description) \
+  list.push_back({vr, #name, "parameter", "fixed", "", "", description, "", "", "String"});
+#include "FmuVariables.def"
+#undef CORVANTA_FMU_INDEPENDENT
+#undef CORVANTA_FMU_INPUT
+#undef CORVANTA_FMU_PARAMETER
+#undef CORVANTA_FMU_SIGNAL
+#undef CORVANTA_FMU_STRING_PARAMETER
+  addVehicleParameters(list);
+  // Value references and names are unique (the vehicle parameters' are made from their names).
+  std::set<unsigned> references;
+  std::set<std::string> names;
+  for (const Variable &v : list) {
+    if (!references.insert(v.vr).second || !names.insert(v.name).second) {
+      std::cerr << "generate_fmu_files: value reference " << v.vr << " or name " << v.name << " is not unique\n";
+      std::exit(1);
+    }
+    if (v.vr >= corvanta_fmi::kParameterReferenceBase && v.causality != "parameter") {
+      std::cerr << "generate_fmu_files: value reference " << v.vr << " lies among the vehicle parameters'\n";
+      std::exit(1);
+    }
+  }
   auto byReference = [&list](unsigned vr) -> Variable & {
     for (Variable &v : list) {
       if (v.vr == vr) {
@@ -131,6 +228,10 @@ const Unit kUnits[] = {
     {"rad/s", "rad=\"1\" s=\"-1\"", "radian per second"},
     {"N", "kg=\"1\" m=\"1\" s=\"-2\"", "newton"},
     {"N.m", "kg=\"1\" m=\"2\" s=\"-2\"", "newton metre"},
+    {"kg", "kg=\"1\"", "kilogram"},
+    {"kg.m2", "kg=\"1\" m=\"2\"", "kilogram square metre"},
+    {"N.m/rad", "kg=\"1\" m=\"2\" s=\"-2\" rad=\"-1\"", "newton metre per radian"},
+    {"N.m.s/rad", "kg=\"1\" m=\"2\" s=\"-1\" rad=\"-1\"", "newton metre second per radian"},
 };
 
 struct LogCategory {
@@ -243,15 +344,19 @@ std::string fmi2ModelDescription() {
     if (v.causality == "parameter") {
       out << " initial=\"exact\"";
     }
-    out << ">\n      <Real";
-    if (!v.unit.empty()) {
-      out << " unit=\"" << v.unit << "\"";
+    if (v.type == "String") {
+      out << ">\n      <String start=\"" << escape(v.start) << "\"/>\n    </ScalarVariable>\n";
+    } else {
+      out << ">\n      <Real";
+      if (!v.unit.empty()) {
+        out << " unit=\"" << v.unit << "\"";
+      }
+      out << rangeAttributes(v);
+      if (!v.start.empty()) {
+        out << " start=\"" << v.start << "\"";
+      }
+      out << "/>\n    </ScalarVariable>\n";
     }
-    out << rangeAttributes(v);
-    if (!v.start.empty()) {
-      out << " start=\"" << v.start << "\"";
-    }
-    out << "/>\n    </ScalarVariable>\n";
     if (v.causality == "output") {
       outputs.push_back(index);
     }
@@ -287,6 +392,13 @@ std::string fmi3ModelDescription() {
   out << "  <ModelVariables>\n";
   std::vector<unsigned> outputs;
   for (const Variable &v : variables()) {
+    if (v.type == "String") {
+      out << "    <String name=\"" << v.name << "\" valueReference=\"" << v.vr << "\" description=\""
+          << escape(v.description) << "\"\n"
+          << "        causality=\"" << v.causality << "\" variability=\"" << v.variability << "\" initial=\"exact\">\n"
+          << "      <Start value=\"" << escape(v.start) << "\"/>\n    </String>\n";
+      continue;
+    }
     out << "    <Float64 name=\"" << v.name << "\" valueReference=\"" << v.vr << "\" description=\""
         << escape(v.description) << "\"\n"
         << "        causality=\"" << v.causality << "\" variability=\"" << v.variability << "\"";
@@ -363,24 +475,70 @@ std::string documentation() {
   for (const LogCategory &category : kLogCategories) {
     out << "<code>" << category.name << "</code> (" << escape(category.description) << ") ";
   }
-  out << "</p>\n<h2>Variables</h2>\n<table>\n<tr><th>Value reference</th><th>Name</th><th>Causality</th>"
-      << "<th>Variability</th><th>Unit</th><th>Start</th><th>Description</th></tr>\n";
+  out << "</p>\n"
+      << "<h2>Vehicle</h2>\n"
+      << "<p>The FMU simulates the built-in car unless told otherwise, in two ways that combine:</p>\n<ul>\n"
+      << "<li><code>VehicleFile</code> (string parameter) names a vehicle file (JSON: <code>name</code>, "
+      << "<code>description</code>, <code>tyre</code>, <code>parameters</code>; the format of the vehicle "
+      << "library, with tyre property files named relative to the vehicle file). An absolute path is used as "
+      << "it is; a relative one is found in the FMU's resources folder (the <code>resources/</code> folder of "
+      << "the unpacked FMU, which the importer names at instantiation: FMI 2.0 <code>fmuResourceLocation</code>, "
+      << "a file URI; FMI 3.0 <code>resourcePath</code>), so a vehicle packed into the FMU travels with it. "
+      << "Empty (the start value): the built-in car.</li>\n"
+      << "<li>Every scalar vehicle parameter and every tyre coefficient of the vehicle library's parameter list "
+      << "is a real parameter with its unit, its built-in value as start value and its allowed range as "
+      << "<code>min</code> and <code>max</code> (where the description says so, the bound itself is excluded). "
+      << "Tyre coefficients are given per axle: <code>FrontTyre.PDY1</code>, <code>RearTyre.PDY1</code>. A "
+      << "parameter the importer sets applies on top of the vehicle file's value; one it does not set has the "
+      << "file's value (the built-in value without a file), and getting it returns the value in effect. The "
+      << "tables of the powertrain (gear ratios, engine map, converter, shift and demand maps) are not FMI "
+      << "variables: a vehicle file gives them.</li>\n</ul>\n"
+      << "<p>Both are fixed parameters: they may be set after instantiation and in initialization mode, and are "
+      << "fixed from ExitInitializationMode on (setting one later is an error). EnterInitializationMode reads "
+      << "the file, applies the parameters set, validates the whole set and makes the model from it; what is "
+      << "set in initialization mode is applied and validated by ExitInitializationMode. A file that cannot be "
+      << "read or has problems, a value out of its range or a set that is not physically consistent fails that "
+      << "call with the error status, and the vehicle library's message (every problem, with the parameter's "
+      << "name, its value and the allowed range; for files the line) reaches the logger in "
+      << "<code>logStatusError</code>. Coefficients of a tyre property file that the model does not use are "
+      << "listed in a warning (<code>logStatusWarning</code>). Reset returns to the built-in car with no "
+      << "parameter set.</p>\n"
+      << "<p>An FMU state carries the identity of the parameter set its model simulates; it is set only into an "
+      << "instance simulating the same set (after initialisation with the same file and parameters, or the "
+      << "built-in car on both sides), any other is refused with both identities in the message. VehicleFile "
+      << "and the parameters are not part of the state: setting a state leaves them as they are.</p>\n"
+      << "<h2>Variables</h2>\n<table>\n<tr><th>Value reference</th><th>Name</th><th>Causality</th>"
+      << "<th>Variability</th><th>Unit</th><th>Start</th><th>Range</th><th>Description</th></tr>\n";
   for (const Variable &v : variables()) {
     out << "<tr><td>" << v.vr << "</td><td><code>" << v.name << "</code></td><td>" << v.causality << "</td><td>"
         << v.variability << "</td><td>" << (v.unit.empty() ? "&ndash;" : escape(v.unit)) << "</td><td>"
-        << (v.start.empty() ? "" : v.start) << "</td><td>" << escape(v.description) << "</td></tr>\n";
+        << (v.type == "String" ? "&quot;&quot;" : v.start) << "</td><td>" << rangeText(v) << "</td><td>"
+        << escape(v.description) << "</td></tr>\n";
   }
   out << "</table>\n</body>\n</html>\n";
   return out.str();
 }
 
+// Text for a cell of a Markdown table.
+std::string cell(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '|') {
+      out += '\\';
+    }
+    out += c;
+  }
+  return out;
+}
+
 // The variable table of README.md, which a test keeps equal to this.
 std::string markdownTable() {
   std::ostringstream out;
-  out << "| VR | Name | Causality | Unit | Start | Description |\n|---|---|---|---|---|---|\n";
+  out << "| VR | Name | Causality | Unit | Start | Range | Description |\n|---|---|---|---|---|---|---|\n";
   for (const Variable &v : variables()) {
     out << "| " << v.vr << " | `" << v.name << "` | " << v.causality << (v.variability == "discrete" ? " (discrete)" : "")
-        << " | " << (v.unit.empty() ? "–" : v.unit) << " | " << v.start << " | " << v.description << " |\n";
+        << " | " << (v.unit.empty() ? "–" : v.unit) << " | " << (v.type == "String" ? "`\"\"`" : v.start) << " | "
+        << rangeText(v) << " | " << cell(v.description) << " |\n";
   }
   return out.str();
 }

@@ -14,7 +14,8 @@
    lookup of a code address) from dl_iterate_phdr; __libc_single_threaded (2.32) as "not known
    to be single-threaded", so the runtime always uses atomic operations; pthread_once and
    __pthread_key_create (2.34) under their first versions, which older libraries provide in
-   libpthread, with a single-threaded pthread_once when that is not loaded; getentropy (2.25)
+   libpthread, with a single-threaded pthread_once when that is not loaded; the thread-specific
+   data and read-write lock functions of the runtime's memory resources likewise; getentropy (2.25)
    and arc4random (2.36), used only by std::random_device, which the FMUs never construct, from
    /dev/urandom. */
 #define _GNU_SOURCE
@@ -116,6 +117,62 @@ int __wrap_pthread_once(pthread_once_t *once, void (*init)(void)) {
 CORVANTA_LOCAL int __wrap___pthread_key_create(pthread_key_t *key, void (*destroy)(void *));
 int __wrap___pthread_key_create(pthread_key_t *key, void (*destroy)(void *)) {
   return corvanta_pthread_key_create_2_2_5 != NULL ? corvanta_pthread_key_create_2_2_5(key, destroy) : ENOSYS;
+}
+
+/* Thread-specific data and read-write locks: std::from_chars (the vehicle file readers' number
+   parser) brings the C++ runtime's memory resources with it, whose pool resource (never used by
+   the FMUs) refers to these under their 2.34 versions.  They go to their first versions, in
+   libpthread before 2.34; without it the process has one thread: no key can be made, and a
+   lock has no one to exclude. */
+extern int corvanta_pthread_key_delete_2_2_5(pthread_key_t key) __attribute__((weak));
+__asm__(".symver corvanta_pthread_key_delete_2_2_5, pthread_key_delete@GLIBC_2.2.5");
+extern int corvanta_pthread_key_create_plain_2_2_5(pthread_key_t *key, void (*destroy)(void *)) __attribute__((weak));
+__asm__(".symver corvanta_pthread_key_create_plain_2_2_5, pthread_key_create@GLIBC_2.2.5");
+extern void *corvanta_pthread_getspecific_2_2_5(pthread_key_t key) __attribute__((weak));
+__asm__(".symver corvanta_pthread_getspecific_2_2_5, pthread_getspecific@GLIBC_2.2.5");
+extern int corvanta_pthread_setspecific_2_2_5(pthread_key_t key, const void *value) __attribute__((weak));
+__asm__(".symver corvanta_pthread_setspecific_2_2_5, pthread_setspecific@GLIBC_2.2.5");
+extern int corvanta_pthread_rwlock_rdlock_2_2_5(pthread_rwlock_t *lock) __attribute__((weak));
+__asm__(".symver corvanta_pthread_rwlock_rdlock_2_2_5, pthread_rwlock_rdlock@GLIBC_2.2.5");
+extern int corvanta_pthread_rwlock_wrlock_2_2_5(pthread_rwlock_t *lock) __attribute__((weak));
+__asm__(".symver corvanta_pthread_rwlock_wrlock_2_2_5, pthread_rwlock_wrlock@GLIBC_2.2.5");
+extern int corvanta_pthread_rwlock_unlock_2_2_5(pthread_rwlock_t *lock) __attribute__((weak));
+__asm__(".symver corvanta_pthread_rwlock_unlock_2_2_5, pthread_rwlock_unlock@GLIBC_2.2.5");
+
+CORVANTA_LOCAL int __wrap_pthread_key_create(pthread_key_t *key, void (*destroy)(void *));
+int __wrap_pthread_key_create(pthread_key_t *key, void (*destroy)(void *)) {
+  return corvanta_pthread_key_create_plain_2_2_5 != NULL ? corvanta_pthread_key_create_plain_2_2_5(key, destroy)
+                                                          : ENOSYS;
+}
+
+CORVANTA_LOCAL int __wrap_pthread_key_delete(pthread_key_t key);
+int __wrap_pthread_key_delete(pthread_key_t key) {
+  return corvanta_pthread_key_delete_2_2_5 != NULL ? corvanta_pthread_key_delete_2_2_5(key) : EINVAL;
+}
+
+CORVANTA_LOCAL void *__wrap_pthread_getspecific(pthread_key_t key);
+void *__wrap_pthread_getspecific(pthread_key_t key) {
+  return corvanta_pthread_getspecific_2_2_5 != NULL ? corvanta_pthread_getspecific_2_2_5(key) : NULL;
+}
+
+CORVANTA_LOCAL int __wrap_pthread_setspecific(pthread_key_t key, const void *value);
+int __wrap_pthread_setspecific(pthread_key_t key, const void *value) {
+  return corvanta_pthread_setspecific_2_2_5 != NULL ? corvanta_pthread_setspecific_2_2_5(key, value) : EINVAL;
+}
+
+CORVANTA_LOCAL int __wrap_pthread_rwlock_rdlock(pthread_rwlock_t *lock);
+int __wrap_pthread_rwlock_rdlock(pthread_rwlock_t *lock) {
+  return corvanta_pthread_rwlock_rdlock_2_2_5 != NULL ? corvanta_pthread_rwlock_rdlock_2_2_5(lock) : 0;
+}
+
+CORVANTA_LOCAL int __wrap_pthread_rwlock_wrlock(pthread_rwlock_t *lock);
+int __wrap_pthread_rwlock_wrlock(pthread_rwlock_t *lock) {
+  return corvanta_pthread_rwlock_wrlock_2_2_5 != NULL ? corvanta_pthread_rwlock_wrlock_2_2_5(lock) : 0;
+}
+
+CORVANTA_LOCAL int __wrap_pthread_rwlock_unlock(pthread_rwlock_t *lock);
+int __wrap_pthread_rwlock_unlock(pthread_rwlock_t *lock) {
+  return corvanta_pthread_rwlock_unlock_2_2_5 != NULL ? corvanta_pthread_rwlock_unlock_2_2_5(lock) : 0;
 }
 
 /* ---- std::random_device's sources (never used by the FMUs) ------------------------------ */

@@ -10,11 +10,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "ParameterTable.h"
+#include "TextFile.h"
 
 namespace corvanta::vehicle {
 
@@ -295,30 +295,45 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
     result.warning += source + ": not in the file, the built-in values are kept:";
     appendNames(result.warning, missing);
   }
+  // Values that read as meant only in other units: the commonest slip of a hand-edited
+  // file is a speed or a radius left in m/s or m while [UNITS] says mm.
+  std::string implausible;
+  if (used.count("LONGVL") != 0 && read.LONGVL < 1.0) {
+    implausible += " LONGVL = " + shortestText(read.LONGVL) + " m/s (a measurement speed below 1 m/s; the file gives "
+                   "speeds in its LENGTH per TIME units, mm/s when LENGTH is mm)";
+  }
+  if (used.count("UNLOADED_RADIUS") != 0 && read.UNLOADED_RADIUS < 0.05) {
+    implausible += " UNLOADED_RADIUS = " + shortestText(read.UNLOADED_RADIUS) + " m (a radius below 5 cm; the file "
+                   "gives lengths in its LENGTH unit)";
+  }
+  if (!implausible.empty()) {
+    if (!result.warning.empty()) result.warning += "\n";
+    result.warning += source + ": implausible after the [UNITS] conversion:" + implausible;
+  }
   tyre = read;
   result.ok = true;
   return result;
 }
 
 TyreFileResult readTyrePropertyFile(const std::string &path, TyreCoefficients &tyre) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    TyreFileResult result;
-    result.errors.push_back(path + ": cannot open the tyre property file: " + std::strerror(errno));
-    return result;
+  std::string text;
+  std::string reason;
+  TyreFileResult result;
+  switch (readTextFile(path, kMaxFileBytes, text, reason)) {
+    case ReadStatus::Ok:
+      return readTyrePropertyText(text, path, tyre);
+    case ReadStatus::CannotOpen:
+      result.errors.push_back(path + ": cannot open the tyre property file: " + reason);
+      break;
+    case ReadStatus::TooLarge:
+      result.errors.push_back(path + ": file is larger than the " + std::to_string(kMaxFileBytes) +
+                              " bytes a tyre property file may have");
+      break;
+    case ReadStatus::ReadError:
+      result.errors.push_back(path + ": cannot read the tyre property file: " + reason);
+      break;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFileBytes) {
-    TyreFileResult result;
-    result.errors.push_back(path + ": file is larger than the " + std::to_string(kMaxFileBytes) +
-                            " bytes a tyre property file may have");
-    return result;
-  }
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.read(text.data(), size);
-  return readTyrePropertyText(text, path, tyre);
+  return result;
 }
 
 std::string tyrePropertyText(const TyreCoefficients &tyre, const std::string &title) {

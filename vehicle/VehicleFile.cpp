@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "JsonText.h"
 #include "NameSuggestion.h"
+#include "TextFile.h"
 #include "TyrePropertyFile.h"
 
 namespace corvanta::vehicle {
@@ -214,21 +214,20 @@ VehicleFileResult readVehicleText(std::string_view text, const std::string &sour
 
 VehicleFileResult readVehicleFile(const std::string &path, CorvantaVehicle &vehicle) {
   VehicleFileResult result;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    result.errors.push_back(path + ": cannot open the vehicle file: " + std::strerror(errno));
-    return result;
+  std::string text;
+  std::string reason;
+  switch (readTextFile(path, kMaxVehicleFileBytes, text, reason)) {
+    case ReadStatus::Ok:
+      break;
+    case ReadStatus::CannotOpen:
+      result.errors.push_back(path + ": cannot open the vehicle file: " + reason);
+      return result;
+    case ReadStatus::TooLarge:
+    case ReadStatus::ReadError:
+      result.errors.push_back(path + ": not a readable file of at most " + std::to_string(kMaxVehicleFileBytes) +
+                              " bytes");
+      return result;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxVehicleFileBytes) {
-    result.errors.push_back(path + ": not a readable file of at most " + std::to_string(kMaxVehicleFileBytes) +
-                            " bytes");
-    return result;
-  }
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.read(text.data(), size);
   if (text.find('\0') != std::string::npos) {
     result.errors.push_back(path + ": NUL byte: not a text file");
     return result;
@@ -266,29 +265,6 @@ std::string vehicleText(const CorvantaVehicle &vehicle) {
   }
   out << "\n  }\n}\n";
   return out.str();
-}
-
-std::string writeFileAtomically(const std::string &path, const std::string &text) {
-  const std::string temporary = path + ".tmp-" + std::to_string(reinterpret_cast<std::uintptr_t>(&text));
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return path + ": cannot write: " + std::strerror(errno);
-    }
-    out << text;
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temporary.c_str());
-      return path + ": write failed";
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return path + ": cannot rename into place: " + reason;
-  }
-  return "";
 }
 
 }  // namespace corvanta::vehicle

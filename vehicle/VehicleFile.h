@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TextFile.h"
 #include "VehicleSet.h"
 
 namespace corvanta::vehicle {
@@ -26,9 +27,6 @@ VehicleFileResult readVehicleFile(const std::string &path, CorvantaVehicle &vehi
 // The set as a complete vehicle file: every parameter, numbers in their shortest
 // round-trip form.
 std::string vehicleText(const CorvantaVehicle &vehicle);
-
-// Writes `text` to `path` through a temporary file renamed into place; "" or the error.
-std::string writeFileAtomically(const std::string &path, const std::string &text);
 
 }  // namespace corvanta::vehicle
 

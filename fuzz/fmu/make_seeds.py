@@ -37,7 +37,7 @@ for name, body in sequences.items():
 
 # Raw states: the envelope's header with a short body, and an edit list for the valid state
 # (offsets of the start time, the FMI state and a delay index).
-header = b"CRVSTATE" + struct.pack("<II", 3, 8) + b"{8e3a61d2-4f07-4b9c-a1d5-73c2e90b6f48}".ljust(40, b"\0")
+header = b"CRVSTATE" + struct.pack("<II", 3, 8) + b"{f41290db-7200-4951-8286-8d4e674dbaf4}".ljust(40, b"\0")
 for version in (0, 1):
     with open(os.path.join(corpus, f"raw-header-{2 + version}.bin"), "wb") as f:
         f.write(bytes([version | (0 << 1)]) + header + bytes(12))

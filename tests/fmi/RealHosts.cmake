@@ -2,7 +2,8 @@
 # fmi.real_hosts tests.  A user's clone has no ../shared: then every step says it is skipped
 # and why.
 #   MODE=setup:  builds both hosts with the folder's setup.sh into HOSTS (complete or absent)
-#   MODE=fmpy|fmusim: runs real_hosts.py with that host on FMU (VERSION) against C_LIBRARY
+#   MODE=fmpy|fmusim: runs real_hosts.py with that host on FMU (VERSION) against C_LIBRARY (and,
+#                     for fmpy, the vehicle parameters against VEHICLE_LIBRARY)
 cmake_minimum_required(VERSION 3.16)
 set(absent "SKIPPED: ${SOURCE} is absent (a clone without ../shared): the FMUs are not run in the real FMI hosts")
 if(NOT EXISTS "${SOURCE}/setup.sh")
@@ -27,6 +28,8 @@ set(ENV{PYTHONPATH} "${HOSTS}/fmpy")
 set(arguments ${MODE} ${VERSION} ${FMU} ${C_LIBRARY})
 if(MODE STREQUAL "fmusim")
   list(APPEND arguments ${HOSTS}/fmusim ${WORK})
+elseif(VEHICLE_LIBRARY)
+  list(APPEND arguments ${VEHICLE_LIBRARY})
 endif()
 execute_process(COMMAND ${PYTHON} ${SCRIPT} ${arguments} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

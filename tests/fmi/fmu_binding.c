@@ -67,7 +67,9 @@ static int read_model_description(FmuLibrary *lib, const char *dir) {
   char path[1024];
   char *xml;
   const char *cursor;
-  const char *tag = lib->version == 2 ? "<ScalarVariable " : "<Float64 ";
+  /* FMI 3.0 names a variable by its type's element: Float64, and String (VehicleFile). */
+  const char *tags[2] = {"<ScalarVariable ", NULL};
+  int t;
   snprintf(path, sizeof path, "%s/modelDescription.xml", dir);
   xml = read_file(path);
   if (xml == NULL) {
@@ -80,20 +82,26 @@ static int read_model_description(FmuLibrary *lib, const char *dir) {
     free(xml);
     return 1;
   }
+  if (lib->version == 3) {
+    tags[0] = "<Float64 ";
+    tags[1] = "<String ";
+  }
   lib->variable_count = 0;
-  for (cursor = strstr(xml, tag); cursor != NULL; cursor = strstr(cursor + 1, tag)) {
-    const char *end = strchr(cursor, '>');
-    char vr[16];
-    FmuVariable *v = &lib->variables[lib->variable_count];
-    if (end == NULL || lib->variable_count == FMU_MAX_VARIABLES ||
-        !attribute(cursor, end, "name", v->name, sizeof v->name) ||
-        !attribute(cursor, end, "valueReference", vr, sizeof vr)) {
-      fprintf(stderr, "%s: malformed variable\n", path);
-      free(xml);
-      return 1;
+  for (t = 0; t < 2 && tags[t] != NULL; ++t) {
+    for (cursor = strstr(xml, tags[t]); cursor != NULL; cursor = strstr(cursor + 1, tags[t])) {
+      const char *end = strchr(cursor, '>');
+      char vr[16];
+      FmuVariable *v = &lib->variables[lib->variable_count];
+      if (end == NULL || lib->variable_count == FMU_MAX_VARIABLES ||
+          !attribute(cursor, end, "name", v->name, sizeof v->name) ||
+          !attribute(cursor, end, "valueReference", vr, sizeof vr)) {
+        fprintf(stderr, "%s: malformed variable\n", path);
+        free(xml);
+        return 1;
+      }
+      v->vr = (unsigned)strtoul(vr, NULL, 10);
+      ++lib->variable_count;
     }
-    v->vr = (unsigned)strtoul(vr, NULL, 10);
-    ++lib->variable_count;
   }
   free(xml);
   return 0;
@@ -172,21 +180,57 @@ static void logger3(fmi3InstanceEnvironment environment, fmi3Status status, fmi3
 }
 
 int fmu_instantiate(Fmu *fmu, FmuLibrary *lib, const char *name, const char *token) {
+  return fmu_instantiate_in(fmu, lib, name, token, NULL);
+}
+
+/* RESOURCES as FMI 2.0 gives it: a file URI, with the characters a URI path cannot hold
+   escaped; backslashes become slashes and a drive letter gets its leading slash. */
+static void file_uri(const char *directory, char *uri, size_t capacity) {
+  size_t n = 0;
+  const char *c;
+  n += (size_t)snprintf(uri, capacity, "file://%s", directory[0] == '/' ? "" : "/");
+  for (c = directory; *c != '\0' && n + 4 < capacity; ++c) {
+    const unsigned char u = (unsigned char)*c;
+    if (u == '\\') {
+      uri[n++] = '/';
+    } else if (u <= ' ' || u >= 127 || u == '%' || u == '#' || u == '?') {
+      n += (size_t)snprintf(uri + n, capacity - n, "%%%02X", u);
+    } else {
+      uri[n++] = (char)u;
+    }
+  }
+  uri[n] = '\0';
+}
+
+int fmu_instantiate_in(Fmu *fmu, FmuLibrary *lib, const char *name, const char *token, const char *resources) {
+  char location[2048];
   memset(fmu, 0, sizeof *fmu);
   fmu->lib = lib;
   if (token == NULL) {
     token = lib->token;
   }
   if (lib->version == 2) {
+    if (resources != NULL) {
+      file_uri(resources, location, sizeof location);
+    } else {
+      snprintf(location, sizeof location, "file:///unused");
+    }
     fmu->callbacks2.logger = logger2;
     fmu->callbacks2.allocateMemory = calloc;
     fmu->callbacks2.freeMemory = free;
     fmu->callbacks2.componentEnvironment = &fmu->log;
     fmu->instance =
-        lib->f2.Instantiate(name, fmi2CoSimulation, token, "file:///unused", &fmu->callbacks2, fmi2False, fmi2False);
+        lib->f2.Instantiate(name, fmi2CoSimulation, token, location, &fmu->callbacks2, fmi2False, fmi2False);
   } else {
-    fmu->instance = lib->f3.InstantiateCoSimulation(name, token, NULL, false, false, false, false, NULL, 0, &fmu->log,
-                                                    logger3, NULL);
+    if (resources != NULL) {
+#if defined(_WIN32)
+      snprintf(location, sizeof location, "%s\\", resources);
+#else
+      snprintf(location, sizeof location, "%s/", resources);
+#endif
+    }
+    fmu->instance = lib->f3.InstantiateCoSimulation(name, token, resources != NULL ? location : NULL, false, false,
+                                                    false, false, NULL, 0, &fmu->log, logger3, NULL);
   }
   return fmu->instance != NULL ? FMU_OK : FMU_ERROR;
 }
@@ -241,6 +285,18 @@ int fmu_get(Fmu *fmu, const unsigned *vr, size_t n, double *values) {
 int fmu_set(Fmu *fmu, const unsigned *vr, size_t n, const double *values) {
   return fmu->lib->version == 2 ? (int)fmu->lib->f2.SetReal(fmu->instance, vr, n, values)
                                 : (int)fmu->lib->f3.SetFloat64(fmu->instance, vr, n, values, n);
+}
+
+int fmu_get_string(Fmu *fmu, unsigned vr, const char **value) {
+  fmi2ValueReference r = vr;
+  return fmu->lib->version == 2 ? (int)fmu->lib->f2.GetString(fmu->instance, &r, 1, value)
+                                : (int)fmu->lib->f3.GetString(fmu->instance, &r, 1, value, 1);
+}
+
+int fmu_set_string(Fmu *fmu, unsigned vr, const char *value) {
+  fmi2ValueReference r = vr;
+  return fmu->lib->version == 2 ? (int)fmu->lib->f2.SetString(fmu->instance, &r, 1, &value)
+                                : (int)fmu->lib->f3.SetString(fmu->instance, &r, 1, &value, 1);
 }
 
 int fmu_terminate(Fmu *fmu) {

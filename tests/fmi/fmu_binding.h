@@ -13,7 +13,7 @@
 /* Status codes shared by both versions. */
 enum { FMU_OK = 0, FMU_WARNING = 1, FMU_DISCARD = 2, FMU_ERROR = 3, FMU_FATAL = 4 };
 
-#define FMU_MAX_VARIABLES 128
+#define FMU_MAX_VARIABLES 512
 
 /* One variable of modelDescription.xml. */
 typedef struct {
@@ -61,12 +61,18 @@ unsigned fmu_vr(const FmuLibrary *lib, const char *name); /* aborts the run when
 
 /* Instantiates with the model description's token (or TOKEN when not NULL). */
 int fmu_instantiate(Fmu *fmu, FmuLibrary *lib, const char *name, const char *token);
+/* The same with the FMU's resources folder at RESOURCES (a native path without a trailing
+   separator; NULL: none), given as FMI 2.0 and 3.0 give it: a file URI, a path with a trailing
+   separator. */
+int fmu_instantiate_in(Fmu *fmu, FmuLibrary *lib, const char *name, const char *token, const char *resources);
 void fmu_free(Fmu *fmu);
 int fmu_enter_initialization(Fmu *fmu, double start_time);
 int fmu_exit_initialization(Fmu *fmu);
 int fmu_do_step(Fmu *fmu, double t, double h);
 int fmu_get(Fmu *fmu, const unsigned *vr, size_t n, double *values);
 int fmu_set(Fmu *fmu, const unsigned *vr, size_t n, const double *values);
+int fmu_get_string(Fmu *fmu, unsigned vr, const char **value);
+int fmu_set_string(Fmu *fmu, unsigned vr, const char *value);
 int fmu_terminate(Fmu *fmu);
 int fmu_reset(Fmu *fmu);
 int fmu_set_debug_logging(Fmu *fmu, int on, size_t n, const char *const *categories);

@@ -1,13 +1,14 @@
 """Both FMUs in two FMI hosts that are not ours, against the C interface, bit for bit.
 
-    real_hosts.py fmpy VERSION FMU C_LIBRARY
+    real_hosts.py fmpy VERSION FMU C_LIBRARY VEHICLE_LIBRARY
     real_hosts.py fmusim VERSION FMU C_LIBRARY FMUSIM WORK_DIRECTORY
 
 fmpy: validate_fmu finds nothing; simulate_fmu with input signals (steps and ramps of demand and
 steering, a selector change, event times off the output grid) and start values for the initial
 conditions gives the C interface's outputs at every communication point; a run resumed from a
 serialised state continues bit for bit; a step that is not a multiple of 0.0001 s is refused
-with the FMU's message.  fmusim: a co-simulation run with an input file gives the C interface's
+with the FMU's message; start values for vehicle parameters (a mass, a tyre coefficient) and for
+VehicleFile give the outputs of the vehicle library (VEHICLE_LIBRARY) running that set.  fmusim: a co-simulation run with an input file gives the C interface's
 outputs; a run saved with --final-fmu-state-file and resumed with --initial-fmu-state-file ends
 at the bits of an unbroken run.
 
@@ -205,6 +206,76 @@ def run_fmpy(version, fmu, c_library):
     print("a step of 0.00015 s: " + next((line.strip() for line in log.splitlines() if "internal steps" in line), "?"))
 
 
+# ---- vehicle parameters through FMPy ----------------------------------------------------------
+
+CORNER = {"AccelerationDemand": 0.3, "GearSelector": 1.0, "SteeringAngle": 0.05, "InitialSpeed": 12.0}
+ESTATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "vehicles", "estate.json")
+
+
+def vehicle_outputs(vehicle_library, parameters, vehicle_file, steps, every):
+    """The seven outputs of the vehicle library's instance of a set, every `every` steps."""
+    c = ctypes
+    lib = c.CDLL(vehicle_library)
+    lib.corvanta_vehicle_create_builtin.restype = c.c_void_p
+    lib.corvanta_vehicle_load.restype = c.c_void_p
+    lib.corvanta_vehicle_load.argtypes = [c.c_char_p, c.c_char_p, c.c_size_t]
+    lib.corvanta_vehicle_set.argtypes = [c.c_void_p, c.c_char_p, c.POINTER(c.c_double), c.c_size_t, c.c_char_p,
+                                         c.c_size_t]
+    lib.corvanta_vehicle_free.argtypes = [c.c_void_p]
+    lib.corvanta_instance_create.restype = c.c_void_p
+    lib.corvanta_instance_create.argtypes = [c.c_void_p]
+    for name in ("corvanta_instance_initialize", "corvanta_instance_step", "corvanta_instance_free"):
+        getattr(lib, name).argtypes = [c.c_void_p]
+    lib.corvanta_instance_set_inputs.argtypes = [c.c_void_p, c.POINTER(c.c_double * 8)]
+    lib.corvanta_instance_outputs.argtypes = [c.c_void_p]
+    lib.corvanta_instance_outputs.restype = c.POINTER(c.c_double * 7)
+    error = c.create_string_buffer(4096)
+    if vehicle_file:
+        vehicle = lib.corvanta_vehicle_load(vehicle_file.encode(), error, len(error))
+    else:
+        vehicle = lib.corvanta_vehicle_create_builtin()
+    check(vehicle is not None, f"the vehicle library refuses the set: {error.value!r}")
+    for name, value in parameters.items():
+        v = c.c_double(value)
+        check(lib.corvanta_vehicle_set(vehicle, name.encode(), c.byref(v), 1, error, len(error)) == 0,
+              f"{name}: {error.value!r}")
+    car = lib.corvanta_instance_create(vehicle)
+    lib.corvanta_vehicle_free(vehicle)
+    u = (c.c_double * 8)(CORNER["AccelerationDemand"], CORNER["GearSelector"], CORNER["SteeringAngle"], 0.0, 0.0,
+                         0.0, 0.0, CORNER["InitialSpeed"])
+    lib.corvanta_instance_set_inputs(car, u)
+    lib.corvanta_instance_initialize(car)
+    rows = []
+    for step in range(1, steps + 1):
+        lib.corvanta_instance_step(car)
+        if step % every == 0:
+            rows.append(list(lib.corvanta_instance_outputs(car).contents))
+    lib.corvanta_instance_free(car)
+    return rows
+
+
+def run_fmpy_vehicle(version, fmu, vehicle_library):
+    import fmpy
+    cases = [
+        ("VehicleMass and RearTyre.PDY1", {"VehicleMass": 1900.0, "RearTyre.PDY1": 0.95}, None),
+        ("VehicleFile estate.json with FinalDriveRatio", {"FinalDriveRatio": 2.5}, os.path.abspath(ESTATE)),
+    ]
+    builtin = vehicle_outputs(vehicle_library, {}, None, 10000, 100)
+    for what, parameters, vehicle_file in cases:
+        start = dict(CORNER)
+        start.update(parameters)
+        if vehicle_file:
+            start["VehicleFile"] = vehicle_file
+        result = fmpy.simulate_fmu(fmu, stop_time=1.0, output_interval=0.01, start_values=start, output=OUTPUTS)
+        expected = vehicle_outputs(vehicle_library, parameters, vehicle_file, 10000, 100)
+        # Row 0 is the car at the start time; row k follows k x 100 steps.
+        rows = [[result[n][k] for n in OUTPUTS] for k in range(1, len(result))]
+        same = sum(1 for a, b in zip(rows, expected) if [bits(x) for x in a] == [bits(x) for x in b])
+        check(len(rows) == 100 and same == len(rows), f"{what}: {same} of {len(rows)} points identical")
+        check(bits(rows[-1][1]) != bits(builtin[-1][1]), f"{what}: the built-in car's PositionY")
+        print(f"simulate_fmu with {what}: {same} communication points identical to the vehicle library")
+
+
 # ---- fmusim ---------------------------------------------------------------------------------
 
 def read_csv(path):
@@ -278,6 +349,8 @@ def main(argv):
     host, version, fmu, c_library = argv[1:5]
     if host == "fmpy":
         run_fmpy(version, fmu, c_library)
+        if len(argv) > 5:
+            run_fmpy_vehicle(version, fmu, argv[5])
     elif host == "fmusim":
         run_fmusim(version, fmu, c_library, argv[5], argv[6])
     else:
