@@ -56,6 +56,13 @@ CORVANTA_VEHICLE_API size_t corvanta_vehicle_parameter_count(void) {
   return parameterDescriptions().size();  // a constant array: nothing to fail
 }
 
+CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_group(size_t index, const char **title, const char **blocks) {
+  if (title == nullptr || blocks == nullptr) {
+    return 0;
+  }
+  return parameterGroupBefore(index, title, blocks) ? 1 : 0;
+}
+
 CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_info(size_t index, CorvantaParameterInfo *info) {
   if (info == nullptr || index >= parameterDescriptions().size()) {
     return CORVANTA_VEHICLE_BAD_ARGUMENT;

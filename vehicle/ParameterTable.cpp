@@ -25,10 +25,42 @@ const ParameterDescription kDescriptions[] = {
 #include "ParameterList.def"
 };
 
+// The documentation groups in list order: an entry with a title starts a group, one
+// without is a parameter; the index of a group is the number of parameters before it.
+struct ListEntry {
+  const char *title;
+  const char *blocks;
+};
+
+const ListEntry kListOrder[] = {
+#define CORVANTA_GROUP(Title, Blocks) {Title, Blocks},
+#define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning) {nullptr, nullptr},
+#define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
+  {nullptr, nullptr},
+#define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) {nullptr, nullptr},
+#include "ParameterList.def"
+};
+
 }  // namespace
 
 ParameterDescriptions parameterDescriptions() {
   return ParameterDescriptions(kDescriptions, sizeof kDescriptions / sizeof kDescriptions[0]);
+}
+
+bool parameterGroupBefore(std::size_t index, const char **title, const char **blocks) {
+  std::size_t parameters = 0;
+  for (const ListEntry &entry : kListOrder) {
+    if (entry.title == nullptr) {
+      if (parameters++ > index) {
+        break;
+      }
+    } else if (parameters == index) {
+      *title = entry.title;
+      *blocks = entry.blocks;
+      return true;
+    }
+  }
+  return false;
 }
 
 namespace {

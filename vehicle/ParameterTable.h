@@ -49,6 +49,10 @@ class ParameterDescriptions {
 // Every parameter in list order: scalars, tables, tyre coefficients.
 ParameterDescriptions parameterDescriptions();
 
+// Whether a documentation group of the list starts just before parameter `index` (an index
+// of parameterDescriptions()); then its title and the model sources that read its parameters.
+bool parameterGroupBefore(std::size_t index, const char **title, const char **blocks);
+
 // The description of `name` (a tyre coefficient without its axle prefix), or null.
 const ParameterDescription *findParameter(std::string_view name);
 

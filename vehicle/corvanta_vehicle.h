@@ -130,6 +130,12 @@ typedef struct CorvantaParameterInfo {
 CORVANTA_VEHICLE_API size_t corvanta_vehicle_parameter_count(void);
 CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_info(size_t index, CorvantaParameterInfo *info);
 
+/* 1 when a group of the documentation's parameter tables starts just before entry `index`:
+ * then `title` is the group's title and `blocks` names the model sources whose blocks read the
+ * group's parameters (Markdown text); 0 otherwise, the pointers untouched.  The texts are
+ * constants of the library. */
+CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_group(size_t index, const char **title, const char **blocks);
+
 /* A copy of a set (name, description and values); NULL if memory is exhausted. */
 CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_copy(const CorvantaVehicle *vehicle);
 

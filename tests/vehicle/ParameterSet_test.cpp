@@ -108,6 +108,39 @@ TEST(ParameterList, DescribesEveryRecordFieldWithItsBuiltInValue) {
   EXPECT_EQ(corvanta_vehicle_parameter_info(count, &info), CORVANTA_VEHICLE_BAD_ARGUMENT);
 }
 
+TEST(ParameterList, DocumentationGroupsStartAtTheirFirstParameter) {
+  // The groups of the list as written: the first scalar opens the body group, the first
+  // tyre coefficient the tyre group; no group starts after the last entry.
+  std::vector<std::string> titles;
+  std::size_t firstTyre = 0;
+  for (std::size_t k = 0; k < corvanta_vehicle_parameter_count(); ++k) {
+    CorvantaParameterInfo info{};
+    ASSERT_EQ(corvanta_vehicle_parameter_info(k, &info), CORVANTA_VEHICLE_OK);
+    if (info.kind == CORVANTA_PARAMETER_TYRE && firstTyre == 0) {
+      firstTyre = k;
+    }
+    const char *title = nullptr;
+    const char *blocks = nullptr;
+    if (corvanta_vehicle_parameter_group(k, &title, &blocks) == 1) {
+      ASSERT_NE(title, nullptr);
+      ASSERT_NE(blocks, nullptr);
+      EXPECT_NE(std::strstr(blocks, "model/"), nullptr) << title;
+      titles.push_back(title);
+      if (std::string(title) == "Tyre (per axle)") {
+        EXPECT_EQ(k, firstTyre);
+      }
+    }
+  }
+  ASSERT_EQ(titles.size(), 6u);
+  EXPECT_EQ(titles.front(), "Body, wheels and geometry");
+  EXPECT_EQ(titles.back(), "Tyre (per axle)");
+  const char *title = "unchanged";
+  const char *blocks = "unchanged";
+  EXPECT_EQ(corvanta_vehicle_parameter_group(corvanta_vehicle_parameter_count(), &title, &blocks), 0);
+  EXPECT_STREQ(title, "unchanged");
+  EXPECT_EQ(corvanta_vehicle_parameter_group(0, nullptr, &blocks), 0);
+}
+
 TEST(ParameterList, DerivedValuesOfTheBuiltInCarAreTheStoredConstants) {
   const ModelParameters &p = builtinModelParameters();
   EXPECT_SAME_BITS(17248.0, p.VehicleWeight);

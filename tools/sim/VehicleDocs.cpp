@@ -13,25 +13,6 @@ namespace corvanta::sim {
 
 namespace {
 
-// The list in its order, with the groups that start before an entry.
-struct ListEntry {
-  const char *group;   // non-null where a group starts
-  const char *blocks;  // the group's model sources
-  const char *name;    // null for a group entry
-};
-
-const std::vector<ListEntry> &listOrder() {
-  static const std::vector<ListEntry> entries = {
-#define CORVANTA_GROUP(Title, Blocks) {Title, Blocks, nullptr},
-#define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning) {nullptr, nullptr, #Name},
-#define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
-  {nullptr, nullptr, #Name},
-#define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) {nullptr, nullptr, #Name},
-#include "ParameterList.def"
-  };
-  return entries;
-}
-
 // The shortest text that reads back to the same double.
 std::string shortest(double value) {
   char text[64];
@@ -94,19 +75,15 @@ std::string vehicleParameterDocs() {
   }
   CorvantaVehicle *builtin = corvanta_vehicle_create_builtin();
   std::string out = std::string(kVehicleDocsBegin) + "\n";
-  std::size_t index = 0;
   int lastKind = -1;
-  for (const ListEntry &entry : listOrder()) {
-    if (entry.group != nullptr) {
-      out += "\n### " + std::string(entry.group) + "\n\nActs in " + entry.blocks + ".\n";
+  for (std::size_t index = 0; index < infos.size(); ++index) {
+    const char *group = nullptr;
+    const char *blocks = nullptr;
+    if (corvanta_vehicle_parameter_group(index, &group, &blocks) == 1) {
+      out += "\n### " + std::string(group) + "\n\nActs in " + blocks + ".\n";
       lastKind = -1;
-      continue;
     }
-    if (index >= infos.size() || std::string(infos[index].name) != entry.name) {
-      out += "\n(the list and the library disagree at " + std::string(entry.name) + ")\n";
-      break;
-    }
-    const CorvantaParameterInfo &info = infos[index++];
+    const CorvantaParameterInfo &info = infos[index];
     if (info.kind != lastKind) {
       if (info.kind == CORVANTA_PARAMETER_TABLE) {
         out += "\n| Table | Values | Unit | Built-in values | Rule | Meaning |\n|---|---:|---|---|---|---|\n";
