@@ -131,14 +131,22 @@ class MemoryFile {
   std::string path_;
 };
 
-// A scratch folder for the .tir files written back.
+// A scratch folder for the .tir files written back, removed when the fuzzer exits.
+char scratchName[] = "/tmp/corvanta-vehicle-fuzz-XXXXXX";
+
+void removeScratch() {
+  const std::string file = std::string(scratchName) + "/back.tir";
+  unlink(file.c_str());
+  rmdir(scratchName);
+}
+
 const std::string &scratchFolder() {
   static const std::string folder = [] {
-    char name[] = "/tmp/corvanta-vehicle-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr) {
+    if (mkdtemp(scratchName) == nullptr) {
       fail("mkdtemp failed");
     }
-    return std::string(name);
+    std::atexit(removeScratch);
+    return std::string(scratchName);
   }();
   return folder;
 }
