@@ -282,7 +282,14 @@ Status FmuInstance::statusUnavailable(const char *function, const char *what) {
 Status FmuInstance::outOfMemory(const char *function) { return fail(function, "out of memory"); }
 
 Status FmuInstance::unsupported(const char *function) {
-  return fail(function, "not supported by this FMU (co-simulation only, no derivatives, clocks or events)");
+  // A function the model description does not offer: the host's call is refused, but the
+  // instance has done nothing wrong and stays in its state (it would otherwise be unusable
+  // until Reset for a probe such as a derivative query).
+  char message[256];
+  std::snprintf(message, sizeof message, "%s: %s", function,
+                "not supported by this FMU (co-simulation only, no derivatives, clocks or events); the instance is unchanged");
+  emit(LogCategory::StatusError, Status::Error, message);
+  return Status::Error;
 }
 
 bool FmuInstance::requirePhase(const char *function, std::initializer_list<Phase> allowed) {

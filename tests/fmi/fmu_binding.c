@@ -372,8 +372,12 @@ static int expect_refusal(Fmu *fmu, const char *name, int status) {
   if (status != FMU_ERROR || fmu->log.errors == 0 || strstr(fmu->log.last, "not supported") == NULL) {
     fprintf(stderr, "FAIL %s: status %d, log '%s'\n", name, status, fmu->log.last);
     wrong = 1;
+  } else if (fmu_do_step(fmu, 0.0, 0.001) != FMU_OK) {
+    /* The refusal leaves the instance as it was: it steps on. */
+    fprintf(stderr, "FAIL %s: the instance no longer steps after the refusal: '%s'\n", name, fmu->log.last);
+    wrong = 1;
   } else {
-    printf("  %-40s -> error: %s\n", name, fmu->log.last);
+    printf("  %-40s -> error, the instance steps on: %s\n", name, fmu->log.last);
   }
   fmu_free(fmu);
   return wrong;
