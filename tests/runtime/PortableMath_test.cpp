@@ -170,6 +170,12 @@ TEST(PortableMath, RangeBoundaries) {
     trig.push_back(1.5707963267948966 + i / 64.0);
     trig.push_back(1.5707963267948966 - (i + 0.5) / 64.0);
   }
+  // The quick stage: its limit, where its quotient x 128/pi changes (odd multiples of
+  // pi/256) over two turns of its table and near its limit, and the table entries j pi/128.
+  trig.push_back(16384.0);
+  for (int n = 1; n < 1030; n += 2) trig.push_back(n * 0.01227184630308513);
+  for (int n = 1335001; n < 1335101; n += 2) trig.push_back(n * 0.01227184630308513);
+  for (int j = 0; j < 520; ++j) trig.push_back(j * 0.02454369260617026);
   const std::vector<double> trigArguments = neighbourhoods(trig);
   for (const Function *f : {&kSin, &kCos, &kSincosSin, &kSincosCos}) expectCorrectlyRounded(*f, trigArguments);
 
