@@ -278,6 +278,21 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
     result.warning += source + ": not in the file, the built-in values are kept:";
     for (const std::string &name : missing) result.warning += " " + name;
   }
+  // Values that read as meant only in other units: the commonest slip of a hand-edited
+  // file is a speed or a radius left in m/s or m while [UNITS] says mm.
+  std::string implausible;
+  if (used.count("LONGVL") != 0 && read.LONGVL < 1.0) {
+    implausible += " LONGVL = " + shortestText(read.LONGVL) + " m/s (a measurement speed below 1 m/s; the file gives "
+                   "speeds in its LENGTH per TIME units, mm/s when LENGTH is mm)";
+  }
+  if (used.count("UNLOADED_RADIUS") != 0 && read.UNLOADED_RADIUS < 0.05) {
+    implausible += " UNLOADED_RADIUS = " + shortestText(read.UNLOADED_RADIUS) + " m (a radius below 5 cm; the file "
+                   "gives lengths in its LENGTH unit)";
+  }
+  if (!implausible.empty()) {
+    if (!result.warning.empty()) result.warning += "\n";
+    result.warning += source + ": implausible after the [UNITS] conversion:" + implausible;
+  }
   tyre = read;
   result.ok = true;
   return result;

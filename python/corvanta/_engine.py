@@ -252,6 +252,43 @@ def model_functions(lib):
                 raise TypeError(f"{lib!r}: {name} is not a function of a loaded library")
             addresses[name] = ctypes.cast(function, ctypes.c_void_p).value
         signals = getattr(lib, "signal_table", (None, None))
-        table = ModelFunctions(**addresses, Signals=signals[0], InitialSignals=signals[1])
+        table = ModelFunctions(**addresses, Signals=signals[0], InitialSignals=signals[1], **_set_functions(lib))
         lib._engine_model_functions = table
     return table
+
+
+# The parameter-set members of CorvantaModelFunctions and the vehicle library's functions
+# of the same shapes: with them a scenario's "vehicle" key and sweeps over vehicle.NAME run.
+_SET_FUNCTIONS = {
+    "CreateFromVehicle": "corvanta_instance_create",
+    "ParseVehicle": "corvanta_vehicle_parse",
+    "VehicleToJson": "corvanta_vehicle_to_json",
+    "FreeVehicle": "corvanta_vehicle_free",
+}
+
+
+def _set_functions(lib):
+    """The parameter-set members for the vehicle library; {} for a library of the seven
+    functions only (the engine then runs the built-in car and refuses a "vehicle" key)."""
+    found = {}
+    for member, name in _SET_FUNCTIONS.items():
+        function = getattr(lib, name, None)
+        if not isinstance(function, ctypes._CFuncPtr):
+            return {}
+        found[member] = ctypes.cast(function, ctypes.c_void_p).value
+    return found
+
+
+def model_functions_with_vehicle(lib, vehicle):
+    """The model functions of ``lib`` whose runs simulate the parameter set ``vehicle`` (a
+    corvanta.Vehicle of ``lib``) when their scenario names no vehicle of its own; the set
+    is shared read-only by the runs of every thread.  None gives the plain table."""
+    base = model_functions(lib)
+    if vehicle is None:
+        return base
+    if not base.CreateFromVehicle:
+        raise RuntimeError(f"a vehicle parameter set needs the vehicle library (libcorvanta_vehicle); this is {lib!r}")
+    functions = ModelFunctions.from_buffer_copy(base)
+    functions.Vehicle = vehicle._handle
+    functions._keep = vehicle  # the set lives as long as the table
+    return functions

@@ -148,8 +148,9 @@ class Sweep:
             raise SweepError(error.text(), error.status)
         return buffer.value.decode("utf-8")
 
-    def run(self, first=0, count=None, threads=0, csv_path=None, progress=None):
-        """Rows of runs [first, first + count) as an (n, columns) float64 array.
+    def run(self, first=0, count=None, threads=0, csv_path=None, progress=None, vehicle=None):
+        """Rows of runs [first, first + count) as an (n, columns) float64 array; ``vehicle``
+        (a corvanta.Vehicle) is the car of every run whose scenario names none.
 
         ``progress(runs_done, runs_total, steps_done, wall_seconds)``, if given, is called
         about ten times a second; returning True stops the sweep.  Returns the rows; the
@@ -187,7 +188,7 @@ class Sweep:
 
         callback = _PROGRESS(on_progress)
         options.on_progress = callback
-        model = _engine.model_functions(_vehicle.default_model_library())
+        model = _engine.model_functions_with_vehicle(_vehicle.default_model_library(), vehicle)
         totals = SweepTotals()
         error = _engine.EngineError()
         status = _interrupts.call_interruptibly(

@@ -4,6 +4,8 @@
     frame = corvanta.sweep({"base": {...}, "monte_carlo": {...}}, workers=2)
     frame = corvanta.sweep([scenario_dict, scenario_dict, ...])
     frame = corvanta.sweep("mc.json", client=dask_client)
+    frame = corvanta.sweep({"base": {...}, "grid": {"vehicle.VehicleMass": [1600, 1760, 1900]}},
+                           vehicle=corvanta.Vehicle.load("examples/vehicles/estate.json"))
 
 The scenario engine does the work (docs/sweeps.md): it reads the definition, builds each
 run's scenario, runs it on its own model instance and computes the row of figures.
@@ -23,6 +25,7 @@ import numpy as np
 
 from . import _sweep_engine
 from ._sweep_engine import SweepError
+from .vehicle import as_vehicle
 
 # Fewest runs in one chunk sent to a worker process or a Dask worker, and chunks per
 # worker thread: enough chunks to balance the load, few enough that scheduling costs
@@ -69,15 +72,16 @@ def scenario_of_run(definition_or_scenarios, run):
         return json.loads(sweep.scenario_text(run))
 
 
-def run_chunk(text, source, first, count, threads=1):
+def run_chunk(text, source, first, count, threads=1, vehicle=None):
     """(rows, steps) of runs [first, first + count): a float64 array with one row per run
-    and the model steps they took.
+    and the model steps they took; ``vehicle`` (a corvanta.Vehicle, pickled as its vehicle
+    file) is the car of the runs whose scenario names none.
 
     The unit of work of the process and Dask back ends: module level, so that it pickles
     by reference.
     """
     with _sweep_engine.Sweep(text, source) as sweep:
-        rows = sweep.run(first=first, count=count, threads=threads)
+        rows = sweep.run(first=first, count=count, threads=threads, vehicle=vehicle)
         return rows, int(sweep.totals.steps)
 
 
@@ -117,13 +121,13 @@ def require_pandas():
         ) from None
 
 
-def _rows_locally(text, source, workers):
+def _rows_locally(text, source, workers, vehicle):
     with _sweep_engine.Sweep(text, source) as sweep:
-        rows = sweep.run(threads=workers or 0)
+        rows = sweep.run(threads=workers or 0, vehicle=vehicle)
         return (rows, int(sweep.totals.steps)), sweep.columns, sweep.kinds
 
 
-def _rows_in_processes(text, source, workers):
+def _rows_in_processes(text, source, workers, vehicle):
     from concurrent.futures import ProcessPoolExecutor
 
     with _sweep_engine.Sweep(text, source) as sweep:
@@ -131,7 +135,7 @@ def _rows_in_processes(text, source, workers):
     workers = workers or os.cpu_count() or 1
     chunks = chunk_ranges(total, workers)
     with ProcessPoolExecutor(max_workers=workers) as pool:
-        futures = [pool.submit(run_chunk, text, source, first, count) for first, count in chunks]
+        futures = [pool.submit(run_chunk, text, source, first, count, 1, vehicle) for first, count in chunks]
         try:
             parts = [future.result() for future in futures]
         except BaseException:
@@ -142,7 +146,7 @@ def _rows_in_processes(text, source, workers):
     return _joined(parts, len(columns)), columns, kinds
 
 
-def _rows_on_dask(text, source, client):
+def _rows_on_dask(text, source, client, vehicle):
     with _sweep_engine.Sweep(text, source) as sweep:
         total, columns, kinds = sweep.run_count, sweep.columns, sweep.kinds
     worker_threads = sum(client.nthreads().values()) or 1
@@ -150,7 +154,11 @@ def _rows_on_dask(text, source, client):
     # The text goes to the cluster once; every chunk refers to it.  Each chunk runs on one
     # engine thread: the worker's own threads run the chunks side by side.
     text_future = client.scatter(text)
-    futures = [client.submit(run_chunk, text_future, source, first, count, 1, pure=False) for first, count in chunks]
+    vehicle_future = client.scatter(vehicle) if vehicle is not None else None
+    futures = [
+        client.submit(run_chunk, text_future, source, first, count, 1, vehicle_future, pure=False)
+        for first, count in chunks
+    ]
     try:
         parts = client.gather(futures)
     except BaseException:
@@ -166,14 +174,17 @@ def _joined(parts, width):
     return (np.concatenate(rows) if rows else np.empty((0, width))), steps
 
 
-def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
+def sweep(definition_or_scenarios, client=None, workers=None, processes=False, vehicle=None):
     """Runs a sweep and returns one row per run as a pandas DataFrame.
 
     ``definition_or_scenarios``: a path to a definition file, its JSON text, a dict
     (``{"base": ..., "grid": ...}`` or ``{"base": ..., "monte_carlo": ...}``) or a list of
     scenario dicts.  ``client``: a ``dask.distributed.Client`` to run on that cluster.
     ``workers``: threads (or, with ``processes=True``, worker processes) on this machine;
-    by default one per core.  Raises SweepError for a bad definition or a failed run,
+    by default one per core.  ``vehicle``: the car of every run whose scenario names no
+    vehicle of its own (a corvanta.Vehicle, a vehicle file path or a dict in its layout;
+    default the built-in car); ``vehicle.NAME`` fields vary its parameters.  A set with
+    problems raises VehicleError before any run.  Raises SweepError for a bad definition or a failed run,
     ImportError at once when pandas is missing, and KeyboardInterrupt within a fraction
     of a second of Ctrl-C.
 
@@ -187,14 +198,17 @@ def sweep(definition_or_scenarios, client=None, workers=None, processes=False):
     if client is not None and (processes or workers is not None):
         raise ValueError("a Dask client runs the sweep on its own workers: give client= without workers= or processes=")
     require_pandas()
+    vehicle = as_vehicle(vehicle)
+    if vehicle is not None:
+        vehicle.require_valid()
     text, source = definition_text(definition_or_scenarios)
     start = time.perf_counter()
     if client is not None:
-        (rows, steps), columns, kinds = _rows_on_dask(text, source, client)
+        (rows, steps), columns, kinds = _rows_on_dask(text, source, client, vehicle)
     elif processes:
-        (rows, steps), columns, kinds = _rows_in_processes(text, source, workers)
+        (rows, steps), columns, kinds = _rows_in_processes(text, source, workers, vehicle)
     else:
-        (rows, steps), columns, kinds = _rows_locally(text, source, workers)
+        (rows, steps), columns, kinds = _rows_locally(text, source, workers, vehicle)
     wall = time.perf_counter() - start
     frame = to_frame(rows, columns, kinds)
     frame.attrs.update(runs=len(frame), steps=steps, wall_seconds=wall)

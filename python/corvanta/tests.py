@@ -11,6 +11,13 @@ signals, and the SVG plots the runner drew::
     result.runs["step-steer"]["YawRate"]        # rad/s, every 0.01 s
     result.plot("step-steer.png")               # matplotlib figure of the runs
 
+Every test takes ``vehicle=``: a ``corvanta.Vehicle``, the path of a vehicle file, or a
+dict in its layout (docs/vehicle-parameters.md); without it the built-in car runs::
+
+    estate = corvanta.Vehicle.load("examples/vehicles/estate.json")
+    heavy = corvanta.tests.braking(speed=20, vehicle=estate)
+    light = corvanta.tests.braking(speed=20, vehicle=estate.with_(VehicleMass=1800))
+
 ``python3 -m corvanta.tests report -o DIR`` runs them all and writes ``DIR/report.html``
 (one page: the metrics table and every plot) beside ``DIR/report.md``.
 
@@ -172,72 +179,100 @@ def _read_folder(folder):
                       data["notes"], folder)
 
 
-def _run_runner(arguments, runner=None):
+def _run_runner(arguments, runner=None, vehicle=None):
     runner = Path(runner) if runner else find_runner()
-    completed = subprocess.run([str(runner), "test", *arguments], capture_output=True, text=True)
+    with tempfile.TemporaryDirectory(prefix="corvanta-vehicle-") as scratch:
+        vehicle_arguments = _vehicle_arguments(vehicle, Path(scratch))
+        completed = subprocess.run([str(runner), "test", *arguments, *vehicle_arguments], capture_output=True, text=True)
     if completed.returncode != 0:
         message = completed.stderr.strip().replace("corvanta-sim test: error: ", "")
         raise TestError(message or f"corvanta-sim test failed with status {completed.returncode}")
     return completed.stdout
 
 
-def run_test(name, output=None, runner=None, **options):
+def _vehicle_arguments(vehicle, scratch):
+    """``--vehicle FILE`` for the runner: a path as given (its tyre files are found beside
+    it), a Vehicle or a dict written to a file in ``scratch`` first."""
+    if vehicle is None:
+        return []
+    if isinstance(vehicle, (str, os.PathLike)):
+        path = Path(vehicle)
+        if not path.is_file():
+            raise TestError(f"vehicle: no such vehicle file: {os.fspath(vehicle)}")
+        return ["--vehicle", str(path)]
+    from .vehicle import Vehicle, VehicleError, as_vehicle
+
+    if not isinstance(vehicle, (Vehicle, dict)):
+        raise TestError(
+            f"vehicle: expected a corvanta.Vehicle, a vehicle file path or a dict, got {type(vehicle).__name__}"
+        )
+    try:
+        vehicle = as_vehicle(vehicle).require_valid()
+    except VehicleError as error:
+        raise TestError(f"vehicle: {error}") from None
+    path = scratch / "vehicle.json"
+    vehicle.save(path)
+    return ["--vehicle", str(path)]
+
+
+def run_test(name, output=None, runner=None, vehicle=None, **options):
     """Runs the test called ``name`` (see TESTS) with the given options.  ``output`` is
     the folder for its files; without one a temporary folder is used (``result.folder``
-    is then gone after the call, the data stays in the result)."""
+    is then gone after the call, the data stays in the result).  ``vehicle``: a
+    corvanta.Vehicle, a vehicle file path or a dict; None runs the built-in car."""
     if name not in TESTS:
         raise TestError(f"unknown test {name!r}; the tests are {', '.join(TESTS)}")
     arguments = [name, *_option_arguments(options), "-q"]
     if output is not None:
         folder = Path(output)
-        _run_runner([*arguments, "-o", str(folder)], runner)
+        _run_runner([*arguments, "-o", str(folder)], runner, vehicle)
         return _read_folder(folder)
     with tempfile.TemporaryDirectory(prefix="corvanta-test-") as scratch:
-        _run_runner([*arguments, "-o", scratch], runner)
+        _run_runner([*arguments, "-o", scratch], runner, vehicle)
         result = _read_folder(Path(scratch))
         result.folder = None
         result.plots = []
         return result
 
 
-def steady_state_circle(output=None, **options):
+def steady_state_circle(output=None, vehicle=None, **options):
     """Constant radius, slowly increasing speed: understeer gradient (deg/g) and the
     largest lateral acceleration.  Options: radius, start_speed, end_speed, ramp_time,
     fit_low, fit_high."""
-    return run_test("steady-state-circle", output, **options)
+    return run_test("steady-state-circle", output, vehicle=vehicle, **options)
 
 
-def step_steer(output=None, **options):
+def step_steer(output=None, vehicle=None, **options):
     """Steering step at a held speed: yaw-rate gain, response time, peak response time,
     overshoot.  Options: speed, steer, rise_time, hold."""
-    return run_test("step-steer", output, **options)
+    return run_test("step-steer", output, vehicle=vehicle, **options)
 
 
-def frequency_response(output=None, **options):
+def frequency_response(output=None, vehicle=None, **options):
     """Steering sines at a held speed: yaw-rate gain and phase against frequency.
     Options: speed, amplitude, min_frequency, max_frequency, count, cycles."""
-    return run_test("frequency-response", output, **options)
+    return run_test("frequency-response", output, vehicle=vehicle, **options)
 
 
-def double_lane_change(output=None, **options):
+def double_lane_change(output=None, vehicle=None, **options):
     """Obstacle-avoidance lane change: peak deviation, peak yaw rate, cones hit.
     Options: speed, width, offset."""
-    return run_test("double-lane-change", output, **options)
+    return run_test("double-lane-change", output, vehicle=vehicle, **options)
 
 
-def braking(output=None, **options):
+def braking(output=None, vehicle=None, **options):
     """From a held speed to standstill: stopping distance, time, MFDD.  Options: speed, demand."""
-    return run_test("braking", output, **options)
+    return run_test("braking", output, vehicle=vehicle, **options)
 
 
-def acceleration(output=None, **options):
+def acceleration(output=None, vehicle=None, **options):
     """From standstill: time and distance to speeds.  Options: to, interval, demand, time_limit."""
-    return run_test("acceleration", output, **options)
+    return run_test("acceleration", output, vehicle=vehicle, **options)
 
 
-def coast_down(output=None, **options):
+def coast_down(output=None, vehicle=None, **options):
     """In neutral from speed: road load F = A + B v + C v^2.  Options: speed, end_speed, mass."""
-    return run_test("coast-down", output, **options)
+    return run_test("coast-down", output, vehicle=vehicle, **options)
 
 
 # ---- Plots ------------------------------------------------------------------------------
@@ -334,11 +369,12 @@ def html_report(results):
     return "\n".join(parts)
 
 
-def report(output, runner=None):
+def report(output, runner=None, vehicle=None):
     """Runs every test with its defaults into ``output`` (one folder per test, and the
-    runner's report.md) and writes ``output/report.html``.  Returns the results."""
+    runner's report.md) and writes ``output/report.html``.  Returns the results.
+    ``vehicle`` as for ``run_test``."""
     output = Path(output)
-    _run_runner(["all", "-q", "-o", str(output)], runner)
+    _run_runner(["all", "-q", "-o", str(output)], runner, vehicle)
     results = [_read_folder(output / name) for name in TESTS]
     page = output / "report.html"
     temporary = page.with_name(page.name + ".tmp")
@@ -352,9 +388,10 @@ def main(argv=None):
     commands = parser.add_subparsers(dest="command", required=True)
     report_command = commands.add_parser("report", help="run every test and write DIR/report.html and DIR/report.md")
     report_command.add_argument("-o", "--output", required=True, metavar="DIR")
+    report_command.add_argument("--vehicle", metavar="FILE", help="a vehicle file instead of the built-in car")
     arguments = parser.parse_args(argv)
     try:
-        results = report(arguments.output)
+        results = report(arguments.output, vehicle=arguments.vehicle)
     except TestError as error:
         print(f"python3 -m corvanta.tests: error: {error}", file=sys.stderr)
         return 2

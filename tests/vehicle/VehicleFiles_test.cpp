@@ -118,6 +118,36 @@ TEST(TyrePropertyFile, HostileAndBrokenFilesGetAClearMessageAndChangeNothing) {
   EXPECT_NE(odd.warning.find("MAGIC"), std::string::npos);
 }
 
+TEST(TyrePropertyFile, ValuesLeftInTheWrongUnitsAreNamedInAWarning) {
+  using corvanta::vehicle::readTyrePropertyText;
+  // A file in mm whose measurement speed was written in m/s: 16.6 mm/s = 0.0166 m/s would
+  // leave the tyre with almost no friction (1 / (1 + Vx / LONGVL)).  Read as written, and
+  // named.
+  TyreCoefficients tyre;
+  const auto slow = readTyrePropertyText("[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16.6\n"
+                                         "[DIMENSION]\nUNLOADED_RADIUS = 316.5\n", "t.tir", tyre);
+  ASSERT_TRUE(slow.ok);
+  EXPECT_SAME_BITS(16.6 * 1e-3, tyre.LONGVL);
+  EXPECT_SAME_BITS(316.5 * 1e-3, tyre.UNLOADED_RADIUS);
+  EXPECT_NE(slow.warning.find("t.tir: implausible after the [UNITS] conversion: LONGVL = 0.0166 m/s"),
+            std::string::npos) << slow.warning;
+  EXPECT_EQ(slow.warning.find("UNLOADED_RADIUS ="), std::string::npos) << slow.warning;
+  // The radius left in m while the file says mm.
+  TyreCoefficients other;
+  const auto small = readTyrePropertyText("[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16600\n"
+                                          "[DIMENSION]\nUNLOADED_RADIUS = 0.3165\n", "t.tir", other);
+  ASSERT_TRUE(small.ok);
+  EXPECT_SAME_BITS(16.6, other.LONGVL);
+  EXPECT_NE(small.warning.find("implausible after the [UNITS] conversion: UNLOADED_RADIUS = 0.0003165 m"),
+            std::string::npos) << small.warning;
+  EXPECT_EQ(small.warning.find("LONGVL ="), std::string::npos) << small.warning;
+  // The example tyre, in mm throughout, draws no such warning.
+  CorvantaVehicle *v = corvanta_vehicle_create_builtin();
+  ASSERT_EQ(corvanta_vehicle_load_tyre(v, -1, (kData + "/low_mu_205_55R16.tir").c_str(), nullptr, 0), 0);
+  EXPECT_EQ(std::string(corvanta_vehicle_warnings(v)).find("implausible"), std::string::npos);
+  corvanta_vehicle_free(v);
+}
+
 TEST(VehicleFile, EveryErrorClassNamesTheParameterValueRangeAndLine) {
   EXPECT_EQ(parseError("{\"parameters\": {\n  \"VehicleMas\": 1900\n}}"),
             "car.json:2: unknown parameter \"VehicleMas\" (did you mean VehicleMass?)");

@@ -4,9 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
+#include "VehicleDocs.h"
 #include "VehicleModel.h"
 #include "corvanta_vehicle.h"
 
@@ -27,13 +31,16 @@ void printUsage() {
   std::printf(
       "Usage: corvanta-sim vehicle show [FILE] [-o OUT]\n"
       "       corvanta-sim vehicle check FILE\n"
-      "       corvanta-sim vehicle export-tir [FILE] [--axle front|rear] -o OUT.tir\n\n"
+      "       corvanta-sim vehicle export-tir [FILE] [--axle front|rear] -o OUT.tir\n"
+      "       corvanta-sim vehicle docs [--update DOC.md]\n\n"
       "show        prints the set of the vehicle file FILE (the built-in car without FILE) as a complete\n"
       "            vehicle file: every parameter, numbers that read back to the same bits.  With -o it is\n"
       "            written to OUT instead.\n"
       "check       checks FILE and prints the figures to check first: mass, wheelbase, static axle and\n"
       "            wheel loads against the tyres' nominal load, the top speed in each gear.\n"
-      "export-tir  writes the tyre of one axle (default front) as a tyre property file in SI units.\n\n"
+      "export-tir  writes the tyre of one axle (default front) as a tyre property file in SI units.\n"
+      "docs        prints the parameter tables of docs/vehicle-parameters.md, made from the parameter list;\n"
+      "            with --update they replace the generated part of DOC.md.\n\n"
       "The parameters, their units and bounds: docs/vehicle-parameters.md.  Exit status: 0 success,\n"
       "2 bad usage or a vehicle with problems (every problem is listed), 4 an output could not be written.\n");
 }
@@ -42,6 +49,7 @@ struct Arguments {
   std::string action;
   std::string file;
   std::string output;
+  std::string update;
   int axle = 0;
 };
 
@@ -60,6 +68,12 @@ std::optional<std::string> parse(const std::vector<std::string> &arguments, Argu
         return argument + " needs a file name";
       }
       line.output = *path;
+    } else if (argument == "--update") {
+      const std::optional<std::string> path = value();
+      if (!path || path->empty()) {
+        return argument + " needs a file name";
+      }
+      line.update = *path;
     } else if (argument == "--axle") {
       const std::optional<std::string> axle = value();
       if (!axle || (*axle != "front" && *axle != "rear")) {
@@ -76,9 +90,15 @@ std::optional<std::string> parse(const std::vector<std::string> &arguments, Argu
       return "unexpected argument '" + argument + "' (one vehicle file only)";
     }
   }
-  if (line.action != "show" && line.action != "check" && line.action != "export-tir") {
-    return line.action.empty() ? std::string("name an action: show, check or export-tir")
-                               : "unknown action '" + line.action + "'; expected show, check or export-tir";
+  if (line.action != "show" && line.action != "check" && line.action != "export-tir" && line.action != "docs") {
+    return line.action.empty() ? std::string("name an action: show, check, export-tir or docs")
+                               : "unknown action '" + line.action + "'; expected show, check, export-tir or docs";
+  }
+  if (line.action == "docs" && (!line.file.empty() || !line.output.empty())) {
+    return "docs takes no vehicle file and no -o (the tables are those of the parameter list)";
+  }
+  if (line.action != "docs" && !line.update.empty()) {
+    return "--update applies to docs only";
   }
   if (line.action == "check" && line.file.empty()) {
     return "check needs a vehicle file";
@@ -136,6 +156,45 @@ int printChecked(const CorvantaVehicle *vehicle, const std::string &file) {
   return kSuccess;
 }
 
+// Replaces the generated part of the document at `path` with the tables of today's list.
+int updateDocs(const std::string &path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) {
+    return fail(kBadInput, "cannot read '" + path + "'");
+  }
+  std::stringstream read;
+  read << in.rdbuf();
+  const std::string text = read.str();
+  const std::size_t begin = text.find(kVehicleDocsBegin);
+  const std::string endLine = std::string(kVehicleDocsEnd) + "\n";
+  const std::size_t end = begin == std::string::npos ? begin : text.find(endLine, begin);
+  if (end == std::string::npos) {
+    return fail(kBadInput, path + ": no generated part (the lines '" + kVehicleDocsBegin + "' and '" +
+                               kVehicleDocsEnd + "')");
+  }
+  const std::string updated = text.substr(0, begin) + vehicleParameterDocs() + text.substr(end + endLine.size());
+  const std::filesystem::path target = std::filesystem::u8path(path);
+  std::filesystem::path temporary = target;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << updated;
+    out.flush();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return fail(kOutputProblem, "cannot write '" + temporary.u8string() + "'");
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, target, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return fail(kOutputProblem, "cannot replace '" + path + "'");
+  }
+  return kSuccess;
+}
+
 }  // namespace
 
 VehicleFigures vehicleFigures(const CorvantaVehicle *vehicle) {
@@ -176,6 +235,17 @@ int runVehicleCommand(const std::vector<std::string> &arguments) {
   Arguments line;
   if (const std::optional<std::string> problem = parse(arguments, line)) {
     return fail(kBadInput, *problem + " (corvanta-sim vehicle --help)");
+  }
+  if (line.action == "docs") {
+    if (!line.update.empty()) {
+      return updateDocs(line.update);
+    }
+    const std::string text = vehicleParameterDocs();
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+      return fail(kOutputProblem, std::string("writing to standard output failed: ") + std::strerror(errno));
+    }
+    return kSuccess;
   }
   VehicleHandle vehicle;
   if (line.file.empty()) {

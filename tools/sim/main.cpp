@@ -466,7 +466,7 @@ void defineOptions(CLI::App &app, Options &options) {
       "standard output, or to standard error when a CSV goes to standard output.  A progress bar appears on "
       "standard error when it is a terminal and the run takes more than a second.\n\n"
       "Standard vehicle-dynamics tests (step steer, braking, ...): corvanta-sim test --help.  Vehicle files "
-      "(show, check, export-tir): corvanta-sim vehicle --help.\n\n"
+      "(show, check, export-tir, docs): corvanta-sim vehicle --help.\n\n"
       "Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library missing or unusable, "
       "4 an output file could not be written.");
 }

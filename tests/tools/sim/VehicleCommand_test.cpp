@@ -236,4 +236,53 @@ TEST(VehicleTest, StandardTestsTakeAVehicle) {
   EXPECT_FALSE(simtest::fs::exists(scratch / "bad"));
 }
 
+// docs/vehicle-parameters.md holds the tables `vehicle docs` makes from the parameter list,
+// one row per parameter: a change of the list without the document fails here (update it
+// with `corvanta-sim vehicle docs --update docs/vehicle-parameters.md`).
+TEST(VehicleDocs, TheDocumentedTablesAreTheParameterList) {
+  ScratchDirectory scratch;
+  const ProcessResult docs = sim({"vehicle", "docs"}, scratch);
+  ASSERT_EQ(docs.exitCode, 0) << docs.err;
+  const std::string document = simtest::readFile(std::string(CORVANTA_SOURCE_DIR) + "/docs/vehicle-parameters.md");
+  const std::string first = docs.out.substr(0, docs.out.find('\n') + 1);
+  const std::size_t begin = document.find(first);
+  ASSERT_NE(begin, std::string::npos) << "docs/vehicle-parameters.md lacks the generated part";
+  EXPECT_EQ(document.substr(begin, docs.out.size()), docs.out)
+      << "docs/vehicle-parameters.md differs from `corvanta-sim vehicle docs`; run corvanta-sim vehicle docs --update "
+         "docs/vehicle-parameters.md";
+  // One row per parameter of the set, in the order `vehicle show` writes them.
+  const ProcessResult shown = sim({"vehicle", "show"}, scratch);
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  std::vector<std::string> names;
+  for (std::size_t at = shown.out.find("\n    \""); at != std::string::npos; at = shown.out.find("\n    \"", at + 1)) {
+    names.push_back(shown.out.substr(at + 6, shown.out.find('"', at + 6) - (at + 6)));
+  }
+  std::vector<std::string> rows;
+  for (std::size_t at = docs.out.find("\n| `"); at != std::string::npos; at = docs.out.find("\n| `", at + 1)) {
+    rows.push_back(docs.out.substr(at + 4, docs.out.find('`', at + 4) - (at + 4)));
+  }
+  EXPECT_EQ(rows, names);
+  EXPECT_GT(rows.size(), 100u);
+  // The pinned names with their units and built-in values.
+  EXPECT_NE(docs.out.find("| `VehicleMass` | `kg` | 1760 | (0, 100000] |"), std::string::npos);
+  EXPECT_NE(docs.out.find("| `Gravity` | `m/s^2` | 9.8 |"), std::string::npos);
+  EXPECT_NE(docs.out.find("| `FinalDriveRatio` | `1` | 2.05 |"), std::string::npos);
+  EXPECT_NE(docs.out.find("| `GearRatio_Table` | 7 | `1` | -4, 0, 3.538, 2.06, 1.404, 1, 0.713 |"), std::string::npos);
+  EXPECT_NE(docs.out.find("| `PDX1` | `[LONGITUDINAL_COEFFICIENTS]` | `1` | 1.1739 |"), std::string::npos);
+  EXPECT_NE(docs.out.find("| `PHY1` |"), std::string::npos);
+  EXPECT_NE(docs.out.find("no effect on the outputs"), std::string::npos);
+  // --update rewrites only the generated part, atomically; a file without it is refused.
+  const std::string stale = "# title\n\nintro\n\n" + first + "| old |\n<!-- End of the generated tables. -->\nafter\n";
+  simtest::writeFile(scratch / "doc.md", stale);
+  ASSERT_EQ(sim({"vehicle", "docs", "--update", (scratch / "doc.md").string()}, scratch).exitCode, 0);
+  EXPECT_EQ(simtest::readFile(scratch / "doc.md"), "# title\n\nintro\n\n" + docs.out + "after\n");
+  simtest::writeFile(scratch / "plain.md", "# no tables\n");
+  const ProcessResult refused = sim({"vehicle", "docs", "--update", (scratch / "plain.md").string()}, scratch);
+  EXPECT_EQ(refused.exitCode, kBadInput);
+  EXPECT_NE(refused.err.find("no generated part"), std::string::npos) << refused.err;
+  EXPECT_EQ(simtest::readFile(scratch / "plain.md"), "# no tables\n");
+  EXPECT_FALSE(simtest::fs::exists(scratch / "plain.md.tmp"));
+  EXPECT_EQ(sim({"vehicle", "docs", (kVehicleData + "/estate.json")}, scratch).exitCode, kBadInput);
+}
+
 }  // namespace
