@@ -5,7 +5,7 @@
 // this one thread pinned to one core; the medians over the rounds are printed.
 //
 //   corvanta_compare_host LIBRARY_A LIBRARY_B [--rounds N] [--steps N] [--random-steps N]
-//                                             [--seed N] [--fresh-instances]
+//                                             [--seed N] [--fresh-instances] [--speed-only]
 //
 //   corvanta_compare_host --run LIBRARY REGIME STEPS
 //
@@ -15,6 +15,8 @@
 //
 // --fresh-instances replaces each re-initialisation of the random stream by a fresh
 // instance (for builds whose Initialize deliberately treats poisoned instances anew).
+// --speed-only skips the bit comparison (for builds that differ by design, such as the
+// default build against the portable-maths build) and only measures the speed.
 // Exit status: 0 identical, 1 a difference (the first one is printed), 2 bad usage.
 #include <sched.h>
 #include <time.h>
@@ -50,6 +52,7 @@ struct Options {
   long randomSteps = 400000;
   std::uint64_t seed = 20261208;
   bool freshInstances = false;
+  bool speedOnly = false;
 };
 
 std::uint64_t bitsOf(double x) {
@@ -289,6 +292,8 @@ bool parse(int argc, char **argv, Options *options) {
       options->randomSteps = std::max(0L, std::atol(argv[++i]));
     } else if (arg == "--seed" && hasValue) {
       options->seed = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--speed-only") {
+      options->speedOnly = true;
     } else if (arg == "--fresh-instances") {
       options->freshInstances = true;
     } else if (!arg.empty() && arg[0] != '-') {
@@ -345,14 +350,20 @@ int main(int argc, char **argv) {
   if (!parse(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: %s LIBRARY_A LIBRARY_B [--rounds N] [--steps N] [--random-steps N] [--seed N] "
-                 "[--fresh-instances]\n",
+                 "[--fresh-instances] [--speed-only]\n",
                  argv[0]);
     return 2;
   }
   try {
     const CorvantaLibrary a = CorvantaLibrary::open(options.libraryA);
     const CorvantaLibrary b = CorvantaLibrary::open(options.libraryB);
-    std::printf("A: %s\nB: %s\n\nBit identity, every output after every step:\n", a.path().c_str(), b.path().c_str());
+    std::printf("A: %s\nB: %s\n", a.path().c_str(), b.path().c_str());
+    if (options.speedOnly) {
+      measureSpeed(a.api(), b.api(), options);
+      std::printf("\nOutput bits not compared (--speed-only); ratio A/B above is the speed-up of B over A.\n");
+      return 0;
+    }
+    std::printf("\nBit identity, every output after every step:\n");
     std::fflush(stdout);
     const bool identicalScenarios = compareScenarios(a.api(), b.api());
     const bool identicalRandom = compareRandom(a.api(), b.api(), options);

@@ -12,10 +12,12 @@
 // atan(±inf) = ±pi/2 rounded; exp(-inf) = +0, exp(+inf) = +inf; exp overflows to +inf
 // and underflows through the subnormals to +0.
 //
-// Each function first evaluates a double-double approximation with a proven error bound
-// and returns its rounding when the whole error interval rounds to the same double; in
-// the rare other cases a fixed-point evaluation with 352 fraction bits decides
-// (PortableMathAccurate.cpp).  No allocation, no global state: thread-safe.
+// Each function evaluates approximations with proven error bounds and returns the
+// rounding of the first whose whole error interval rounds to one double: for sin, cos and
+// exp a quick one (one exact product, the small terms in double, error about 2^-63), then
+// for every function one in double-double (error about 2^-70 to 2^-80); in the rare other
+// cases a fixed-point evaluation with 352 fraction bits decides (PortableMathAccurate.cpp).
+// No allocation, no global state: thread-safe.
 #ifndef CORVANTA_RUNTIME_PORTABLEMATH_H
 #define CORVANTA_RUNTIME_PORTABLEMATH_H
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "PortableMathAccurate.h"
 #include "PortableMathTables.h"
 
 #define CORVANTA_FAST_PATHS fused

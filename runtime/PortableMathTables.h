@@ -22,6 +22,10 @@ extern const double kExp2Table[128][2];
 extern const double kPiOver2Parts[4];
 // sin(i/64) = [i][0] + [i][1], cos(i/64) = [i][2] + [i][3].
 extern const double kSinCosTable[52][4];
+// pi/128 = [0] + [1] + [2]; [0] and [1] have 33 significant bits.
+extern const double kPiOver128Parts[3];
+// sin(j pi/128) = [j][0] + [j][1], cos(j pi/128) = [j][2] + [j][3].
+extern const double kSinCosPiTable[256][4];
 // atan(i/1024) = [i][0] + [i][1].
 extern const double kAtanTable[1025][2];
 // pi/2 = [0] + [1].

@@ -104,6 +104,18 @@ def main():
     w("};")
     w("")
 
+    # sin, cos, quick stage: pi/128 in three parts, the first two of 33 bits (exact
+    # products with |N| < 2^20); sin(j pi/128), cos(j pi/128) as double-doubles.
+    q = truncated_parts(pi / 128, 33, 3)
+    w("const double kPiOver128Parts[3] = {%s, %s, %s};" % tuple(hexd(x) for x in q))
+    w("const double kSinCosPiTable[256][4] = {")
+    for j in range(256):
+        s_hi, s_lo = dd(mpmath.sin(j * pi / 128))
+        c_hi, c_lo = dd(mpmath.cos(j * pi / 128))
+        w("    {%s, %s, %s, %s}," % (hexd(s_hi), hexd(s_lo), hexd(c_hi), hexd(c_lo)))
+    w("};")
+    w("")
+
     # atan: atan(i/1024) as double-doubles; pi/2 as a double-double.
     w("const double kAtanTable[1025][2] = {")
     for i in range(1025):

@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -91,6 +93,7 @@ void expectCorrectlyRounded(const Function &f, const std::vector<double> &argume
     }
   }
   EXPECT_EQ(wrong, 0u) << f.name << ": misrounded results among " << arguments.size() << " arguments";
+  std::printf("%s: %zu arguments checked, %zu misrounded\n", f.name, arguments.size(), wrong);
 }
 
 double next(double x, int steps) {
@@ -168,6 +171,12 @@ TEST(PortableMath, RangeBoundaries) {
     trig.push_back(1.5707963267948966 + i / 64.0);
     trig.push_back(1.5707963267948966 - (i + 0.5) / 64.0);
   }
+  // The quick stage: its limit, where its quotient x 128/pi changes (odd multiples of
+  // pi/256) over two turns of its table and near its limit, and the table entries j pi/128.
+  trig.push_back(16384.0);
+  for (int n = 1; n < 1030; n += 2) trig.push_back(n * 0.01227184630308513);
+  for (int n = 1335001; n < 1335101; n += 2) trig.push_back(n * 0.01227184630308513);
+  for (int j = 0; j < 520; ++j) trig.push_back(j * 0.02454369260617026);
   const std::vector<double> trigArguments = neighbourhoods(trig);
   for (const Function *f : {&kSin, &kCos, &kSincosSin, &kSincosCos}) expectCorrectlyRounded(*f, trigArguments);
 
@@ -338,6 +347,81 @@ TEST(PortableMath, FusedAndDekkerProductsAgree) {
   EXPECT_GT(decided, tried * 9 / 10);
 }
 #endif
+
+}  // namespace
+namespace corvanta_math {
+namespace dekker {
+void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
+int expQuickForTests(double x, double parts[2], double bounds[1]);
+}  // namespace dekker
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+namespace fused {
+void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
+int expQuickForTests(double x, double parts[2], double bounds[1]);
+}  // namespace fused
+#endif
+}  // namespace corvanta_math
+namespace {
+
+// |hi + lo - f(x) 2^-k| over bound, at 300 bits.
+double errorOverBound(MpfrFunction f, double x, int k, double hi, double lo, double bound) {
+  mpfr_t a, exact, approximation;
+  mpfr_inits2(300, a, exact, approximation, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_d(a, x, MPFR_RNDN);
+  f(exact, a, MPFR_RNDN);
+  mpfr_mul_2si(exact, exact, -k, MPFR_RNDN);
+  mpfr_set_d(approximation, hi, MPFR_RNDN);
+  mpfr_add_d(approximation, approximation, lo, MPFR_RNDN);  // exact at 300 bits
+  mpfr_sub(approximation, approximation, exact, MPFR_RNDN);
+  mpfr_abs(approximation, approximation, MPFR_RNDN);
+  mpfr_div_d(approximation, approximation, bound, MPFR_RNDN);
+  const double ratio = mpfr_get_d(approximation, MPFR_RNDU);
+  mpfr_clears(a, exact, approximation, static_cast<mpfr_ptr>(nullptr));
+  return ratio;
+}
+
+using SinCosQuick = void (*)(double, double *, double *);
+using ExpQuick = int (*)(double, double *, double *);
+
+// The quick stages' approximations (before their rounding tests) lie within the error
+// bounds those tests use, on random arguments of their whole domains: a bound too small
+// for its evaluation, or an evaluation worse than its bound, fails here even where no
+// result happens to be misrounded.  The largest error over bound is printed.
+void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQuick exp) {
+  std::vector<double> trig = randomArguments(11, -16383.0, 16383.0, -26, 13);
+  std::vector<double> expArguments = randomArguments(12, -708.0, 709.0, -54, 9);
+  double worstSin = 0.0, worstCos = 0.0, worstExp = 0.0;
+  for (std::size_t i = 0; i < trig.size(); i += 5) {
+    const double x = trig[i];
+    double parts[4], bounds[2];
+    sinCos(x, parts, bounds);
+    worstSin = std::max(worstSin, errorOverBound(mpfr_sin, x, 0, parts[0], parts[1], bounds[0]));
+    worstCos = std::max(worstCos, errorOverBound(mpfr_cos, x, 0, parts[2], parts[3], bounds[1]));
+  }
+  for (std::size_t i = 0; i < expArguments.size(); i += 5) {
+    const double x = expArguments[i];
+    if (!(x >= -708.0 && x <= 708.0)) continue;
+    double parts[2], bounds[1];
+    const int k = exp(x, parts, bounds);
+    worstExp = std::max(worstExp, errorOverBound(mpfr_exp, x, k, parts[0], parts[1], bounds[0]));
+  }
+  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g\n", build, worstSin,
+              worstCos, worstExp);
+  EXPECT_LE(worstSin, 1.0) << build;
+  EXPECT_LE(worstCos, 1.0) << build;
+  EXPECT_LE(worstExp, 1.0) << build;
+}
+
+TEST(PortableMath, QuickStagesWithinTheirBounds) {
+  expectQuickStagesWithinBounds("Dekker products:", corvanta_math::dekker::sinCosQuickForTests,
+                                corvanta_math::dekker::expQuickForTests);
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+  if (__builtin_cpu_supports("fma")) {
+    expectQuickStagesWithinBounds("fused products:", corvanta_math::fused::sinCosQuickForTests,
+                                  corvanta_math::fused::expQuickForTests);
+  }
+#endif
+}
 
 TEST(PortableMathRandom, Sin) { expectCorrectlyRounded(kSin, randomArguments(1, -10.0, 10.0, -30, 30)); }
 TEST(PortableMathRandom, Cos) { expectCorrectlyRounded(kCos, randomArguments(2, -10.0, 10.0, -30, 30)); }
