@@ -18,7 +18,7 @@ std::uint64_t builtinIdentity() {
 
 std::uint64_t parameterIdentityOf(const CorvantaInstance &instance) {
   if (instance.parameters) {
-    return corvanta::vehicle::identity(instance.parameters->values);
+    return instance.parameters->identity();
   }
   static const std::uint64_t builtin = builtinIdentity();
   return builtin;

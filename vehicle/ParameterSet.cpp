@@ -328,7 +328,7 @@ CORVANTA_VEHICLE_API int corvanta_vehicle_set_name(CorvantaVehicle *vehicle, con
 }
 
 CORVANTA_VEHICLE_API uint64_t corvanta_vehicle_identity(const CorvantaVehicle *vehicle) {
-  return vehicle != nullptr ? identity(vehicle->block->values) : 0;
+  return vehicle != nullptr ? vehicle->block->identity() : 0;
 }
 
 }  // extern "C"

@@ -26,6 +26,18 @@ std::shared_ptr<ParameterBlock> ParameterBlock::clone() const {
 
 void ParameterBlock::derive() {
   model = deriveModelParameters(values.scalars, values.tyre[kFrontAxle], values.tyre[kRearAxle], &values.tables);
+  forgetIdentity();
+}
+
+std::uint64_t ParameterBlock::identity() const {
+  if (identityKnown_.load(std::memory_order_acquire)) {
+    return identity_.load(std::memory_order_relaxed);
+  }
+  // Threads that meet an unknown identity all compute the same value; storing it twice is harmless.
+  const std::uint64_t value = corvanta::vehicle::identity(values);
+  identity_.store(value, std::memory_order_relaxed);
+  identityKnown_.store(true, std::memory_order_release);
+  return value;
 }
 
 namespace {
@@ -145,6 +157,7 @@ corvanta::vehicle::ParameterBlock &CorvantaVehicle::writable() {
   if (block.use_count() > 1) {
     block = block->clone();
   }
+  block->forgetIdentity();
   return *block;
 }
 

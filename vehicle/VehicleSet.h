@@ -6,6 +6,8 @@
 #ifndef CORVANTA_VEHICLE_VEHICLESET_H
 #define CORVANTA_VEHICLE_VEHICLESET_H
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,17 @@ struct ParameterBlock {
   std::shared_ptr<ParameterBlock> clone() const;
   // Recomputes the derived values after a change of `values`.
   void derive();
+
+  // identity(values), computed once per content: saved states carry it, so saving and
+  // restoring an instance of a non-default set would otherwise hash every value each time.
+  // Safe from any number of threads once the block is shared (it no longer changes then).
+  std::uint64_t identity() const;
+  // Forgets the identity: called by whoever changes `values` (writable(), derive()).
+  void forgetIdentity() { identityKnown_.store(false, std::memory_order_relaxed); }
+
+ private:
+  mutable std::atomic<std::uint64_t> identity_{0};
+  mutable std::atomic<bool> identityKnown_{false};
 };
 
 // One problem of a set: the parameter it concerns (for the line of a file) and the text.

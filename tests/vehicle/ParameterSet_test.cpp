@@ -273,6 +273,34 @@ TEST(ParameterSet, IdentityAndCopyOnWriteKeepInstancesOnTheValuesTheyWereMadeFro
   EXPECT_EQ(corvanta_vehicle_identity(nullptr), 0u);
 }
 
+TEST(ParameterSet, IdentityFollowsEveryChangeOfAnUnsharedSet) {
+  // The identity is remembered once computed; a set that no instance shares is changed in
+  // place, so each change must make it read the values again.
+  VehiclePtr set = builtinSet();
+  const std::uint64_t builtinIdentity = corvanta_vehicle_identity(set.get());
+  const double heavy = 2000.0;
+  const double builtinMass = 1760.0;
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "VehicleMass", &heavy, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  const std::uint64_t heavyIdentity = corvanta_vehicle_identity(set.get());
+  EXPECT_NE(heavyIdentity, builtinIdentity);
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "VehicleMass", &builtinMass, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  EXPECT_EQ(corvanta_vehicle_identity(set.get()), builtinIdentity);
+
+  // A state of the heavy car is refused by an instance of the set as it is now, and taken by
+  // one of the heavy car made after that.
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "VehicleMass", &heavy, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  CorvantaInstance *heavyCar = corvanta_instance_create(set.get());
+  ASSERT_NE(heavyCar, nullptr);
+  std::vector<unsigned char> state(corvanta_instance_state_size(heavyCar));
+  ASSERT_EQ(corvanta_instance_save_state(heavyCar, state.data(), state.size()), CORVANTA_STATE_OK);
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "VehicleMass", &builtinMass, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  CorvantaInstance *builtinCar = corvanta_instance_create(set.get());
+  EXPECT_NE(corvanta_instance_restore_state(builtinCar, state.data(), state.size(), nullptr, 0), CORVANTA_STATE_OK);
+  EXPECT_EQ(corvanta_instance_restore_state(heavyCar, state.data(), state.size(), nullptr, 0), CORVANTA_STATE_OK);
+  corvanta_instance_free(builtinCar);
+  corvanta_instance_free(heavyCar);
+}
+
 TEST(ParameterSet, OneSetSharedByThreadsGivesTheSerialResults) {
   VehiclePtr set = builtinSet();
   const double friction = 0.7;
