@@ -3,6 +3,7 @@
 // vehicles against expectations derived from mechanics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Instance.h"
@@ -331,9 +333,9 @@ TEST(ParameterSet, EveryParameterActsUnlessTheListSaysWhyItCannot) {
               CORVANTA_VEHICLE_OK);
     char report[512] = "";
     ASSERT_EQ(corvanta_vehicle_validate(set.get(), report, sizeof report), 0) << info.name << ": " << report;
-    // Not reached by this run yet (the tip-over margin never changes sign, the engine never
-    // reaches its upper limit, the shift maps are not read above 100 % throttle): they
-    // need runs of their own.
+    // Not reached by this run (the tip-over margin never changes sign, the engine never
+    // reaches its upper limit, the shift maps' throttle axis scaled as a whole keeps the
+    // shifts): TheParametersTheGeneralRunMissesActInRunsOfTheirOwn shows them acting.
     const std::string name = info.name;
     if (name == "OverturningLeverOffset" || name == "RestoringLever" || name == "EngineSpeedMax" ||
         name == "ShiftMap_Axis1") {
@@ -343,6 +345,110 @@ TEST(ParameterSet, EveryParameterActsUnlessTheListSaysWhyItCannot) {
     EXPECT_EQ(changed, info.dormant[0] == '\0') << info.name << (changed ? " changed the outputs though dormant"
                                                                            : " did not change the outputs");
   }
+}
+
+// A change of `name` to `values`, or nullptr when the set refuses it.
+VehiclePtr changed(const char *name, const std::vector<double> &values) {
+  VehiclePtr set = builtinSet();
+  if (corvanta_vehicle_set(set.get(), name, values.data(), values.size(), nullptr, 0) != CORVANTA_VEHICLE_OK) {
+    return nullptr;
+  }
+  return set;
+}
+
+// One signal after every step of a run.
+std::vector<double> signalTrace(const CorvantaVehicle *vehicle, int steps, ExtU_Corvanta_T (*inputs)(int),
+                                const char *signal) {
+  const int index = corvanta_signal_index(signal);
+  CorvantaInstance *car = corvanta_instance_create(vehicle);
+  std::vector<double> trace;
+  if (car == nullptr || index < 0) {
+    ADD_FAILURE() << "no instance or no signal " << signal;
+    corvanta_instance_free(car);
+    return trace;
+  }
+  corvanta_instance_initialize(car);
+  std::vector<double> all(CORVANTA_NUM_SIGNALS);
+  for (int k = 0; k < steps; ++k) {
+    const ExtU_Corvanta_T u = inputs(k);
+    corvanta_instance_set_inputs(car, &u);
+    corvanta_instance_step(car);
+    corvanta_instance_signals(car, all.data(), all.size());
+    trace.push_back(all[static_cast<std::size_t>(index)]);
+  }
+  corvanta_instance_free(car);
+  return trace;
+}
+
+ExtU_Corvanta_T revvingInNeutral(int) {
+  ExtU_Corvanta_T u{};
+  u.GearSelector = 0.0;
+  u.AccelerationDemand = 3.0;
+  return u;
+}
+
+ExtU_Corvanta_T brakingFrom15(int) {
+  ExtU_Corvanta_T u{};
+  u.InitialSpeed = 15.0;
+  u.GearSelector = 1.0;
+  u.AccelerationDemand = -4.0;
+  return u;
+}
+
+ExtU_Corvanta_T partThrottleFrom8(int) {
+  ExtU_Corvanta_T u{};
+  u.InitialSpeed = 8.0;
+  u.GearSelector = 1.0;
+  u.AccelerationDemand = 0.3;  // about 45 % throttle
+  return u;
+}
+
+TEST(ParameterSet, TheParametersTheGeneralRunMissesActInRunsOfTheirOwn) {
+  // Tip-over levers.  The margin weighs the overturning moment of the pitch excitation
+  // (vy r + ax) on the sprung mass against the restoring moment of its weight (lever
+  // 0.7875 m).  Braking at about 4 m/s2, (0.15 + h) m 4 stays below 0.7875 m 9.8 for any
+  // height h under 1.78 m: negative throughout.  With no restoring lever the margin is
+  // (offset + h cos(pitch)) m |a| + |pitch| h W, positive while the car decelerates; with an
+  // overturning offset of 10 m, (10 + h) m |a| exceeds 0.7875 m 9.8 once |a| is above
+  // 0.74 m/s2.
+  const std::vector<double> builtinTip = signalTrace(nullptr, 30000, brakingFrom15, "TipOverIndicator");
+  for (double v : builtinTip) ASSERT_EQ(v, -1.0);
+  for (const auto &[name, value] : {std::pair<const char *, double>{"RestoringLever", 0.0},
+                                     std::pair<const char *, double>{"OverturningLeverOffset", 10.0}}) {
+    VehiclePtr set = changed(name, {value});
+    ASSERT_NE(set, nullptr) << name;
+    const std::vector<double> tip = signalTrace(set.get(), 30000, brakingFrom15, "TipOverIndicator");
+    EXPECT_NE(std::count(tip.begin(), tip.end(), 1.0), 0) << name << " never tipped the margin over";
+  }
+
+  // Upper engine speed limit.  In neutral with the throttle open the engine runs up past
+  // 200 rad/s, far below the built-in limit; with the limit at 200 rad/s the state is set back
+  // to it at every step, so the speed at the end of a step exceeds it by one step's rise at
+  // most (angular acceleration of a few hundred rad/s2 times 1e-4 s).
+  const std::vector<double> freeRevving = signalTrace(nullptr, 20000, revvingInNeutral, "EngineSpeed");
+  ASSERT_GT(*std::max_element(freeRevving.begin(), freeRevving.end()), 200.0);
+  VehiclePtr limited = changed("EngineSpeedMax", {200.0});
+  ASSERT_NE(limited, nullptr);
+  const std::vector<double> held = signalTrace(limited.get(), 20000, revvingInNeutral, "EngineSpeed");
+  EXPECT_GE(*std::max_element(held.begin(), held.end()), 200.0);
+  EXPECT_LE(*std::max_element(held.begin(), held.end()), 200.1);
+
+  // Throttle axis of the shift maps.  Squeezing the breakpoints toward 0 % (x -> x^2 / 100,
+  // ends kept) reads the maps' columns of higher throttle at part throttle: higher shift
+  // speeds, so the first upshift comes later.
+  VehiclePtr probe = builtinSet();
+  std::vector<double> axis(101);
+  ASSERT_EQ(corvanta_vehicle_get(probe.get(), "ShiftMap_Axis1", axis.data(), axis.size(), nullptr), CORVANTA_VEHICLE_OK);
+  for (double &x : axis) x = x * x / 100.0;
+  VehiclePtr squeezed = changed("ShiftMap_Axis1", axis);
+  ASSERT_NE(squeezed, nullptr);
+  const auto firstUpshift = [](const std::vector<double> &gears) {
+    return std::find_if(gears.begin(), gears.end(), [](double g) { return g >= 2.0; }) - gears.begin();
+  };
+  const std::vector<double> builtinGears = signalTrace(nullptr, 40000, partThrottleFrom8, "Gear");
+  const std::vector<double> squeezedGears = signalTrace(squeezed.get(), 40000, partThrottleFrom8, "Gear");
+  ASSERT_LT(firstUpshift(builtinGears), static_cast<std::ptrdiff_t>(builtinGears.size())) << "no upshift at all";
+  EXPECT_GT(firstUpshift(squeezedGears), firstUpshift(builtinGears));
 }
 
 // Static wheel loads from the moment balance about each axle: m g (L - a) / 2L on each
