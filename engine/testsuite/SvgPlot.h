@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "StandardTests.h"
+#include "engine/testsuite/TestResult.h"
 
 namespace corvanta::testsuite {
 

@@ -1,4 +1,4 @@
-#include "TestOutput.h"
+#include "engine/testsuite/TestOutput.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 namespace corvanta::testsuite {
 
@@ -33,10 +33,6 @@ std::string csvNumber(double value) {
   return std::string(text, result.ptr);
 }
 
-// Columns of a run's CSV: every signal but the four initial-condition inputs, which
-// metrics.json gives through the options.
-bool inCsv(int signal) { return signal < driving::kInitialPositionX || signal > driving::kInitialSpeed; }
-
 std::string displayValue(double value) {
   if (!std::isfinite(value)) {
     return "n/a";
@@ -47,6 +43,8 @@ std::string displayValue(double value) {
 }
 
 }  // namespace
+
+bool inRunCsv(int signal) { return signal < driving::kInitialPositionX || signal > driving::kInitialSpeed; }
 
 void writeFileAtomically(const std::string &path, const std::string &text) {
   const std::string temporary = path + ".tmp";
@@ -74,7 +72,7 @@ void writeFileAtomically(const std::string &path, const std::string &text) {
 std::string runCsv(const RunRecord &run, std::size_t every) {
   std::string text;
   for (int signal = 0; signal < driving::kSignalCount; ++signal) {
-    if (inCsv(signal)) {
+    if (inRunCsv(signal)) {
       text += (text.empty() ? "" : ",") + std::string(driving::kSignalNames[signal]);
     }
   }
@@ -85,7 +83,7 @@ std::string runCsv(const RunRecord &run, std::size_t every) {
     }
     bool first = true;
     for (int signal = 0; signal < driving::kSignalCount; ++signal) {
-      if (inCsv(signal)) {
+      if (inRunCsv(signal)) {
         text += (first ? "" : ",") + csvNumber(run.frames[row][signal]);
         first = false;
       }

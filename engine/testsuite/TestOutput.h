@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "StandardTests.h"
+#include "engine/testsuite/TestResult.h"
 
 namespace corvanta::testsuite {
 
@@ -24,6 +24,10 @@ class OutputError : public std::runtime_error {
 
 // Writes `text` to `path` through a temporary file in the same folder; throws OutputError.
 void writeFileAtomically(const std::string &path, const std::string &text);
+
+// Whether closed-loop signal `signal` is a column of a run's CSV: every signal but the
+// four initial-condition inputs, which metrics.json gives through the options.
+bool inRunCsv(int signal);
 
 // The CSV of a run, a row for every `every`-th recorded frame (frames are 0.001 s
 // apart) and the last one; NaN is written as "nan", infinities as "inf"/"-inf".

@@ -1,8 +1,8 @@
-#include "TestRun.h"
+#include "engine/testsuite/TestRun.h"
 
 #include <cmath>
 
-#include "Runner.h"
+#include "engine/Runner.h"
 
 namespace corvanta::testsuite {
 
@@ -51,13 +51,16 @@ RunRecord runTest(const CorvantaModelFunctions &model, const TestScenario &scena
       record.stopped = step.closedLoop->stopRequested();
     }
     record.steps = step.steps;
-    if (progress) {
-      progress(step.steps, schedule.stepCount);
-    }
-    return true;
+    return !progress || progress(step.steps, schedule.stepCount);
   };
-  engine::runSchedule(model, schedule, observer);
+  if (engine::runSchedule(model, schedule, observer) == engine::RunEnd::Stopped) {
+    throw TestStopped();
+  }
   return record;
+}
+
+RunRecord runTest(const TestContext &context, const TestScenario &scenario) {
+  return runTest(context.model, scenario, 10, context.progress);
 }
 
 }  // namespace corvanta::testsuite

@@ -6,12 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "ClosedLoop.h"
-#include "Schedule.h"
-#include "corvanta_engine.h"
+#include "engine/Schedule.h"
+#include "engine/corvanta_engine.h"
+#include "engine/driving/ClosedLoop.h"
 
 namespace corvanta::testsuite {
 
@@ -36,14 +37,30 @@ struct RunRecord {
   double firedAt(std::size_t index) const;
 };
 
-// Called with the steps taken after every step; for progress output.
-using ProgressCallback = std::function<void(std::uint64_t steps, std::uint64_t total)>;
+// Called with the steps taken after every step (of `total`, the run's steps); for
+// progress output.  Returning false stops the run: runTest throws TestStopped.
+using ProgressCallback = std::function<bool(std::uint64_t steps, std::uint64_t total)>;
+
+// A run the progress callback stopped.
+class TestStopped : public std::runtime_error {
+ public:
+  TestStopped() : std::runtime_error("the test was stopped") {}
+};
+
+// What the runs of a test share: the model they drive and the progress callback.
+struct TestContext {
+  CorvantaModelFunctions model;
+  ProgressCallback progress;  // may be empty
+};
 
 // Runs the scenario, which must have a driver or condition events.  Throws
-// driving::DrivingError for unusable driver settings and engine::ModelError when the
-// library fails.
+// driving::DrivingError for unusable driver settings, engine::ModelError when the
+// library fails and TestStopped when `progress` stops the run.
 RunRecord runTest(const CorvantaModelFunctions &model, const TestScenario &scenario, std::uint64_t recordEvery,
                   const ProgressCallback &progress = nullptr);
+
+// A run of a standard test: a frame every 10 steps (0.001 s), progress to the context's callback.
+RunRecord runTest(const TestContext &context, const TestScenario &scenario);
 
 }  // namespace corvanta::testsuite
 

@@ -3,22 +3,18 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <utility>
 
 #include "CorvantaLibrary.h"
-#include "Path.h"
 #include "ProgressBar.h"
-#include "Runner.h"
-#include "StandardTests.h"
-#include "TestOutput.h"
 #include "VehicleModel.h"
+#include "corvanta_standard_tests.h"
 
 namespace corvanta::sim {
 
 namespace {
-
-namespace ts = corvanta::testsuite;
 
 constexpr const char *kProgram = "corvanta-sim test";
 
@@ -45,18 +41,20 @@ void printUsage() {
       "       corvanta-sim test --list          the tests and their options\n\n"
       "Runs a standard vehicle-dynamics test with the closed-loop driver and writes DIR/metrics.json,\n"
       "the runs' CSV (a row every N * 0.001 s, default N = 10) and SVG plots, then prints the metrics.\n"
-      "--vehicle FILE runs the vehicle of a vehicle file (docs/vehicle-parameters.md) instead of the built-in car.\n"
+      "--vehicle FILE runs the vehicle of a vehicle file (docs/vehicle-parameters.md) instead of the built-in car;\n"
+      "--lib PATH runs the built-in car of a model library of the seven functions (give coast-down's --mass then).\n"
       "Metric definitions: docs/standard-tests.md.  Exit status: 0 success, 2 bad usage or option,\n"
       "3 library missing or unusable, 4 an output file could not be written.\n");
 }
 
 void printList() {
-  for (const ts::TestDefinition &test : ts::standardTests()) {
-    std::printf("%s: %s\n", test.name.c_str(), test.summary.c_str());
-    for (const ts::TestOption &option : test.options) {
-      std::printf("  --%-14s %-10s %s (default %s, %s to %s)\n", option.name.c_str(), option.unit.c_str(),
-                  option.help.c_str(), driving::shortestText(option.value).c_str(),
-                  driving::shortestText(option.min).c_str(), driving::shortestText(option.max).c_str());
+  for (std::size_t test = 0; test < corvanta_test_count(); ++test) {
+    std::printf("%s: %s\n", corvanta_test_name(test), corvanta_test_summary(test));
+    for (std::size_t index = 0; index < corvanta_test_option_count(test); ++index) {
+      CorvantaTestOptionInfo option;
+      corvanta_test_option_info(test, index, &option);
+      std::printf("  --%-14s %-10s %s (default %s, %s to %s)\n", option.name, option.unit, option.help,
+                  option.default_text, option.min_text, option.max_text);
     }
   }
 }
@@ -112,42 +110,64 @@ TestCommandLine parse(const std::vector<std::string> &arguments) {
   return line;
 }
 
-tools::CorvantaLibrary openLibrary(const TestCommandLine &line, const std::string &buildTreeLibrary) {
-  if (!line.library.empty()) {
-    return tools::CorvantaLibrary::open(line.library);
-  }
-  return tools::CorvantaLibrary::openFirstAvailable(
-      tools::defaultLibraryCandidates(tools::executableDirectory(), buildTreeLibrary), tools::libraryFileName());
-}
+struct ResultDeleter {
+  void operator()(CorvantaTestResult *result) const { corvanta_test_result_free(result); }
+};
+using ResultHandle = std::unique_ptr<CorvantaTestResult, ResultDeleter>;
 
-ts::TestResult runOne(const ts::TestDefinition &test, const ts::OptionValues &options,
-                      const CorvantaModelFunctions &model, bool quiet) {
-  std::optional<ProgressBar> progress;
-  std::uint64_t last = 0;
-  ts::TestContext context{model, nullptr};
-  if (!quiet && ProgressBar::standardErrorIsTerminal()) {
-    // One bar per run; a test with several runs shows them one after the other.
-    context.progress = [&](std::uint64_t steps, std::uint64_t total) {
-      if (steps < last || !progress) {
-        if (progress) {
-          progress->finish();
-        }
-        progress.emplace(total, true);
+// The options of the command line in the shape of CorvantaTestRunOptions (valid while
+// `line` lives).
+struct GivenOptions {
+  std::vector<const char *> names;
+  std::vector<const char *> values;
+  CorvantaTestRunOptions options{};
+
+  explicit GivenOptions(const TestCommandLine &line) {
+    for (const auto &[name, value] : line.options) {
+      names.push_back(name.c_str());
+      values.push_back(value.c_str());
+    }
+    options.option_names = names.data();
+    options.option_values = values.data();
+    options.option_count = names.size();
+  }
+};
+
+// One bar per run; a test with several runs shows them one after the other.
+struct RunProgress {
+  std::optional<ProgressBar> bar;
+  std::size_t run = 0;
+
+  static int update(void *user, std::size_t run, std::uint64_t steps, std::uint64_t total) {
+    RunProgress &progress = *static_cast<RunProgress *>(user);
+    if (!progress.bar || run != progress.run) {
+      if (progress.bar) {
+        progress.bar->finish();
       }
-      last = steps;
-      progress->update(steps);
-    };
+      progress.bar.emplace(total, true);
+      progress.run = run;
+    }
+    progress.bar->update(steps);
+    return 0;
   }
-  ts::TestResult result = ts::runStandardTest(test, options, context);
-  if (progress) {
-    progress->finish();
+};
+
+// Exit status for a failed test: 2 bad option or settings, 3 library, 4 output.
+int exitStatusOf(int status) {
+  switch (status) {
+    case CORVANTA_ENGINE_OUTPUT_FAILED:
+      return 4;
+    case CORVANTA_ENGINE_MODEL_FAILED:
+    case CORVANTA_ENGINE_OUT_OF_MEMORY:
+      return 3;
+    default:
+      return 2;
   }
-  return result;
 }
 
 }  // namespace
 
-int runTestCommand(const std::vector<std::string> &arguments, const std::string &buildTreeLibrary) {
+int runTestCommand(const std::vector<std::string> &arguments) {
   TestCommandLine line;
   try {
     line = parse(arguments);
@@ -170,25 +190,28 @@ int runTestCommand(const std::vector<std::string> &arguments, const std::string 
     return 2;
   }
 
-  // Resolve every option before running anything: a typo fails at once.
-  std::vector<std::pair<const ts::TestDefinition *, ts::OptionValues>> plan;
-  try {
-    if (line.test == "all") {
-      if (!line.options.empty()) {
-        throw ts::TestOptionError("'all' runs every test with its defaults and takes no test options");
-      }
-      for (const ts::TestDefinition &test : ts::standardTests()) {
-        plan.emplace_back(&test, ts::resolveOptions(test, {}));
-      }
-    } else {
-      const ts::TestDefinition &test = ts::findTest(line.test);
-      plan.emplace_back(&test, ts::resolveOptions(test, line.options));
+  // Check every option before running anything: a typo fails at once.
+  const GivenOptions given(line);
+  std::vector<std::string> plan;
+  CorvantaEngineError error;
+  if (line.test == "all") {
+    if (!line.options.empty()) {
+      std::fprintf(stderr, "%s: error: 'all' runs every test with its defaults and takes no test options\n", kProgram);
+      return 2;
     }
-  } catch (const ts::TestOptionError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 2;
+    for (std::size_t test = 0; test < corvanta_test_count(); ++test) {
+      plan.emplace_back(corvanta_test_name(test));
+    }
+  } else {
+    if (corvanta_test_check(line.test.c_str(), &given.options, &error) != CORVANTA_ENGINE_OK) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.message);
+      return 2;
+    }
+    plan.push_back(line.test);
   }
 
+  // The built-in car (or the --vehicle file's) of the vehicle library, or the seven
+  // functions of the --lib library.
   std::optional<tools::CorvantaLibrary> library;
   VehicleHandle vehicle;
   CorvantaModelFunctions model{};
@@ -204,49 +227,60 @@ int runTestCommand(const std::vector<std::string> &arguments, const std::string 
       std::fprintf(stderr, "%s: error: %s\n", kProgram, problem.c_str());
       return 2;
     }
+  }
+  if (line.library.empty()) {
     model = vehicleModelFunctions(vehicle.get());
   } else {
     try {
-      library.emplace(openLibrary(line, buildTreeLibrary));
-    } catch (const tools::LibraryError &error) {
-      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
+      library.emplace(tools::CorvantaLibrary::open(line.library));
+    } catch (const tools::LibraryError &failure) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, failure.what());
       return 3;
     }
     model = libraryModelFunctions(library->api());
   }
 
-  std::vector<ts::TestResult> results;
-  try {
-    for (const auto &[test, options] : plan) {
-      ts::TestResult result = runOne(*test, options, model, line.quiet);
-      const std::string folder =
-          plan.size() == 1 ? line.output : (std::filesystem::u8path(line.output) / test->name).u8string();
-      ts::writeTestOutput(result, folder, line.every);
-      if (!line.quiet) {
-        std::printf("%s  -> %s\n", ts::metricsTable(result).c_str(), folder.c_str());
-        std::fflush(stdout);
-      }
-      results.push_back(std::move(result));
+  std::vector<ResultHandle> results;
+  for (const std::string &test : plan) {
+    RunProgress progress;
+    CorvantaTestRunOptions options = plan.size() == 1 ? given.options : CorvantaTestRunOptions{};
+    if (!line.quiet && ProgressBar::standardErrorIsTerminal()) {
+      options.on_progress = RunProgress::update;
+      options.progress_user = &progress;
     }
-    if (plan.size() > 1) {
-      const std::string report = (std::filesystem::u8path(line.output) / "report.md").u8string();
-      ts::writeFileAtomically(report, ts::markdownReport(results));
-      if (!line.quiet) {
-        std::printf("report: %s\n", report.c_str());
-      }
+    ResultHandle result(corvanta_test_run(test.c_str(), &options, &model, &error));
+    if (progress.bar) {
+      progress.bar->finish();
     }
-  } catch (const ts::TestOptionError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 2;
-  } catch (const driving::DrivingError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 2;
-  } catch (const ts::OutputError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 4;
-  } catch (const engine::ModelError &error) {
-    std::fprintf(stderr, "%s: error: %s\n", kProgram, error.what());
-    return 3;
+    if (!result) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.message);
+      return exitStatusOf(error.status);
+    }
+    const std::string folder =
+        plan.size() == 1 ? line.output : (std::filesystem::u8path(line.output) / test).u8string();
+    if (corvanta_test_result_write(result.get(), folder.c_str(), line.every, &error) != CORVANTA_ENGINE_OK) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.message);
+      return exitStatusOf(error.status);
+    }
+    if (!line.quiet) {
+      std::printf("%s  -> %s\n", corvanta_test_result_summary(result.get()), folder.c_str());
+      std::fflush(stdout);
+    }
+    results.push_back(std::move(result));
+  }
+  if (plan.size() > 1) {
+    std::vector<const CorvantaTestResult *> all;
+    for (const ResultHandle &result : results) {
+      all.push_back(result.get());
+    }
+    const std::string report = (std::filesystem::u8path(line.output) / "report.md").u8string();
+    if (corvanta_test_write_report(all.data(), all.size(), report.c_str(), &error) != CORVANTA_ENGINE_OK) {
+      std::fprintf(stderr, "%s: error: %s\n", kProgram, error.message);
+      return exitStatusOf(error.status);
+    }
+    if (!line.quiet) {
+      std::printf("report: %s\n", report.c_str());
+    }
   }
   return 0;
 }

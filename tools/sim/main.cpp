@@ -479,7 +479,7 @@ int main(int argc, char **argv) {
   removeTemporaryFilesOnInterrupt();
   try {
     if (argc > 1 && std::string(argv[1]) == "test") {
-      return runTestCommand(std::vector<std::string>(argv + 2, argv + argc), CORVANTA_SIM_BUILD_TREE_LIBRARY);
+      return runTestCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
     if (argc > 1 && std::string(argv[1]) == "vehicle") {
       return runVehicleCommand(std::vector<std::string>(argv + 2, argv + argc));
