@@ -1,9 +1,10 @@
 """The standard vehicle-dynamics tests from Python.
 
-Each test is a function that runs ``corvanta-sim test NAME`` (the one implementation of
-the tests, in C++ on the scenario engine) and returns a ``TestResult``: the metrics with
-their units and definitions, the tables, every run as a numpy structured array of its
-signals, and the SVG plots the runner drew::
+Each test is a function that runs the test in this process through the engine library
+(the one implementation of the tests, in C++ on the scenario engine, behind
+engine/testsuite/corvanta_standard_tests.h) and returns a ``TestResult``: the metrics
+with their units and definitions, the tables, every run as a numpy structured array of
+its signals, and the SVG plots the library drew::
 
     import corvanta.tests
     result = corvanta.tests.step_steer(speed=10, steer=0.05)
@@ -21,59 +22,60 @@ dict in its layout (docs/vehicle-parameters.md); without it the built-in car run
 ``python3 -m corvanta.tests report -o DIR`` runs them all and writes ``DIR/report.html``
 (one page: the metrics table and every plot) beside ``DIR/report.md``.
 
-The runner is found as ``$CORVANTA_SIM``, then in the build tree of the checkout holding
-this package (``build/tools/sim/corvanta-sim``), then on ``PATH``.  Option names are the
-runner's with ``_`` for ``-`` (``start_speed`` for ``--start-speed``); the runner checks
-them and its message comes back as ``TestError``.
+The tests and their options come from the library: ``TESTS`` names them and
+``test_options(name)`` lists the options of one.  Option names are the library's with
+``_`` for ``-`` (``start_speed`` for ``--start-speed``); the library checks them and its
+message comes back as ``TestError``.  Ctrl-C stops a test within a step and raises
+``KeyboardInterrupt``.
 """
 
 import argparse
+import ctypes
 import html
 import json
 import math
 import numbers
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
+import warnings
 from dataclasses import dataclass, field
 from pathlib import Path
 
 import numpy as np
 
+from . import _engine, _interrupts, _standard_tests, _vehicle
+
 __all__ = [
     "Metric",
     "TestError",
+    "TestOption",
     "TestResult",
     "TESTS",
     "acceleration",
     "braking",
     "coast_down",
     "double_lane_change",
-    "find_runner",
     "frequency_response",
     "report",
     "run_test",
     "steady_state_circle",
     "step_steer",
+    "test_options",
 ]
 
-ENVIRONMENT_VARIABLE = "CORVANTA_SIM"
+# Rows of the runs: every 10th recorded frame, one every 0.01 s (as the files' CSV).
+_EVERY = 10
 
-TESTS = (
-    "steady-state-circle",
-    "step-steer",
-    "frequency-response",
-    "double-lane-change",
-    "braking",
-    "acceleration",
-    "coast-down",
-)
+
+def __getattr__(name):
+    # TESTS is read from the library when first asked for, not when the module is imported.
+    if name == "TESTS":
+        return _standard_tests.standard_tests().names()
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 class TestError(ValueError):
-    """A test that could not run: a bad option, a missing runner, a failed run."""
+    """A test that could not run: a bad option, a missing library, a failed run."""
 
     __test__ = False  # not a pytest test class
 
@@ -83,6 +85,22 @@ class Metric:
     value: float  # NaN when the metric could not be determined
     unit: str
     definition: str
+
+
+@dataclass(frozen=True)
+class TestOption:
+    """One option of a test: its name as a keyword argument, unit, help, default (None
+    when the vehicle gives it: ``default_parameter`` names the parameter) and range."""
+
+    __test__ = False
+
+    name: str
+    unit: str
+    help: str
+    default: float
+    default_parameter: str
+    min: float
+    max: float
 
 
 @dataclass
@@ -106,38 +124,38 @@ class TestResult:
         return _plot_result(self, Path(output), dpi)
 
 
-def _checkout_runner():
-    root = Path(__file__).resolve().parents[2]
-    if not (root / "capi" / "corvanta.h").is_file():
-        return []
-    builds = [root / "build"] + sorted(root.glob("build-*"))
-    name = "corvanta-sim.exe" if sys.platform.startswith("win") else "corvanta-sim"
-    return [build / "tools" / "sim" / name for build in builds]
+def _library_tests():
+    try:
+        return _standard_tests.standard_tests()
+    except (OSError, _engine.CorvantaLibraryError) as error:
+        raise TestError(f"the standard tests need the engine library: {error}") from None
 
 
-def find_runner(environ=None):
-    """The corvanta-sim executable, by the search order in this module's description."""
-    environ = os.environ if environ is None else environ
-    explicit = environ.get(ENVIRONMENT_VARIABLE, "")
-    if explicit:
-        path = Path(explicit).expanduser()
-        if not path.is_file():
-            raise TestError(f"{ENVIRONMENT_VARIABLE}={explicit}: no such file")
-        return path
-    for candidate in _checkout_runner():
-        if candidate.is_file():
-            return candidate
-    found = shutil.which("corvanta-sim")
-    if found:
-        return Path(found)
-    raise TestError(
-        "cannot find corvanta-sim, which runs the standard tests: build it (scripts/build.sh) "
-        f"or set {ENVIRONMENT_VARIABLE} to the executable"
-    )
+def test_options(name):
+    """The options of the test called ``name``, as the library declares them."""
+    tests = _library_tests()
+    names = tests.names()
+    if name not in names:
+        _run(tests, name, [], None, None)  # the library's refusal, with its suggestion
+    return [
+        TestOption(
+            info.name.decode().replace("-", "_"),
+            info.unit.decode(),
+            info.help.decode(),
+            None if math.isnan(info.default_value) else info.default_value,
+            info.default_parameter.decode(),
+            info.min,
+            info.max,
+        )
+        for info in tests.options(names.index(name))
+    ]
 
 
-def _option_arguments(options):
-    arguments = []
+test_options.__test__ = False
+
+
+def _option_texts(options):
+    texts = []
     for name, value in options.items():
         # numbers.Real takes numpy's scalars too (np.float32(10), np.int64(3)); not bool.
         if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
@@ -148,19 +166,56 @@ def _option_arguments(options):
             text = repr(float(value))
         else:
             raise TestError(f"{name}: expected a finite number, got {float(value)!r}")
-        arguments += [f"--{name.replace('_', '-')}", text]
-    return arguments
+        texts.append((name.replace("_", "-"), text))
+    return texts
 
 
-def _read_csv(path):
-    with open(path, encoding="utf-8") as file:
-        names = file.readline().strip().split(",")
-    values = np.loadtxt(path, delimiter=",", skiprows=1, ndmin=2)
-    return np.rec.fromarrays(values.T, names=names) if len(values) else np.zeros(0, [(n, float) for n in names])
+def _model_functions(vehicle):
+    """The engine's model functions for ``vehicle`` (None: the built-in car)."""
+    if vehicle is not None and isinstance(vehicle, (str, os.PathLike)) and not Path(vehicle).is_file():
+        raise TestError(f"vehicle: no such vehicle file: {os.fspath(vehicle)}")
+    from .vehicle import Vehicle, VehicleError, as_vehicle
+
+    if vehicle is not None and not isinstance(vehicle, (Vehicle, dict, str, os.PathLike)):
+        raise TestError(
+            f"vehicle: expected a corvanta.Vehicle, a vehicle file path or a dict, got {type(vehicle).__name__}"
+        )
+    lib = _vehicle.default_model_library()
+    try:
+        vehicle = as_vehicle(vehicle)
+        if vehicle is not None:
+            vehicle.require_valid()
+        return _engine.model_functions_with_vehicle(lib, vehicle)
+    except VehicleError as error:
+        raise TestError(f"vehicle: {error}") from None
+    except RuntimeError as error:
+        raise TestError(f"vehicle: {error}") from None
 
 
-def _read_folder(folder):
-    data = json.loads((folder / "metrics.json").read_text(encoding="utf-8"))
+def _run(tests, name, option_texts, functions, stop):
+    """A CorvantaTestResult handle of test ``name``; raises TestError with the library's message."""
+    names = (ctypes.c_char_p * max(1, len(option_texts)))(*[n.encode() for n, _ in option_texts])
+    values = (ctypes.c_char_p * max(1, len(option_texts)))(*[v.encode() for _, v in option_texts])
+    options = _standard_tests.RunOptions()
+    options.option_names = names
+    options.option_values = values
+    options.option_count = len(option_texts)
+    if stop is not None:
+        options.stop_flag = stop.address
+    error = _engine.EngineError()
+    if functions is None:  # a name or option refusal: nothing runs
+        functions = _engine.ModelFunctions()
+    handle = _interrupts.call_interruptibly(
+        lambda: tests.corvanta_test_run(name.encode(), ctypes.byref(options), ctypes.byref(functions), ctypes.byref(error)),
+        stop if stop is not None else _interrupts.StopFlag(),
+    )
+    if not handle:
+        raise TestError(error.text() or f"test {name} failed with status {error.status}")
+    return handle
+
+
+def _read_result(tests, handle, folder):
+    data = json.loads(tests.corvanta_test_result_metrics_json(handle).decode("utf-8"))
 
     def number(value):
         return math.nan if value is None else float(value)
@@ -173,105 +228,92 @@ def _read_folder(folder):
     for name, table in data["tables"].items():
         rows = np.array([[number(v) for v in row] for row in table["rows"]], dtype=float).reshape(-1, len(table["columns"]))
         tables[name] = np.rec.fromarrays(rows.T, names=table["columns"])
-    runs = {Path(csv).stem: _read_csv(folder / csv) for csv in data["runs"]}
-    plots = [folder / plot["file"] for plot in data["plots"]]
+    columns = tests.columns()
+    runs = {}
+    for run in range(tests.corvanta_test_result_run_count(handle)):
+        count = tests.corvanta_test_result_run_row_count(handle, run, _EVERY)
+        values = np.zeros((count, len(columns)), dtype=float)
+        error = _engine.EngineError()
+        if tests.corvanta_test_result_run_rows(handle, run, _EVERY, values.ctypes.data, count, ctypes.byref(error)):
+            raise TestError(error.text())
+        name = tests.corvanta_test_result_run_name(handle, run).decode()
+        runs[name] = np.rec.fromarrays(values.T, names=columns) if count else np.zeros(0, [(n, float) for n in columns])
+    plots = [folder / plot["file"] for plot in data["plots"]] if folder is not None else []
     return TestResult(data["test"], data["description"], data["options"], metrics, tables, runs, plots,
                       data["notes"], folder)
 
 
-def _run_runner(arguments, runner=None, vehicle=None):
-    runner = Path(runner) if runner else find_runner()
-    with tempfile.TemporaryDirectory(prefix="corvanta-vehicle-") as scratch:
-        vehicle_arguments = _vehicle_arguments(vehicle, Path(scratch))
-        completed = subprocess.run([str(runner), "test", *arguments, *vehicle_arguments], capture_output=True, text=True)
-    if completed.returncode != 0:
-        message = completed.stderr.strip().replace("corvanta-sim test: error: ", "")
-        raise TestError(message or f"corvanta-sim test failed with status {completed.returncode}")
-    return completed.stdout
+def _write(tests, handle, folder):
+    error = _engine.EngineError()
+    if tests.corvanta_test_result_write(handle, os.fsencode(folder), _EVERY, ctypes.byref(error)):
+        raise TestError(error.text())
 
 
-def _vehicle_arguments(vehicle, scratch):
-    """``--vehicle FILE`` for the runner: a path as given (its tyre files are found beside
-    it), a Vehicle or a dict written to a file in ``scratch`` first."""
-    if vehicle is None:
-        return []
-    if isinstance(vehicle, (str, os.PathLike)):
-        path = Path(vehicle)
-        if not path.is_file():
-            raise TestError(f"vehicle: no such vehicle file: {os.fspath(vehicle)}")
-        return ["--vehicle", str(path)]
-    from .vehicle import Vehicle, VehicleError, as_vehicle
-
-    if not isinstance(vehicle, (Vehicle, dict)):
-        raise TestError(
-            f"vehicle: expected a corvanta.Vehicle, a vehicle file path or a dict, got {type(vehicle).__name__}"
-        )
-    try:
-        vehicle = as_vehicle(vehicle).require_valid()
-    except VehicleError as error:
-        raise TestError(f"vehicle: {error}") from None
-    path = scratch / "vehicle.json"
-    vehicle.save(path)
-    return ["--vehicle", str(path)]
+def _runner_ignored(runner):
+    if runner is not None:
+        warnings.warn("runner= is ignored: the tests run in this process through the engine library",
+                      DeprecationWarning, stacklevel=3)
 
 
 def run_test(name, output=None, runner=None, vehicle=None, **options):
     """Runs the test called ``name`` (see TESTS) with the given options.  ``output`` is
-    the folder for its files; without one a temporary folder is used (``result.folder``
-    is then gone after the call, the data stays in the result).  ``vehicle``: a
-    corvanta.Vehicle, a vehicle file path or a dict; None runs the built-in car."""
-    if name not in TESTS:
-        raise TestError(f"unknown test {name!r}; the tests are {', '.join(TESTS)}")
-    arguments = [name, *_option_arguments(options), "-q"]
-    if output is not None:
-        folder = Path(output)
-        _run_runner([*arguments, "-o", str(folder)], runner, vehicle)
-        return _read_folder(folder)
-    with tempfile.TemporaryDirectory(prefix="corvanta-test-") as scratch:
-        _run_runner([*arguments, "-o", scratch], runner, vehicle)
-        result = _read_folder(Path(scratch))
-        result.folder = None
-        result.plots = []
-        return result
+    the folder for its files; without one nothing is written (``result.folder`` is None,
+    the data is in the result).  ``vehicle``: a corvanta.Vehicle, a vehicle file path or a
+    dict; None runs the built-in car.  ``runner`` is accepted and ignored (the tests no
+    longer need corvanta-sim)."""
+    _runner_ignored(runner)
+    tests = _library_tests()
+    texts = _option_texts(options)
+    functions = _model_functions(vehicle)
+    handle = _run(tests, name, texts, functions, _interrupts.StopFlag())
+    try:
+        folder = None
+        if output is not None:
+            folder = Path(output)
+            _write(tests, handle, folder)
+        return _read_result(tests, handle, folder)
+    finally:
+        tests.corvanta_test_result_free(handle)
 
 
 def steady_state_circle(output=None, vehicle=None, **options):
     """Constant radius, slowly increasing speed: understeer gradient (deg/g) and the
-    largest lateral acceleration.  Options: radius, start_speed, end_speed, ramp_time,
-    fit_low, fit_high."""
+    largest lateral acceleration.  Options: test_options("steady-state-circle")."""
     return run_test("steady-state-circle", output, vehicle=vehicle, **options)
 
 
 def step_steer(output=None, vehicle=None, **options):
     """Steering step at a held speed: yaw-rate gain, response time, peak response time,
-    overshoot.  Options: speed, steer, rise_time, hold."""
+    overshoot.  Options: test_options("step-steer")."""
     return run_test("step-steer", output, vehicle=vehicle, **options)
 
 
 def frequency_response(output=None, vehicle=None, **options):
     """Steering sines at a held speed: yaw-rate gain and phase against frequency.
-    Options: speed, amplitude, min_frequency, max_frequency, count, cycles."""
+    Options: test_options("frequency-response")."""
     return run_test("frequency-response", output, vehicle=vehicle, **options)
 
 
 def double_lane_change(output=None, vehicle=None, **options):
     """Obstacle-avoidance lane change: peak deviation, peak yaw rate, cones hit.
-    Options: speed, width, offset."""
+    Options: test_options("double-lane-change")."""
     return run_test("double-lane-change", output, vehicle=vehicle, **options)
 
 
 def braking(output=None, vehicle=None, **options):
-    """From a held speed to standstill: stopping distance, time, MFDD.  Options: speed, demand."""
+    """From a held speed to standstill: stopping distance, time, MFDD.  Options: test_options("braking")."""
     return run_test("braking", output, vehicle=vehicle, **options)
 
 
 def acceleration(output=None, vehicle=None, **options):
-    """From standstill: time and distance to speeds.  Options: to, interval, demand, time_limit."""
+    """From standstill: time and distance to speeds.  Options: test_options("acceleration")."""
     return run_test("acceleration", output, vehicle=vehicle, **options)
 
 
 def coast_down(output=None, vehicle=None, **options):
-    """In neutral from speed: road load F = A + B v + C v^2.  Options: speed, end_speed, mass."""
+    """In neutral from speed: road load F = A + B v + C v^2, with F = mass * deceleration
+    and the mass the vehicle's VehicleMass unless ``mass`` is given.  Options:
+    test_options("coast-down")."""
     return run_test("coast-down", output, vehicle=vehicle, **options)
 
 
@@ -293,13 +335,16 @@ _PANELS = {
 }
 
 
+_DEFAULT_PANELS = [("time", "LongitudinalSpeed", "speed (m/s)")]
+
+
 def _plot_result(result, output, dpi):
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    panels = list(_PANELS[result.test])
+    panels = list(_PANELS.get(result.test, _DEFAULT_PANELS))
     bode = result.tables.get("frequency_response")
     rows = len(panels) + (2 if bode is not None else 0)
     figure, axes = plt.subplots(rows, 1, figsize=(9, 2.4 * rows), squeeze=False)
@@ -371,11 +416,26 @@ def html_report(results):
 
 def report(output, runner=None, vehicle=None):
     """Runs every test with its defaults into ``output`` (one folder per test, and the
-    runner's report.md) and writes ``output/report.html``.  Returns the results.
-    ``vehicle`` as for ``run_test``."""
+    library's report.md) and writes ``output/report.html``.  Returns the results.
+    ``vehicle`` as for ``run_test``; ``runner`` is accepted and ignored."""
+    _runner_ignored(runner)
     output = Path(output)
-    _run_runner(["all", "-q", "-o", str(output)], runner, vehicle)
-    results = [_read_folder(output / name) for name in TESTS]
+    tests = _library_tests()
+    functions = _model_functions(vehicle)
+    handles = []
+    try:
+        results = []
+        for name in tests.names():
+            handles.append(_run(tests, name, [], functions, _interrupts.StopFlag()))
+            _write(tests, handles[-1], output / name)
+            results.append(_read_result(tests, handles[-1], output / name))
+        array = (ctypes.c_void_p * len(handles))(*handles)
+        error = _engine.EngineError()
+        if tests.corvanta_test_write_report(array, len(handles), os.fsencode(output / "report.md"), ctypes.byref(error)):
+            raise TestError(error.text())
+    finally:
+        for handle in handles:
+            tests.corvanta_test_result_free(handle)
     page = output / "report.html"
     temporary = page.with_name(page.name + ".tmp")
     temporary.write_text(html_report(results), encoding="utf-8")
