@@ -192,16 +192,17 @@ def test_sampled_infinities_are_named_as_such():
         corvanta.sweep(definition, workers=1)
 
 
-def test_standard_test_options_take_numpy_scalars(sim, tmp_path):
+def test_standard_test_options_take_numpy_scalars(tmp_path):
     # step_steer(speed=np.float32(10)) said "expected a number, got 10.0".
     from corvanta import tests as standard
 
-    arguments = standard._option_arguments({"speed": np.float32(10), "count": np.int64(3), "cycles": 2.5})
-    assert arguments == ["--speed", "10.0", "--count", "3", "--cycles", "2.5"]
+    texts = standard._option_texts({"speed": np.float32(10), "count": np.int64(3), "start_speed": 2.5})
+    assert texts == [("speed", "10.0"), ("count", "3"), ("start-speed", "2.5")]
     with pytest.raises(standard.TestError, match="speed: expected a finite number, got nan"):
-        standard._option_arguments({"speed": np.float64("nan")})
+        standard._option_texts({"speed": np.float64("nan")})
     with pytest.raises(standard.TestError, match="speed: expected a number, got True"):
-        standard._option_arguments({"speed": np.bool_(True)})
+        standard._option_texts({"speed": np.bool_(True)})
+    assert standard.step_steer(speed=np.float32(10), hold=np.int64(2)).options["speed"] == 10.0
 
 
 def test_a_sweep_writes_through_a_link_and_into_a_fifo(tmp_path):

@@ -9,6 +9,7 @@
 #include "PathShapes.h"
 #include "CorvantaLibrary.h"
 #include "JsonScenario.h"
+#include "corvanta_vehicle.h"
 #include "engine/testsuite/TestOutput.h"
 
 namespace corvanta::testsuite {
@@ -21,6 +22,29 @@ const CorvantaModelFunctions &model() {
       loaded.api().CreateVehicleModel, loaded.api().DeleteVehicleModel, loaded.api().Initialize,
       loaded.api().SetInputs, loaded.api().Step, loaded.api().GetOutputs, loaded.api().Terminate, nullptr, nullptr,
       nullptr, nullptr, nullptr, nullptr, nullptr};
+  return functions;
+}
+
+// The vehicle library's built-in car with its parameter-set functions: the tests read the
+// parameters they need (the coast-down's mass) from its set.
+const CorvantaModelFunctions &vehicleModel() {
+  static const CorvantaModelFunctions functions = [] {
+    const CorvantaInstanceFunctions &f = *corvanta_instance_functions();
+    CorvantaModelFunctions made{f.create, f.free, f.initialize, f.set_inputs, f.step, f.outputs, f.terminate,
+                                f.signals, f.initial_signals, nullptr, nullptr, nullptr, nullptr, nullptr};
+    made.CreateFromVehicle = [](const void *vehicle) -> void * {
+      return corvanta_instance_create(static_cast<const CorvantaVehicle *>(vehicle));
+    };
+    made.ParseVehicle = [](const char *json, size_t length, const char *directory, const char *source, char *error,
+                           size_t size) -> void * {
+      return corvanta_vehicle_parse(json, length, directory, source, error, size);
+    };
+    made.VehicleToJson = [](const void *vehicle, char *buffer, size_t size) {
+      return corvanta_vehicle_to_json(static_cast<const CorvantaVehicle *>(vehicle), buffer, size);
+    };
+    made.FreeVehicle = [](void *vehicle) { corvanta_vehicle_free(static_cast<CorvantaVehicle *>(vehicle)); };
+    return made;
+  }();
   return functions;
 }
 
@@ -170,6 +194,60 @@ TEST(StandardTestOptions, DefaultsAndRefusals) {
   EXPECT_EQ(standardTests().size(), 7u);
 }
 
+// Suggestions are the engine's (NameSuggestion.h): letter case ignored, a swap of two
+// neighbours one edit, and at most a third of the name's letters (at least one) off.
+TEST(StandardTestOptions, SuggestionsFollowTheEnginesRule) {
+  const TestDefinition &test = findTest("step-steer");
+  const auto message = [&](const std::string &name) {
+    try {
+      resolveOptions(test, {{name, "1"}});
+    } catch (const TestOptionError &error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  const std::string options = "; the options are --speed, --steer, --rise-time, --hold";
+  EXPECT_EQ(message("Sped"), "step-steer: unknown option '--Sped' (did you mean '--speed'?)" + options);
+  EXPECT_EQ(message("sepeed"), "step-steer: unknown option '--sepeed' (did you mean '--speed'?)" + options);
+  EXPECT_EQ(message("rise-tmie"), "step-steer: unknown option '--rise-tmie' (did you mean '--rise-time'?)" + options);
+  // Two edits in three letters are too many (this suggested '--speed' before).
+  EXPECT_EQ(message("spd"), "step-steer: unknown option '--spd'" + options);
+  const auto unknownTest = [](const std::string &name) {
+    try {
+      findTest(name);
+    } catch (const TestOptionError &error) {
+      return std::string(error.what());
+    }
+    return std::string("found");
+  };
+  EXPECT_EQ(unknownTest("Braking").substr(0, 52), "unknown test 'Braking' (did you mean 'braking'?); th");
+  EXPECT_EQ(unknownTest("coastdown").substr(0, 58), "unknown test 'coastdown' (did you mean 'coast-down'?); the");
+  EXPECT_EQ(unknownTest("slalom").substr(0, 33), "unknown test 'slalom'; the tests ");
+}
+
+// The coast-down's mass is the simulated vehicle's VehicleMass unless given: F = m (-dv/dt).
+TEST(StandardTestOptions, TheMassDefaultsToTheVehiclesAndNeedsAParameterSet) {
+  const TestDefinition &test = findTest("coast-down");
+  const OptionValues resolved = resolveOptions(test, {});
+  EXPECT_TRUE(std::isnan(resolved.at("mass"))) << "left for the vehicle";
+  EXPECT_EQ(withVehicleDefaults(test, resolved, vehicleModel()).at("mass"), 1760.0);
+  CorvantaVehicle *heavy = corvanta_vehicle_create_builtin();
+  const double mass = 2345.5;
+  ASSERT_EQ(corvanta_vehicle_set(heavy, "VehicleMass", &mass, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  CorvantaModelFunctions heavyModel = vehicleModel();
+  heavyModel.Vehicle = heavy;
+  EXPECT_EQ(withVehicleDefaults(test, resolved, heavyModel).at("mass"), 2345.5);
+  EXPECT_EQ(withVehicleDefaults(test, resolveOptions(test, {{"mass", "1000"}}), heavyModel).at("mass"), 1000.0);
+  corvanta_vehicle_free(heavy);
+  try {
+    withVehicleDefaults(test, resolved, model());
+    ADD_FAILURE() << "the seven functions give no mass";
+  } catch (const TestOptionError &error) {
+    EXPECT_STREQ(error.what(), "coast-down: --mass defaults to the vehicle's VehicleMass, which a model library of "
+                               "the seven functions only does not give: give --mass");
+  }
+}
+
 int modelsCreated = 0;
 
 void *countingCreate() {
@@ -210,9 +288,9 @@ struct Pinned {
   std::map<std::string, double> metrics;
 };
 
-void expectMetrics(const Pinned &pinned) {
+void expectMetrics(const Pinned &pinned, const CorvantaModelFunctions &functions = model()) {
   const TestDefinition &test = findTest(pinned.test);
-  const TestResult result = runStandardTest(test, resolveOptions(test, {}), TestContext{model(), nullptr});
+  const TestResult result = runStandardTest(test, resolveOptions(test, {}), TestContext{functions, nullptr});
   ASSERT_EQ(result.metrics.size(), pinned.metrics.size()) << pinned.test;
   for (const Metric &metric : result.metrics) {
     SCOPED_TRACE(std::string(pinned.test) + " " + metric.name);
@@ -302,7 +380,8 @@ TEST(StandardTestsOnModel, CoastDown) {
                   {"C", -2.0590199380222876},
                   {"coast_down_time", 27.324},
                   {"coast_down_distance", 208.91451644733954},
-                  {"fit_points", 26325.0}}});
+                  {"fit_points", 26325.0}}},
+                vehicleModel());
 }
 
 }  // namespace
