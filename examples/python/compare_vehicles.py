@@ -6,7 +6,8 @@ tyre property file (examples/vehicles/low-mu.json with low_mu_205_55R16.tir).
 
 prints one table of the metrics (a column per car) and writes OUTPUT_DIR/metrics.csv and
 one PNG per test, OUTPUT_DIR/TEST.png, with the runs of the three cars overlaid.  Needs
-the runner (build/tools/sim/corvanta-sim, or $CORVANTA_SIM) and matplotlib.
+the built libraries (the tests run in this process through the engine library) and
+matplotlib.
 """
 
 import csv
