@@ -48,11 +48,11 @@ endif()
 run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_option})
 
 # Only the model library, the vehicle library (parameter sets, signals, states), the
-# scenario engine, their headers and the runner, plus the two package descriptions.
+# scenario engine (with its standard tests), their headers and the runner, plus the two package descriptions.
 files_in(bin bin_files)
 expect_equal("installed programs" "corvanta-sim" "${bin_files}")
 files_in(include include_files)
-expect_equal("installed headers" "corvanta.h;corvanta_engine.h;corvanta_signal_list.def;corvanta_sweep.h;corvanta_vehicle.h" "${include_files}")
+expect_equal("installed headers" "corvanta.h;corvanta_engine.h;corvanta_signal_list.def;corvanta_standard_tests.h;corvanta_sweep.h;corvanta_vehicle.h" "${include_files}")
 files_in(lib lib_files)
 expect_equal("installed libraries"
   "libcorvanta.so;libcorvanta.so.1;libcorvanta.so.1.0.0;libcorvanta_engine.so;libcorvanta_engine.so.1;libcorvanta_engine.so.1.0.0;libcorvanta_vehicle.so;libcorvanta_vehicle.so.1;libcorvanta_vehicle.so.1.0.0"
@@ -76,6 +76,11 @@ if(found EQUAL -1)
   message(FATAL_ERROR "the installed corvanta-sim did not load ${real_prefix}/lib/libcorvanta_vehicle.so.1:\n${summary}")
 endif()
 run(COMMAND ${prefix}/bin/corvanta-sim ${scenario} --duration 0.01 --quiet --lib libcorvanta.so.1)
+# The standard tests come with the installed engine library.
+run(COMMAND ${prefix}/bin/corvanta-sim test braking --speed 2 -q -o ${WORK_DIR}/braking)
+if(NOT EXISTS ${WORK_DIR}/braking/metrics.json)
+  message(FATAL_ERROR "the installed corvanta-sim test braking wrote no metrics.json")
+endif()
 
 run(COMMAND ${IN_TREE_HOST} OUTPUT expected_output)
 if(NOT expected_output MATCHES "^Corvanta 1\\.0\\.0, 1\\.0 s at full throttle: speed [0-9]")
