@@ -11,6 +11,7 @@
 #include "engine/testsuite/Metrics.h"
 #include "engine/testsuite/ResultSeries.h"
 #include "engine/testsuite/ScenarioBuilder.h"
+#include "engine/testsuite/VehicleParameter.h"
 
 namespace corvanta::testsuite {
 
@@ -48,7 +49,8 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
       speedAtMax = speedValues[i];
     }
   }
-  const double wheelbase = 2.8;
+  // The Wheelbase of the car that ran; NaN when the model functions give no parameter set.
+  const double wheelbase = vehicleParameter(context.model, "Wheelbase").value_or(NAN);
 
   TestResult result;
   result.description = "Circle of radius " + driving::shortestText(radius) + " m to the left, speed from " +

@@ -281,6 +281,31 @@ TEST(StandardTestOptions, FrequencyResponseOptionsThatNeedTooLongARunAreRefusedB
   EXPECT_EQ(modelsCreated, 0) << "the refusal comes before any run";
 }
 
+// The Ackermann angle of the steady-state circle is the simulated car's Wheelbase over the
+// radius: 3 m on a 20 m circle is 0.15 rad = 8.5943669269623 deg; without a parameter set
+// (the seven functions) it is not known.
+TEST(StandardTestsOnModel, TheAckermannAngleUsesTheVehiclesWheelbase) {
+  const TestDefinition &test = findTest("steady-state-circle");
+  const OptionValues options = resolveOptions(test, {{"ramp-time", "5"}, {"end-speed", "4"}});
+  CorvantaVehicle *longer = corvanta_vehicle_create_builtin();
+  const double wheelbase = 3.0;
+  ASSERT_EQ(corvanta_vehicle_set(longer, "Wheelbase", &wheelbase, 1, nullptr, 0), CORVANTA_VEHICLE_OK);
+  CorvantaModelFunctions longerModel = vehicleModel();
+  longerModel.Vehicle = longer;
+  const auto ackermann = [&](const CorvantaModelFunctions &functions) {
+    for (const Metric &metric : runStandardTest(test, options, TestContext{functions, nullptr}).metrics) {
+      if (metric.name == "ackermann_angle") {
+        return metric.value;
+      }
+    }
+    return -1.0;
+  };
+  EXPECT_NEAR(ackermann(longerModel), 8.5943669269623, 1e-12);
+  corvanta_vehicle_free(longer);
+  EXPECT_NEAR(ackermann(vehicleModel()), 8.0214091318315, 1e-12);  // 2.8 m: 0.14 rad
+  EXPECT_TRUE(std::isnan(ackermann(model())));
+}
+
 // ---- Regression checkpoints: every test with its default options ----
 
 struct Pinned {
@@ -316,7 +341,8 @@ TEST(StandardTestsOnModel, SteadyStateCircle) {
                   {"fit_r_squared", 0.987257983053528},
                   {"fit_points", 37945.0},
                   {"max_lateral_acceleration", 5.417389226135397},
-                  {"speed_at_max_lateral_acceleration", 10.315903951578585}}});
+                  {"speed_at_max_lateral_acceleration", 10.315903951578585}}},
+                vehicleModel());
 }
 
 TEST(StandardTestsOnModel, StepSteer) {
