@@ -2,7 +2,6 @@
 
 import collections
 import ctypes
-import difflib
 import operator
 import threading
 import weakref
@@ -11,6 +10,7 @@ import numpy as np
 
 from . import _engine, _interrupts, _library, _vehicle
 from ._library import INPUT_NAMES, OUTPUT_NAMES, STEP_SIZE, InputRecord
+from ._suggestion import did_you_mean
 from .vehicle import Vehicle, as_vehicle
 
 Inputs = collections.namedtuple("Inputs", INPUT_NAMES)
@@ -85,8 +85,7 @@ def input_value(name, value):
 
 def check_input_name(name):
     if name not in _INPUT_INDEX:
-        close = difflib.get_close_matches(name, INPUT_NAMES, n=1)
-        hint = f" (did you mean {close[0]}?)" if close else ""
+        hint = did_you_mean(name, INPUT_NAMES)
         raise TypeError(f"unknown input {name!r}{hint}; the inputs are {', '.join(INPUT_NAMES)}")
 
 

@@ -8,7 +8,6 @@ wording of every complaint are the engine's, identical to ``corvanta-sim``'s.
 """
 
 import ctypes
-import difflib
 import json
 import math
 import numbers
@@ -20,6 +19,7 @@ import numpy as np
 
 from . import _engine, _interrupts, _library, _vehicle
 from ._library import COLUMNS, INPUT_NAMES, STEP_SIZE
+from ._suggestion import did_you_mean
 from .results import Results, empty_results
 from .vehicle import as_vehicle
 
@@ -269,8 +269,7 @@ def signal_columns(lib, signals):
             if not isinstance(name, str):
                 raise TypeError(f"signals: expected signal names, got {type(name).__name__} {name!r}")
             if name not in known:
-                close = difflib.get_close_matches(name, known, n=1)
-                hint = f" (did you mean {close[0]}?)" if close else ""
+                hint = did_you_mean(name, known)
                 raise ValueError(f"signals: unknown signal {name!r}{hint}; corvanta.SIGNALS lists them (docs/signals.md)")
             if name in chosen:
                 raise ValueError(f"signals: {name!r} is named twice")

@@ -27,6 +27,7 @@ import weakref
 import numpy as np
 
 from . import _vehicle
+from ._suggestion import did_you_mean
 
 ParameterInfo = collections.namedtuple(
     "ParameterInfo",
@@ -214,10 +215,7 @@ class Vehicle:
         count = ctypes.c_size_t(0)
         status = self._lib.corvanta_vehicle_get(self._handle, name.encode(), None, 0, ctypes.byref(count))
         if status == _UNKNOWN_NAME:
-            import difflib
-
-            close = difflib.get_close_matches(name, self.names(), n=1)
-            hint = f" (did you mean {close[0]}?)" if close else ""
+            hint = did_you_mean(name, self.names())
             raise KeyError(f"unknown parameter {name!r}{hint}")
         if status == _AXLES_DIFFER:
             raise VehicleError(f"{name}: the front and rear tyres differ; name one axle: FrontTyre.{name} or RearTyre.{name}")

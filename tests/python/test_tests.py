@@ -146,3 +146,31 @@ def test_simulate_stops_on_a_condition():
     assert 1.9 < rows["time"][-1] < 2.1
     assert 10.0 < rows["PositionX"][-1] < 10.01
     assert np.all(np.diff(rows["time"]) > 0)
+
+
+@pytest.mark.parametrize(
+    "wrong", ["brakeing", "Braking", "coastdown", "stepsteer", "acceleratoin", "slalom", "br", "frequency-responze"]
+)
+def test_python_suggests_by_the_engines_rule(wrong):
+    # One rule for every "did you mean": Python's names (inputs, signals, parameters) and
+    # the engine's (here the library's refusal of an unknown test) suggest alike.
+    from corvanta._suggestion import closest_name
+
+    with pytest.raises(standard.TestError) as refused:
+        standard.run_test(wrong)
+    expected = closest_name(wrong, standard.TESTS)
+    hint = f"(did you mean '{expected}'?)"
+    assert (hint in str(refused.value)) == (expected is not None), str(refused.value)
+    assert ("did you mean" in str(refused.value)) == (expected is not None)
+
+
+def test_the_suggestion_rule():
+    from corvanta._suggestion import closest_name, did_you_mean
+
+    known = ["SteeringAngle", "RoadGrade", "GearSelector"]
+    assert closest_name("SteeringAngel", known) == "SteeringAngle"  # a swap is one edit
+    assert closest_name("roadgrade", known) == "RoadGrade"  # letter case ignored
+    assert closest_name("Gear", known) is None  # 8 of 12 letters missing
+    assert closest_name("RG", known) is None
+    assert did_you_mean("RoadGrad", known) == " (did you mean RoadGrade?)"
+    assert did_you_mean("x" * 65, ["x" * 64]) == ""
