@@ -54,9 +54,9 @@ TestResult accelerationTest(const TestContext &context, const OptionValues &o) {
   result.tables.push_back(table);
   Plot plot{"time.svg", "Speed from standstill", "time (s)", false, false, {}};
   plot.panels.push_back(Panel{"speed (m/s)", {line("speed", time, speed)}});
-  plot.panels.push_back(Panel{"acceleration (m/s^2)", {line("0.1 s average", time,
-                                                            movingAverage(time, record.column(
-                                                                driving::kLongitudinalAcceleration), 0.1))}});
+  plot.panels.push_back(Panel{
+      "acceleration (m/s^2)",
+      {line("0.1 s average", time, movingAverage(time, record.column(driving::kLongitudinalAcceleration), 0.1))}});
   Plot distancePlot{"speed-vs-distance.svg", "Speed against distance", "distance (m)", false, false, {}};
   distancePlot.panels.push_back(Panel{"speed (m/s)", {line("speed", distance, speed)}});
   result.plots = {plot, distancePlot};

@@ -31,10 +31,10 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
 
   const double onset = record.firedAt(0);
   const std::vector<double> time = record.column(driving::kTime);
-  const Braking b = braking(time, record.column(driving::kLongitudinalSpeed), record.column(driving::kDistance), onset,
-                            stopSpeed);
-  const std::vector<double> decel = scaled(movingAverage(time, record.column(driving::kLongitudinalAcceleration), 0.1),
-                                           -1.0);
+  const Braking b =
+      braking(time, record.column(driving::kLongitudinalSpeed), record.column(driving::kDistance), onset, stopSpeed);
+  const std::vector<double> decel =
+      scaled(movingAverage(time, record.column(driving::kLongitudinalAcceleration), 0.1), -1.0);
   // Over the fully developed part, down to 10 % of the initial speed: the last metres to
   // a standstill bring spikes of the tyre forces that are no braking performance.
   const std::vector<double> speeds = record.column(driving::kLongitudinalSpeed);
@@ -50,7 +50,8 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
                        " m/s^2 in drive until LongitudinalSpeed < " + driving::shortestText(stopSpeed) + " m/s.";
   result.metrics = {
       {"initial_speed", b.initialSpeed, "m/s", "LongitudinalSpeed at the brake onset"},
-      {"stopping_distance", b.distance, "m", "Distance travelled from the brake onset to standstill (speed < 0.05 m/s)"},
+      {"stopping_distance", b.distance, "m",
+       "Distance travelled from the brake onset to standstill (speed < 0.05 m/s)"},
       {"stopping_time", b.time, "s", "time from the brake onset to standstill"},
       {"mfdd", b.mfdd, "m/s^2",
        "mean fully developed deceleration (v_b^2 - v_e^2) / (2 (s_e - s_b)), v_b = 0.8 v0, v_e = 0.1 v0"},
@@ -63,11 +64,11 @@ TestResult brakingTest(const TestContext &context, const OptionValues &o) {
   Plot plot{"time.svg", "Speed and deceleration", "time (s)", false, false, {}};
   plot.panels.push_back(Panel{"speed (m/s)", {timeSeries(record, driving::kLongitudinalSpeed, "speed")}});
   plot.panels.push_back(Panel{"deceleration (m/s^2)", {line("0.1 s average", time, decel)}});
-  plot.panels.push_back(Panel{"demand (m/s^2)", {timeSeries(record, driving::kAccelerationDemand,
-                                                            "AccelerationDemand")}});
+  plot.panels.push_back(
+      Panel{"demand (m/s^2)", {timeSeries(record, driving::kAccelerationDemand, "AccelerationDemand")}});
   Plot distancePlot{"speed-vs-distance.svg", "Speed against distance", "distance (m)", false, false, {}};
-  distancePlot.panels.push_back(Panel{"speed (m/s)", {line("speed", record.column(driving::kDistance),
-                                                           record.column(driving::kLongitudinalSpeed))}});
+  distancePlot.panels.push_back(Panel{
+      "speed (m/s)", {line("speed", record.column(driving::kDistance), record.column(driving::kLongitudinalSpeed))}});
   result.plots = {plot, distancePlot};
   result.runs.push_back(std::move(record));
   return result;

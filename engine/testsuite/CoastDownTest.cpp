@@ -52,8 +52,9 @@ TestResult coastDown(const TestContext &context, const OptionValues &o) {
   for (std::size_t i = 0; i < time.size(); i += 1000) {
     if (time[i] - halfWindow >= time.front() && time[i] + halfWindow <= time.back()) {
       measuredSpeed.push_back(speeds[i]);
-      measuredForce.push_back(mass * (valueAt(time, speeds, time[i] - halfWindow) -
-                                      valueAt(time, speeds, time[i] + halfWindow)) / (2.0 * halfWindow));
+      measuredForce.push_back(
+          mass * (valueAt(time, speeds, time[i] - halfWindow) - valueAt(time, speeds, time[i] + halfWindow)) /
+          (2.0 * halfWindow));
     }
   }
   for (int i = 0; i <= 50; ++i) {
@@ -62,8 +63,9 @@ TestResult coastDown(const TestContext &context, const OptionValues &o) {
     fitForce.push_back(load.a + load.b * v + load.c * v * v);
   }
   Plot forcePlot{"road-load.svg", "Road load against speed", "speed (m/s)", false, false, {}};
-  forcePlot.panels.push_back(Panel{"force (N)", {Series{"m (-dv/dt), every 1 s", measuredSpeed, measuredForce, true},
-                                                 line("fit A + B v + C v^2", fitSpeed, fitForce)}});
+  forcePlot.panels.push_back(Panel{"force (N)",
+                                   {Series{"m (-dv/dt), every 1 s", measuredSpeed, measuredForce, true},
+                                    line("fit A + B v + C v^2", fitSpeed, fitForce)}});
   Plot timePlot{"time.svg", "Speed while coasting", "time (s)", false, false, {}};
   timePlot.panels.push_back(Panel{"speed (m/s)", {line("speed", time, speeds)}});
   result.plots = {forcePlot, timePlot};

@@ -24,8 +24,8 @@ TestResult doubleLaneChange(const TestContext &context, const OptionValues &o) {
   const TestScenario scenario =
       ScenarioBuilder("double-lane-change", "obstacle-avoidance double lane change", duration, speed)
           .speed(holdSpeed(speed))
-          .path({{"double_lane_change", {{"offset", course.offset}, {"vehicle_width", course.vehicleWidth},
-                                         {"lead_in", course.leadIn}}}})
+          .path({{"double_lane_change",
+                  {{"offset", course.offset}, {"vehicle_width", course.vehicleWidth}, {"lead_in", course.leadIn}}}})
           .stopWhen("PositionX", ">", course.totalLength())
           .build();
   RunRecord record = runTest(context, scenario);
@@ -54,12 +54,13 @@ TestResult doubleLaneChange(const TestContext &context, const OptionValues &o) {
   const std::size_t hit = conesHit(record.column(driving::kPositionX), record.column(driving::kPositionY),
                                    record.column(driving::kHeading), coneX, coneY, footprint);
   TestResult result;
-  result.description =
-      "Obstacle-avoidance double lane change, held at " + driving::shortestText(speed) +
-      " m/s: entry lane 15 m (width 1.1 b + 0.25), 30 m transition, lane offset " +
-      driving::shortestText(course.offset) + " m for 25 m (width 1.2 b + 0.25), 25 m transition, exit lane 15 m "
-      "(width 1.3 b + 0.25), b = " + driving::shortestText(course.vehicleWidth) +
-      " m; the driver follows the course's centre line (half-cosine transitions).";
+  result.description = "Obstacle-avoidance double lane change, held at " + driving::shortestText(speed) +
+                       " m/s: entry lane 15 m (width 1.1 b + 0.25), 30 m transition, lane offset " +
+                       driving::shortestText(course.offset) +
+                       " m for 25 m (width 1.2 b + 0.25), 25 m transition, exit lane 15 m "
+                       "(width 1.3 b + 0.25), b = " +
+                       driving::shortestText(course.vehicleWidth) +
+                       " m; the driver follows the course's centre line (half-cosine transitions).";
   result.metrics = {
       {"peak_lateral_deviation", maxAbs(deviation), "m",
        "largest |LateralDeviation| from the centre line between the entry lane's start and the exit lane's end"},
@@ -81,13 +82,13 @@ TestResult doubleLaneChange(const TestContext &context, const OptionValues &o) {
     centre.y.push_back(p.y);
   }
   panel.series.push_back(centre);
-  panel.series.push_back(line("vehicle (centre of mass)", record.column(driving::kPositionX),
-                              record.column(driving::kPositionY)));
+  panel.series.push_back(
+      line("vehicle (centre of mass)", record.column(driving::kPositionX), record.column(driving::kPositionY)));
   panel.series.push_back(Series{"cones", coneX, coneY, true});
   pathView.panels.push_back(panel);
   Plot timePlot{"time.svg", "Steering, yaw rate and lateral acceleration", "time (s)", false, false, {}};
-  timePlot.panels.push_back(Panel{"steering (deg)", {timeSeries(record, driving::kSteeringAngle, "SteeringAngle",
-                                                                kRadToDeg)}});
+  timePlot.panels.push_back(
+      Panel{"steering (deg)", {timeSeries(record, driving::kSteeringAngle, "SteeringAngle", kRadToDeg)}});
   timePlot.panels.push_back(Panel{"yaw rate (deg/s)", {timeSeries(record, driving::kYawRate, "YawRate", kRadToDeg)}});
   timePlot.panels.push_back(Panel{"lat. acc. (m/s^2)", {timeSeries(record, driving::kLateralAcceleration, "ay")}});
   timePlot.panels.push_back(Panel{"deviation (m)", {timeSeries(record, driving::kLateralDeviation, "deviation")}});

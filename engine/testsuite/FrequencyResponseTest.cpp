@@ -66,9 +66,9 @@ TestResult frequencyResponse(const TestContext &context, const OptionValues &o) 
     }
     RunRecord record = runTest(context, builder.build());
     const std::vector<double> t = record.column(driving::kTime);
-    const FrequencyPoint point = frequencyPoint(t, record.column(driving::kSteeringAngle),
-                                                record.column(driving::kYawRate), frequency, sineStart + period,
-                                                sineEnd);
+    const FrequencyPoint point =
+        frequencyPoint(t, record.column(driving::kSteeringAngle), record.column(driving::kYawRate), frequency,
+                       sineStart + period, sineEnd);
     table.rows.push_back({point.frequency, point.gain, point.phaseDeg});
     steerPanel.series.push_back(timeSeries(record, driving::kSteeringAngle, name, kRadToDeg));
     yawPanel.series.push_back(timeSeries(record, driving::kYawRate, name, kRadToDeg));

@@ -35,9 +35,9 @@ class ScenarioBuilder {
 };
 
 // Driver speed settings and paths.
-Json holdSpeed(double target);                       // hold `target` m/s
-Json fixedDemand(double demand, const char *gear);   // AccelerationDemand `demand` m/s^2 in `gear`
-Json straightAhead();                                // a straight path along X
+Json holdSpeed(double target);                      // hold `target` m/s
+Json fixedDemand(double demand, const char *gear);  // AccelerationDemand `demand` m/s^2 in `gear`
+Json straightAhead();                               // a straight path along X
 
 }  // namespace corvanta::testsuite
 

@@ -24,7 +24,8 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
   // The run stops when the car leaves the circle by more than 3 m.
   const TestScenario scenario =
       ScenarioBuilder("steady-state-circle", "steady-state circular driving", settle + rampTime, startSpeed)
-          .speed({{"profile", {{"time", {0.0, settle, settle + rampTime}}, {"speed", {startSpeed, startSpeed, endSpeed}}}}})
+          .speed({{"profile",
+                   {{"time", {0.0, settle, settle + rampTime}}, {"speed", {startSpeed, startSpeed, endSpeed}}}}})
           .path({{"circle", {{"radius", radius}, {"direction", "left"}}}})
           .stopWhen("LateralDeviation", ">", 3.0)
           .stopWhen("LateralDeviation", "<", -3.0)
@@ -60,8 +61,9 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
   result.metrics = {
       {"understeer_gradient", fit.slope * kRadToDeg * kStandardGravity, "deg/g",
        "slope of the road-wheel steering angle (SteeringAngle, 1 s average) against the lateral acceleration "
-       "(1 s average) fitted by least squares over " + driving::shortestText(low) + " to " +
-           driving::shortestText(high) + " m/s^2; > 0 understeer (constant radius: the Ackermann angle does not change)"},
+       "(1 s average) fitted by least squares over " +
+           driving::shortestText(low) + " to " + driving::shortestText(high) +
+           " m/s^2; > 0 understeer (constant radius: the Ackermann angle does not change)"},
       {"steer_at_zero_ay", fit.intercept * kRadToDeg, "deg", "the fit's steering angle at zero lateral acceleration"},
       {"ackermann_angle", wheelbase / radius * kRadToDeg, "deg", "wheelbase / radius, for comparison"},
       {"fit_r_squared", fit.rSquared, "1", "coefficient of determination of the fit"},
@@ -73,16 +75,22 @@ TestResult steadyStateCircle(const TestContext &context, const OptionValues &o) 
   if (record.stopped) {
     result.notes.push_back("the run stopped early: the car left the circle by more than 3 m");
   }
-  Plot steerPlot{"steer-vs-ay.svg", "Steering angle against lateral acceleration", "lateral acceleration (m/s^2)",
-                 false, false, {}};
-  Series fitSeries{"fit " + driving::shortestText(low) + "-" + driving::shortestText(high) + " m/s^2", {low, high},
+  Plot steerPlot{"steer-vs-ay.svg",
+                 "Steering angle against lateral acceleration",
+                 "lateral acceleration (m/s^2)",
+                 false,
+                 false,
+                 {}};
+  Series fitSeries{"fit " + driving::shortestText(low) + "-" + driving::shortestText(high) + " m/s^2",
+                   {low, high},
                    {(fit.slope * low + fit.intercept) * kRadToDeg, (fit.slope * high + fit.intercept) * kRadToDeg},
                    false};
-  steerPlot.panels.push_back(Panel{"steering angle (deg)", {line("1 s averages", ay, scaled(steer, kRadToDeg)),
-                                                            fitSeries}});
+  steerPlot.panels.push_back(
+      Panel{"steering angle (deg)", {line("1 s averages", ay, scaled(steer, kRadToDeg)), fitSeries}});
   Plot timePlot{"time.svg", "Speed, lateral acceleration and deviation", "time (s)", false, false, {}};
-  timePlot.panels.push_back(Panel{"speed (m/s)", {timeSeries(record, driving::kLongitudinalSpeed, "speed"),
-                                                  timeSeries(record, driving::kTargetSpeed, "target")}});
+  timePlot.panels.push_back(Panel{
+      "speed (m/s)",
+      {timeSeries(record, driving::kLongitudinalSpeed, "speed"), timeSeries(record, driving::kTargetSpeed, "target")}});
   timePlot.panels.push_back(Panel{"lat. acc. (m/s^2)", {timeSeries(record, driving::kLateralAcceleration, "ay")}});
   timePlot.panels.push_back(Panel{"deviation (m)", {timeSeries(record, driving::kLateralDeviation, "deviation")}});
   result.plots = {steerPlot, timePlot, pathPlot(record, "path.svg")};

@@ -27,13 +27,13 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
   RunRecord record = runTest(context, scenario);
 
   const std::vector<double> time = record.column(driving::kTime);
-  const StepResponse response =
-      stepResponse(time, record.column(driving::kSteeringAngle), record.column(driving::kYawRate), start, 1.0, 1.0, 1.5);
+  const StepResponse response = stepResponse(time, record.column(driving::kSteeringAngle),
+                                             record.column(driving::kYawRate), start, 1.0, 1.0, 1.5);
   const double steadyAy = meanOver(time, record.column(driving::kLateralAcceleration), time.back() - 1.0, time.back());
   TestResult result;
   result.description = "Steering step of " + driving::shortestText(steer) + " rad (road wheel) in " +
-                       driving::shortestText(rise) + " s at t = " + driving::shortestText(start) + " s, speed held at " +
-                       driving::shortestText(speed) + " m/s.";
+                       driving::shortestText(rise) + " s at t = " + driving::shortestText(start) +
+                       " s, speed held at " + driving::shortestText(speed) + " m/s.";
   result.metrics = {
       {"yaw_rate_gain", response.gain, "1/s",
        "steady yaw-rate change / steady steering change; steady = mean of the last 1 s, both relative to the mean "
@@ -49,11 +49,11 @@ TestResult stepSteer(const TestContext &context, const OptionValues &o) {
       {"steady_lateral_acceleration", steadyAy, "m/s^2", "mean LateralAcceleration over the last 1 s"},
   };
   Plot plot{"response.svg", "Yaw-rate response to a steering step", "time (s)", false, false, {}};
-  plot.panels.push_back(Panel{"steering (deg)", {timeSeries(record, driving::kSteeringAngle, "SteeringAngle",
-                                                            kRadToDeg)}});
+  plot.panels.push_back(
+      Panel{"steering (deg)", {timeSeries(record, driving::kSteeringAngle, "SteeringAngle", kRadToDeg)}});
   plot.panels.push_back(Panel{"yaw rate (deg/s)", {timeSeries(record, driving::kYawRate, "YawRate", kRadToDeg)}});
-  plot.panels.push_back(Panel{"lat. acc. (m/s^2)", {timeSeries(record, driving::kLateralAcceleration,
-                                                               "LateralAcceleration")}});
+  plot.panels.push_back(
+      Panel{"lat. acc. (m/s^2)", {timeSeries(record, driving::kLateralAcceleration, "LateralAcceleration")}});
   plot.panels.push_back(Panel{"speed (m/s)", {timeSeries(record, driving::kLongitudinalSpeed, "speed")}});
   result.plots = {plot};
   result.runs.push_back(std::move(record));

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
 #include <optional>
+#include <set>
 #include <string_view>
 
 #include "engine/NameSuggestion.h"

@@ -393,13 +393,11 @@ size_t corvanta_test_result_plot_count(const CorvantaTestResult *result) {
 }
 
 const char *corvanta_test_result_plot_file(const CorvantaTestResult *result, size_t index) {
-  return result != nullptr && index < result->result.plots.size() ? result->result.plots[index].file.c_str()
-                                                                    : nullptr;
+  return result != nullptr && index < result->result.plots.size() ? result->result.plots[index].file.c_str() : nullptr;
 }
 
 const char *corvanta_test_result_plot_title(const CorvantaTestResult *result, size_t index) {
-  return result != nullptr && index < result->result.plots.size() ? result->result.plots[index].title.c_str()
-                                                                    : nullptr;
+  return result != nullptr && index < result->result.plots.size() ? result->result.plots[index].title.c_str() : nullptr;
 }
 
 size_t corvanta_test_result_run_count(const CorvantaTestResult *result) {

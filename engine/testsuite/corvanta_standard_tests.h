@@ -51,16 +51,16 @@ CORVANTA_ENGINE_API int corvanta_test_find(const char *name);
 
 /* One numeric option of a test.  Field order is fixed. */
 typedef struct CorvantaTestOptionInfo {
-  const char *name;          /* as on the command line without "--", e.g. "start-speed" */
-  const char *unit;          /* "m/s", "rad", "1" for counts */
-  const char *help;          /* one line */
-  double default_value;      /* in `unit`; NaN when `default_parameter` gives the default */
+  const char *name;              /* as on the command line without "--", e.g. "start-speed" */
+  const char *unit;              /* "m/s", "rad", "1" for counts */
+  const char *help;              /* one line */
+  double default_value;          /* in `unit`; NaN when `default_parameter` gives the default */
   const char *default_parameter; /* "" or the vehicle parameter (e.g. "VehicleMass") whose value
                                     in the parameter set the test runs is the default */
-  const char *default_text;  /* the default as text: "20", or "the vehicle's VehicleMass" */
-  double min;                /* accepted range, inclusive, in `unit` */
+  const char *default_text;      /* the default as text: "20", or "the vehicle's VehicleMass" */
+  double min;                    /* accepted range, inclusive, in `unit` */
   double max;
-  const char *min_text;      /* min and max in their shortest decimal form */
+  const char *min_text; /* min and max in their shortest decimal form */
   const char *max_text;
 } CorvantaTestOptionInfo;
 
@@ -83,8 +83,8 @@ typedef struct CorvantaTestRunOptions {
   const char *const *option_names;  /* option_count names without "--" (corvanta_test_option_info) */
   const char *const *option_values; /* their values as decimal text in the option's unit: "8", "-0.03" */
   size_t option_count;
-  const char *options_json; /* optional: a JSON object of option names and numbers, {"speed": 8};
-                               an option may be named here or in option_names, not in both */
+  const char *options_json;                 /* optional: a JSON object of option names and numbers, {"speed": 8};
+                                               an option may be named here or in option_names, not in both */
   CorvantaTestProgressCallback on_progress; /* optional */
   void *progress_user;
   const int *stop_flag; /* optional: the test stops (CORVANTA_ENGINE_STOPPED) after the first
@@ -138,8 +138,8 @@ CORVANTA_ENGINE_API int corvanta_test_result_option(const CorvantaTestResult *re
 
 /* One metric.  Field order is fixed. */
 typedef struct CorvantaTestMetric {
-  const char *name;       /* e.g. "stopping_distance" */
-  double value;           /* in `unit`; NaN when it could not be determined (the definition says when) */
+  const char *name; /* e.g. "stopping_distance" */
+  double value;     /* in `unit`; NaN when it could not be determined (the definition says when) */
   const char *unit;
   const char *definition; /* how it is computed */
 } CorvantaTestMetric;
@@ -156,7 +156,7 @@ typedef struct CorvantaTestTable {
   const char *const *columns; /* column_count names */
   const char *const *units;   /* column_count units */
   size_t row_count;
-  const double *values;       /* row_count rows of column_count values, row after row */
+  const double *values; /* row_count rows of column_count values, row after row */
 } CorvantaTestTable;
 
 CORVANTA_ENGINE_API size_t corvanta_test_result_table_count(const CorvantaTestResult *result);
@@ -194,8 +194,7 @@ CORVANTA_ENGINE_API uint64_t corvanta_test_result_run_row_count(const CorvantaTe
 /* Writes those rows, corvanta_test_run_column_count() doubles each, to `rows`, which holds
    `row_capacity` rows; fewer than corvanta_test_result_run_row_count is refused. */
 CORVANTA_ENGINE_API int corvanta_test_result_run_rows(const CorvantaTestResult *result, size_t run, uint64_t every,
-                                                      double *rows, uint64_t row_capacity,
-                                                      CorvantaEngineError *error);
+                                                      double *rows, uint64_t row_capacity, CorvantaEngineError *error);
 
 /* ---- Files and text ----------------------------------------------------------------------- */
 
@@ -210,8 +209,8 @@ CORVANTA_ENGINE_API const char *corvanta_test_result_summary(const CorvantaTestR
    10) and RUN.json, and the plots as SVG.  Every file is written under a temporary name
    and renamed into place; metrics.json comes last.  CORVANTA_ENGINE_OUTPUT_FAILED when a
    file cannot be written. */
-CORVANTA_ENGINE_API int corvanta_test_result_write(const CorvantaTestResult *result, const char *folder,
-                                                   uint64_t every, CorvantaEngineError *error);
+CORVANTA_ENGINE_API int corvanta_test_result_write(const CorvantaTestResult *result, const char *folder, uint64_t every,
+                                                   CorvantaEngineError *error);
 
 /* A one-page Markdown report of `count` results whose folders lie beside `path`, named
    after their tests: a metrics table per test and its plots.  Written like the files

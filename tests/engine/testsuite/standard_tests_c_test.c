@@ -16,18 +16,20 @@
 
 static int failures = 0;
 
-#define CHECK(condition, ...)                             \
-  do {                                                    \
-    if (!(condition)) {                                   \
-      ++failures;                                         \
-      fprintf(stderr, "%s:%d: ", __FILE__, __LINE__);     \
-      fprintf(stderr, __VA_ARGS__);                       \
-      fputc('\n', stderr);                                \
-    }                                                     \
+#define CHECK(condition, ...)                         \
+  do {                                                \
+    if (!(condition)) {                               \
+      ++failures;                                     \
+      fprintf(stderr, "%s:%d: ", __FILE__, __LINE__); \
+      fprintf(stderr, __VA_ARGS__);                   \
+      fputc('\n', stderr);                            \
+    }                                                 \
   } while (0)
 
 /* The vehicle library's instances with its parameter-set functions. */
-static void *create_from_vehicle(const void *vehicle) { return corvanta_instance_create((const CorvantaVehicle *)vehicle); }
+static void *create_from_vehicle(const void *vehicle) {
+  return corvanta_instance_create((const CorvantaVehicle *)vehicle);
+}
 static void *parse_vehicle(const char *json, size_t length, const char *directory, const char *source, char *error,
                            size_t size) {
   return corvanta_vehicle_parse(json, length, directory, source, error, size);
@@ -122,23 +124,24 @@ static void refusals(void) {
   int status = 0;
   const char *message = refusal("brakeing", NULL, NULL, &status);
   CHECK(status == CORVANTA_ENGINE_BAD_ARGUMENT &&
-            strcmp(message, "unknown test 'brakeing' (did you mean 'braking'?); the tests are steady-state-circle, "
-                            "step-steer, frequency-response, double-lane-change, braking, acceleration, "
-                            "coast-down") == 0,
+            strcmp(message,
+                   "unknown test 'brakeing' (did you mean 'braking'?); the tests are steady-state-circle, "
+                   "step-steer, frequency-response, double-lane-change, braking, acceleration, "
+                   "coast-down") == 0,
         "unknown test: %s", message);
   message = refusal("Braking", NULL, NULL, &status);
   CHECK(strstr(message, "unknown test 'Braking' (did you mean 'braking'?)") != NULL, "letter case: %s", message);
   message = refusal("braking", "sped", "5", &status);
-  CHECK(strcmp(message, "braking: unknown option '--sped' (did you mean '--speed'?); the options are --speed, "
-                        "--demand") == 0,
+  CHECK(strcmp(message,
+               "braking: unknown option '--sped' (did you mean '--speed'?); the options are --speed, "
+               "--demand") == 0,
         "unknown option: %s", message);
   message = refusal("braking", "speed", "fast", &status);
   CHECK(status == CORVANTA_ENGINE_BAD_ARGUMENT &&
             strcmp(message, "braking: --speed: expected a number in m/s, got 'fast'") == 0,
         "a value that is no number: %s", message);
   message = refusal("braking", "speed", "40", &status);
-  CHECK(strcmp(message, "braking: --speed 40 is out of range: expected 1 to 14 m/s") == 0, "out of range: %s",
-        message);
+  CHECK(strcmp(message, "braking: --speed 40 is out of range: expected 1 to 14 m/s") == 0, "out of range: %s", message);
   message = refusal("braking", "speed", NULL, &status);
   CHECK(status == CORVANTA_ENGINE_BAD_ARGUMENT && strstr(message, "NULL name or value") != NULL, "NULL value: %s",
         message);
@@ -222,13 +225,15 @@ static void a_braking_run(const char *folder) {
             "stopping_distance %g %s", metric.value, metric.unit);
     }
   }
-  CHECK(found && corvanta_test_result_metric_count(result) == 5, "%zu metrics", corvanta_test_result_metric_count(result));
+  CHECK(found && corvanta_test_result_metric_count(result) == 5, "%zu metrics",
+        corvanta_test_result_metric_count(result));
   CHECK(corvanta_test_result_table_count(result) == 0 && corvanta_test_result_note_count(result) == 0,
         "braking has no tables or notes");
   CHECK(corvanta_test_result_plot_count(result) == 2 &&
             strcmp(corvanta_test_result_plot_file(result, 0), "time.svg") == 0,
         "plots");
-  CHECK(corvanta_test_result_run_count(result) == 1 && strcmp(corvanta_test_result_run_name(result, 0), "braking") == 0 &&
+  CHECK(corvanta_test_result_run_count(result) == 1 &&
+            strcmp(corvanta_test_result_run_name(result, 0), "braking") == 0 &&
             strncmp(corvanta_test_result_run_scenario(result, 0), "{", 1) == 0,
         "the run");
   /* Every frame (every 0.001 s), and every 10th plus the last. */
@@ -294,8 +299,8 @@ static void stopping(void) {
         error.message);
   CorvantaTestTable table;
   CHECK(corvanta_test_result_table(result, 0, &table) == CORVANTA_ENGINE_OK && table.row_count == 3 &&
-            table.column_count == 3 && strcmp(table.columns[0], "frequency") == 0 && strcmp(table.units[2], "deg") == 0 &&
-            table.values[0] == 2.0 && table.values[6] == 4.0,
+            table.column_count == 3 && strcmp(table.columns[0], "frequency") == 0 &&
+            strcmp(table.units[2], "deg") == 0 && table.values[0] == 2.0 && table.values[6] == 4.0,
         "the frequency-response table");
   corvanta_test_result_free(result);
 }
@@ -353,8 +358,9 @@ static void the_mass_of_the_vehicle(void) {
   /* A library of the seven functions gives no parameter set: --mass is needed. */
   const CorvantaModelFunctions seven = CORVANTA_LINKED_MODEL_FUNCTIONS;
   CHECK(isnan(coast_down(&seven, "", "B", &used, &error)) && error.status == CORVANTA_ENGINE_BAD_ARGUMENT &&
-            strcmp(error.message, "coast-down: --mass defaults to the vehicle's VehicleMass, which a model library of "
-                                  "the seven functions only does not give: give --mass") == 0,
+            strcmp(error.message,
+                   "coast-down: --mass defaults to the vehicle's VehicleMass, which a model library of "
+                   "the seven functions only does not give: give --mass") == 0,
         "no parameter set: %s", error.message);
   CHECK(!isnan(coast_down(&seven, "1760", "B", &used, &error)) && used == 1760.0, "--mass given: %s", error.message);
 }
