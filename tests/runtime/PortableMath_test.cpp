@@ -353,11 +353,13 @@ namespace corvanta_math {
 namespace dekker {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
+void atanQuickForTests(double ax, double parts[2], double bounds[1]);
 }  // namespace dekker
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)
 namespace fused {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
+void atanQuickForTests(double ax, double parts[2], double bounds[1]);
 }  // namespace fused
 #endif
 }  // namespace corvanta_math
@@ -382,15 +384,30 @@ double errorOverBound(MpfrFunction f, double x, int k, double hi, double lo, dou
 
 using SinCosQuick = void (*)(double, double *, double *);
 using ExpQuick = int (*)(double, double *, double *);
+using AtanQuick = void (*)(double, double *, double *);
 
 // The quick stages' approximations (before their rounding tests) lie within the error
 // bounds those tests use, on random arguments of their whole domains: a bound too small
 // for its evaluation, or an evaluation worse than its bound, fails here even where no
 // result happens to be misrounded.  The largest error over bound is printed.
-void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQuick exp) {
+// The trigonometric arguments include a set below 0.8, where the quick stage takes no
+// reduction, and the atan arguments a set on [0, 1] and one beyond 1 (the reciprocal).
+void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQuick exp, AtanQuick atan) {
   std::vector<double> trig = randomArguments(11, -16383.0, 16383.0, -26, 13);
+  const std::vector<double> smallTrig = randomArguments(13, -0.8, 0.8, -26, -1);
+  trig.insert(trig.end(), smallTrig.begin(), smallTrig.end());
   std::vector<double> expArguments = randomArguments(12, -708.0, 709.0, -54, 9);
-  double worstSin = 0.0, worstCos = 0.0, worstExp = 0.0;
+  std::vector<double> atanArguments = randomArguments(14, 0.0, 1.0, -27, 60);
+  const std::vector<double> atanBeyondOne = randomArguments(15, 1.0, 40.0, 0, 6);
+  atanArguments.insert(atanArguments.end(), atanBeyondOne.begin(), atanBeyondOne.end());
+  double worstSin = 0.0, worstCos = 0.0, worstExp = 0.0, worstAtan = 0.0;
+  for (std::size_t i = 0; i < atanArguments.size(); i += 5) {
+    const double ax = std::fabs(atanArguments[i]);
+    if (!(ax >= 0x1p-27 && ax <= 0x1p60)) continue;
+    double parts[2], bounds[1];
+    atan(ax, parts, bounds);
+    worstAtan = std::max(worstAtan, errorOverBound(mpfr_atan, ax, 0, parts[0], parts[1], bounds[0]));
+  }
   for (std::size_t i = 0; i < trig.size(); i += 5) {
     const double x = trig[i];
     double parts[4], bounds[2];
@@ -405,20 +422,21 @@ void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQui
     const int k = exp(x, parts, bounds);
     worstExp = std::max(worstExp, errorOverBound(mpfr_exp, x, k, parts[0], parts[1], bounds[0]));
   }
-  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g\n", build, worstSin,
-              worstCos, worstExp);
+  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g, atan %.3g\n", build,
+              worstSin, worstCos, worstExp, worstAtan);
   EXPECT_LE(worstSin, 1.0) << build;
   EXPECT_LE(worstCos, 1.0) << build;
   EXPECT_LE(worstExp, 1.0) << build;
+  EXPECT_LE(worstAtan, 1.0) << build;
 }
 
 TEST(PortableMath, QuickStagesWithinTheirBounds) {
   expectQuickStagesWithinBounds("Dekker products:", corvanta_math::dekker::sinCosQuickForTests,
-                                corvanta_math::dekker::expQuickForTests);
+                                corvanta_math::dekker::expQuickForTests, corvanta_math::dekker::atanQuickForTests);
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)
   if (__builtin_cpu_supports("fma")) {
     expectQuickStagesWithinBounds("fused products:", corvanta_math::fused::sinCosQuickForTests,
-                                  corvanta_math::fused::expQuickForTests);
+                                  corvanta_math::fused::expQuickForTests, corvanta_math::fused::atanQuickForTests);
   }
 #endif
 }
