@@ -257,9 +257,10 @@ std::size_t samples() {
 
 // Uniform on [lo, hi] and log-uniform (random significand and sign, exponent uniform in
 // [minExponent, maxExponent]).
-std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, int minExponent, int maxExponent) {
+std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, int minExponent, int maxExponent,
+                                    std::size_t count = 0) {
   std::mt19937_64 random(seed);
-  const std::size_t n = samples();
+  const std::size_t n = count != 0 ? count : samples();
   std::vector<double> out;
   out.reserve(2 * n);
   std::uniform_real_distribution<double> uniform(lo, hi);
@@ -454,6 +455,19 @@ TEST(PortableMathRandom, Sincos) {
   const std::vector<double> arguments = randomArguments(3, -1e3, 1e3, -30, 40);
   expectCorrectlyRounded(kSincosSin, arguments);
   expectCorrectlyRounded(kSincosCos, arguments);
+}
+// The domains of the quick stages without reduction or division, and their edges: sin,
+// cos and sincos below 0.8 (and log-uniform up to 1, beyond the edge), atan on [-1, 1]
+// and from 1 to 64 (a reciprocal first).  A quarter of the samples of the other groups.
+TEST(PortableMathRandom, QuickStageDomains) {
+  const std::size_t n = std::max<std::size_t>(1, samples() / 4);
+  const std::vector<double> trig = randomArguments(21, -0.8, 0.8, -26, -1, n);
+  expectCorrectlyRounded(kSin, trig);
+  expectCorrectlyRounded(kCos, trig);
+  expectCorrectlyRounded(kSincosSin, trig);
+  expectCorrectlyRounded(kSincosCos, trig);
+  expectCorrectlyRounded(kAtan, randomArguments(22, -1.0, 1.0, -27, -1, n));
+  expectCorrectlyRounded(kAtan, randomArguments(23, 1.0, 64.0, 0, 6, n));
 }
 TEST(PortableMathRandom, Atan) { expectCorrectlyRounded(kAtan, randomArguments(4, -4.0, 4.0, -30, 64)); }
 TEST(PortableMathRandom, Exp) { expectCorrectlyRounded(kExp, randomArguments(5, -746.0, 710.0, -56, 9)); }
