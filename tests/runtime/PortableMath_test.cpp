@@ -174,6 +174,9 @@ TEST(PortableMath, RangeBoundaries) {
   // The quick stage: its limit, where its quotient x 128/pi changes (odd multiples of
   // pi/256) over two turns of its table and near its limit, and the table entries j pi/128.
   trig.push_back(16384.0);
+  // The limit of the quick stage without reduction (0.8) and its last table interval.
+  trig.push_back(0.8);
+  trig.push_back(51.5 / 64.0);
   for (int n = 1; n < 1030; n += 2) trig.push_back(n * 0.01227184630308513);
   for (int n = 1335001; n < 1335101; n += 2) trig.push_back(n * 0.01227184630308513);
   for (int j = 0; j < 520; ++j) trig.push_back(j * 0.02454369260617026);
@@ -355,12 +358,20 @@ namespace dekker {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
 void atanQuickForTests(double ax, double parts[2], double bounds[1]);
+bool sinCosSecondStageForTests(double x, double *sine, double *cosine);
+double atanSecondStageForTests(double ax, bool &decided);
+bool sinCosQuickTestForTests(double hi, double lo, double &result, double &bound);
+bool atanQuickTestForTests(double hi, double lo, double &result, double &bound);
 }  // namespace dekker
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)
 namespace fused {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
 void atanQuickForTests(double ax, double parts[2], double bounds[1]);
+bool sinCosSecondStageForTests(double x, double *sine, double *cosine);
+double atanSecondStageForTests(double ax, bool &decided);
+bool sinCosQuickTestForTests(double hi, double lo, double &result, double &bound);
+bool atanQuickTestForTests(double hi, double lo, double &result, double &bound);
 }  // namespace fused
 #endif
 }  // namespace corvanta_math
@@ -438,6 +449,107 @@ TEST(PortableMath, QuickStagesWithinTheirBounds) {
   if (__builtin_cpu_supports("fma")) {
     expectQuickStagesWithinBounds("fused products:", corvanta_math::fused::sinCosQuickForTests,
                                   corvanta_math::fused::expQuickForTests, corvanta_math::fused::atanQuickForTests);
+  }
+#endif
+}
+
+using QuickTest = bool (*)(double, double, double &, double &);
+
+// The quick stages' rounding tests take at least the error bounds that their
+// approximations are checked against above: an approximation within its bound of a
+// rounding boundary (the midpoint between hi and the next double) is never decided, and
+// one three bounds away always is, with the nearer double.
+void expectRoundingTestHonoursBound(const char *name, QuickTest test) {
+  std::mt19937_64 random(41);
+  std::size_t wronglyDecided = 0, wronglyUndecided = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const int exponent = -20 + static_cast<int>(random() % 21);
+    const double hi = std::ldexp(1.0 + static_cast<double>(random() >> 12) * 0x1p-52, exponent);
+    const double halfUlp = (std::nextafter(hi, 4.0) - hi) / 2.0;
+    double result, bound;
+    test(hi, halfUlp, result, bound);  // bound for hi
+    const double u = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
+    if (test(hi, halfUlp + u * bound, result, bound)) ++wronglyDecided;
+    const double far = (random() & 1u) ? 3.0 : -3.0;
+    if (!test(hi, halfUlp + far * bound, result, bound) || result != (far > 0.0 ? std::nextafter(hi, 4.0) : hi)) {
+      ++wronglyUndecided;
+    }
+  }
+  EXPECT_EQ(wronglyDecided, 0u) << name << ": decided within the bound of a rounding boundary";
+  EXPECT_EQ(wronglyUndecided, 0u) << name << ": undecided (or misrounded) three bounds away";
+}
+
+TEST(PortableMath, QuickRoundingTestsHonourTheirBounds) {
+  expectRoundingTestHonoursBound("sin/cos, Dekker products", corvanta_math::dekker::sinCosQuickTestForTests);
+  expectRoundingTestHonoursBound("atan, Dekker products", corvanta_math::dekker::atanQuickTestForTests);
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+  if (__builtin_cpu_supports("fma")) {
+    expectRoundingTestHonoursBound("sin/cos, fused products", corvanta_math::fused::sinCosQuickTestForTests);
+    expectRoundingTestHonoursBound("atan, fused products", corvanta_math::fused::atanQuickTestForTests);
+  }
+#endif
+}
+
+using SinCosStage = bool (*)(double, double *, double *);
+using AtanStage = double (*)(double, bool &);
+
+// The double-double stages on their own: the quick stages decide all but about one
+// argument in 2^6 (sin, cos) to 2^8 (atan) before them, so that the whole functions
+// rarely reach them.  Every result they decide is correctly rounded, on random arguments
+// and on the neighbourhoods of the atan table's points i/1024 and their reciprocals, and
+// they decide nearly all.
+void expectSecondStagesCorrectlyRounded(const char *build, SinCosStage sinCos, AtanStage atan) {
+  const std::size_t n = std::max<std::size_t>(1, samples() / 10);
+  const std::vector<double> trig = randomArguments(31, -100.0, 100.0, -26, 19, n);
+  std::size_t wrong = 0, undecided = 0;
+  for (const double x : trig) {
+    double s = 0.0, c = 0.0;
+    if (!sinCos(x, &s, &c)) {
+      ++undecided;
+      continue;
+    }
+    if (bitsOf(s) != bitsOf(oracle(mpfr_sin, x)) || bitsOf(c) != bitsOf(oracle(mpfr_cos, x))) {
+      if (++wrong <= 5) ADD_FAILURE() << build << " sincos second stage (" << std::hexfloat << x << ")";
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << build << " sin/cos second stage";
+  EXPECT_LT(undecided, trig.size() / 100) << build << " sin/cos second stage";
+  std::vector<double> points;
+  for (int i = 1; i <= 1024; ++i) {
+    points.push_back(i / 1024.0);
+    points.push_back(1024.0 / i);
+  }
+  std::vector<double> atanArguments = neighbourhoods(points);
+  const std::vector<double> random = randomArguments(32, 0.0, 4.0, -27, 60, n);
+  atanArguments.insert(atanArguments.end(), random.begin(), random.end());
+  wrong = undecided = 0;
+  std::size_t tried = 0;
+  for (const double x : atanArguments) {
+    const double ax = std::fabs(x);
+    if (!(ax >= 0x1p-27 && ax <= 0x1p60)) continue;
+    ++tried;
+    bool decided = false;
+    const double y = atan(ax, decided);
+    if (!decided) {
+      ++undecided;
+      continue;
+    }
+    if (bitsOf(y) != bitsOf(oracle(mpfr_atan, ax)) && ++wrong <= 5) {
+      ADD_FAILURE() << build << " atan second stage (" << std::hexfloat << ax << ")";
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << build << " atan second stage";
+  EXPECT_LT(undecided, tried / 100) << build << " atan second stage";
+  std::printf("%s second stages: sin/cos %zu arguments, atan %zu\n", build, trig.size(), tried);
+}
+
+TEST(PortableMath, SecondStagesCorrectlyRounded) {
+  expectSecondStagesCorrectlyRounded("Dekker products:", corvanta_math::dekker::sinCosSecondStageForTests,
+                                     corvanta_math::dekker::atanSecondStageForTests);
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+  if (__builtin_cpu_supports("fma")) {
+    expectSecondStagesCorrectlyRounded("fused products:", corvanta_math::fused::sinCosSecondStageForTests,
+                                       corvanta_math::fused::atanSecondStageForTests);
   }
 #endif
 }
