@@ -15,7 +15,10 @@ std::shared_ptr<ParameterBlock> ParameterBlock::builtin() {
     block->values.scalars = ScalarParameters{};
     block->values.tyre[kFrontAxle] = TyreCoefficients{};
     block->values.tyre[kRearAxle] = TyreCoefficients{};
-    block->values.tables = Corvanta_ConstP;
+    // The compiled tables themselves, through a pointer that owns nothing: a set that
+    // changes a table copies them first.
+    block->values.tables = std::shared_ptr<const ConstP_Corvanta_T>(std::shared_ptr<const ConstP_Corvanta_T>(),
+                                                                    &Corvanta_ConstP);
     block->derive();
     block->checkAll();
     return block;
@@ -27,16 +30,14 @@ ParameterBlock::ParameterBlock(const ParameterBlock &source, bool)
     : values(source.values),
       model(source.model),
       problemMarks_(source.problemMarks_),
-      problemsMarked_(source.problemsMarked_) {
-  model.tables = &values.tables;
-}
+      problemsMarked_(source.problemsMarked_) {}
 
 std::shared_ptr<ParameterBlock> ParameterBlock::clone() const {
   return std::shared_ptr<ParameterBlock>(new ParameterBlock(*this, true));
 }
 
 void ParameterBlock::derive() {
-  model = deriveModelParameters(values.scalars, values.tyre[kFrontAxle], values.tyre[kRearAxle], &values.tables);
+  model = deriveModelParameters(values.scalars, values.tyre[kFrontAxle], values.tyre[kRearAxle], values.tables.get());
   forgetIdentity();
 }
 
@@ -160,7 +161,7 @@ bool checkCombinations(const VehicleValues &values, std::vector<Problem> *proble
              shortestText(s.EngineSpeedMax) + " rad/s";
     });
   }
-  const double *ratios = values.tables.GearRatio_Table;
+  const double *ratios = values.tables->GearRatio_Table;
   if (!(ratios[0] < 0.0) || ratios[1] != 0.0) {
     found("GearRatio_Table", [&] {
       return "GearRatio_Table: reverse (first value, " + shortestText(ratios[0]) +

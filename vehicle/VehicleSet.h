@@ -20,7 +20,7 @@ namespace corvanta::vehicle {
 // The values of a set and the model's parameter record made from them.
 struct ParameterBlock {
   VehicleValues values;
-  ModelParameters model;  // model.tables points at values.tables
+  ModelParameters model;  // model.tables is values.tables
 
   ParameterBlock() = default;
   ParameterBlock(const ParameterBlock &) = delete;
@@ -30,8 +30,8 @@ struct ParameterBlock {
   // it.  It is never changed: the function keeps a reference of its own, so a set that
   // changes a value always copies it first (CorvantaVehicle::writable()).
   static std::shared_ptr<ParameterBlock> builtin();
-  // A copy of the values, the derived record (its tables pointing at the copy) and the
-  // problem marks, without deriving or checking anything again.
+  // A copy of the values (sharing their tables), the derived record and the problem marks,
+  // without deriving or checking anything again.
   std::shared_ptr<ParameterBlock> clone() const;
   // Recomputes the derived values after a change of `values`.
   void derive();

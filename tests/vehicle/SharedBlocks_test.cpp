@@ -75,7 +75,13 @@ TEST(SharedBlocks, BuiltInSetsShareOneBlockThatNoChangeReaches) {
   EXPECT_EQ(valuesOf(c.get(), "ThrottleMap_Table"), throttleMap);
   EXPECT_EQ(valuesOf(a.get(), "ThrottleMap_Table"), throttleMap);
   EXPECT_SAME_BITS(0.5, valuesOf(b.get(), "ThrottleMap_Table")[12345]);
-  EXPECT_SAME_BITS(throttleMap[12345], c->block->values.tables.ThrottleMap_Table[12345]);
+  EXPECT_SAME_BITS(throttleMap[12345], c->block->values.tables->ThrottleMap_Table[12345]);
+  // The tables are copied only by the set that changes one: the built-in sets and the set
+  // with another mass read the library's compiled tables (through a pointer that owns them
+  // not, so that a change always copies them).
+  EXPECT_EQ(c->block->values.tables.use_count(), 0);
+  EXPECT_EQ(a->block->values.tables.get(), c->block->values.tables.get());
+  EXPECT_NE(b->block->values.tables.get(), c->block->values.tables.get());
   EXPECT_EQ(corvanta_vehicle_identity(c.get()), builtinIdentity);
   EXPECT_NE(corvanta_vehicle_identity(a.get()), builtinIdentity);
   EXPECT_NE(corvanta_vehicle_identity(b.get()), builtinIdentity);
@@ -84,10 +90,10 @@ TEST(SharedBlocks, BuiltInSetsShareOneBlockThatNoChangeReaches) {
 
   // The copy's derived record is made from the copy's values and reads the copy's tables.
   const corvanta::vehicle::ParameterBlock &changed = *a->block;
-  EXPECT_EQ(changed.model.tables, &changed.values.tables);
+  EXPECT_EQ(changed.model.tables, changed.values.tables.get());
   EXPECT_SAME_BITS(2000.0, changed.model.VehicleMass);
   EXPECT_SAME_BITS(2000.0 * 9.8, changed.model.VehicleWeight);
-  EXPECT_EQ(b->block->model.tables, &b->block->values.tables);
+  EXPECT_EQ(b->block->model.tables, b->block->values.tables.get());
   EXPECT_SAME_BITS(0.5, b->block->model.tables->ThrottleMap_Table[12345]);
   EXPECT_SAME_BITS(1760.0 * 9.8, b->block->model.VehicleWeight);
 
@@ -102,6 +108,24 @@ TEST(SharedBlocks, BuiltInSetsShareOneBlockThatNoChangeReaches) {
   EXPECT_NE(copy->block.get(), own);
   EXPECT_SAME_BITS(2100.0, valueOf(a.get(), "VehicleMass"));
   EXPECT_SAME_BITS(2200.0 * 9.8, copy->block->model.VehicleWeight);
+
+  // Tables shared by two sets are copied by the one that changes them; tables a set owns
+  // alone are changed in place.
+  VehiclePtr other(corvanta_vehicle_copy(b.get()));
+  ASSERT_EQ(setValue(other.get(), "VehicleMass", 1800.0), CORVANTA_VEHICLE_OK);
+  EXPECT_EQ(other->block->values.tables.get(), b->block->values.tables.get());
+  changedMap[12345] = 0.25;
+  ASSERT_EQ(corvanta_vehicle_set(other.get(), "ThrottleMap_Table", changedMap.data(), changedMap.size(), nullptr, 0),
+            CORVANTA_VEHICLE_OK);
+  const ConstP_Corvanta_T *otherTables = other->block->values.tables.get();
+  EXPECT_NE(otherTables, b->block->values.tables.get());
+  EXPECT_SAME_BITS(0.5, valuesOf(b.get(), "ThrottleMap_Table")[12345]);
+  EXPECT_SAME_BITS(0.25, other->block->model.tables->ThrottleMap_Table[12345]);
+  changedMap[12345] = 0.125;
+  ASSERT_EQ(corvanta_vehicle_set(other.get(), "ThrottleMap_Table", changedMap.data(), changedMap.size(), nullptr, 0),
+            CORVANTA_VEHICLE_OK);
+  EXPECT_EQ(other->block->values.tables.get(), otherTables);
+  EXPECT_SAME_BITS(0.125, other->block->model.tables->ThrottleMap_Table[12345]);
 }
 
 // After each change of one parameter, whether the set makes an instance is exactly what a
