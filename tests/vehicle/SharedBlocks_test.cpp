@@ -177,6 +177,21 @@ TEST(SharedBlocks, ValidityAfterOneChangeIsTheFullValidation) {
   ASSERT_EQ(corvanta_vehicle_set(set.get(), "BrakeMap_Axis2", axis.data(), axis.size(), nullptr, 0), 0);
   EXPECT_TRUE(agree("the axis mended"));
 
+  // A table's first non-finite value is the one named, wherever it lies.
+  for (const std::size_t at : {std::size_t{0}, std::size_t{17}, std::size_t{31}, brakeMap.size() - 1}) {
+    std::vector<double> map = brakeMap;
+    map[at] = std::nan("");
+    map.back() = at + 1 < map.size() ? HUGE_VAL : map.back();
+    ASSERT_EQ(corvanta_vehicle_set(set.get(), "BrakeMap_Table", map.data(), map.size(), nullptr, 0), 0);
+    EXPECT_FALSE(agree("a NaN in the brake map"));
+    char report[256];
+    ASSERT_EQ(corvanta_vehicle_validate(set.get(), report, sizeof report), 1);
+    const std::string expected = "BrakeMap_Table[" + std::to_string(at) + "] = nan is outside its range ";
+    EXPECT_EQ(std::string(report).substr(0, expected.size()), expected);
+  }
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "BrakeMap_Table", brakeMap.data(), brakeMap.size(), nullptr, 0), 0);
+  EXPECT_TRUE(agree("the brake map mended again"));
+
   // Random changes of random parameters (bounds, their neighbours, non-finite values, the
   // built-in value), with copies now and then (a copy carries what its source knew).
   std::mt19937_64 random(20261209);
