@@ -66,17 +66,20 @@ std::string fileName(const ParameterDescription &d, int axle, bool bothAxlesAlik
 // 1 where x is not finite, else 0 (inf - inf and NaN - NaN are NaN, every other x - x is 0).
 inline unsigned nonFinite(double x) { return x - x == 0.0 ? 0U : 1U; }
 
-// The index of the first of the n values that is not finite, or n.  The values are looked
-// at sixteen at a time (one test of the loop per sixteen, no branch per value), then the
-// sixteen that hold one value by value.
+// The index of the first of the n values that is not finite, or n.  The values are taken
+// in runs of kRun into a block of their own (a build that checks pointer arithmetic checks
+// once per run, not once per value), each run tested at once; the run that holds one is
+// then looked at value by value.
 std::size_t firstNonFinite(const double *v, std::size_t n) {
+  constexpr std::size_t kRun = 32;
+  double run[kRun];
   std::size_t start = 0;
-  for (; n - start >= 16; start += 16) {
-    const double *p = v + start;
-    const unsigned any = nonFinite(p[0]) | nonFinite(p[1]) | nonFinite(p[2]) | nonFinite(p[3]) | nonFinite(p[4]) |
-                     nonFinite(p[5]) | nonFinite(p[6]) | nonFinite(p[7]) | nonFinite(p[8]) | nonFinite(p[9]) |
-                     nonFinite(p[10]) | nonFinite(p[11]) | nonFinite(p[12]) | nonFinite(p[13]) |
-                     nonFinite(p[14]) | nonFinite(p[15]);
+  for (; n - start >= kRun; start += kRun) {
+    std::memcpy(run, v + start, sizeof run);
+    unsigned any = 0;
+    for (std::size_t k = 0; k < kRun; ++k) {
+      any |= nonFinite(run[k]);
+    }
     if (any != 0U) {
       break;
     }
@@ -240,14 +243,28 @@ bool ParameterBlock::withoutProblems() const {
 
 std::uint64_t identity(const VehicleValues &values) {
   std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the value bits
-  auto mix = [&hash](const double *v, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
+  auto mixBits = [&hash](std::uint64_t bits) {
+    for (int byte = 0; byte < 8; ++byte) {
+      hash ^= (bits >> (8 * byte)) & 0xFFU;
+      hash *= 1099511628211ULL;
+    }
+  };
+  // The values in runs taken into a block of their own (a build that checks pointer
+  // arithmetic checks once per run), the rest one by one.
+  auto mix = [&mixBits](const double *v, std::size_t count) {
+    constexpr std::size_t kRun = 32;
+    std::uint64_t run[kRun];
+    std::size_t i = 0;
+    for (; count - i >= kRun; i += kRun) {
+      std::memcpy(run, v + i, sizeof run);
+      for (std::size_t k = 0; k < kRun; ++k) {
+        mixBits(run[k]);
+      }
+    }
+    for (; i < count; ++i) {
       std::uint64_t bits;
       std::memcpy(&bits, &v[i], sizeof bits);
-      for (int byte = 0; byte < 8; ++byte) {
-        hash ^= (bits >> (8 * byte)) & 0xFFU;
-        hash *= 1099511628211ULL;
-      }
+      mixBits(bits);
     }
   };
   for (const ParameterDescription &d : parameterDescriptions()) {

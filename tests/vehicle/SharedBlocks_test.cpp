@@ -242,6 +242,44 @@ TEST(SharedBlocks, ValidityAfterOneChangeIsTheFullValidation) {
   EXPECT_GT(accepted, 50);
 }
 
+// FNV-1a over the bytes of every value's bits (least significant byte first), in list
+// order, a tyre coefficient front then rear: what saved states carry as the set's identity.
+std::uint64_t fnvOfEveryValue(const CorvantaVehicle *set) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  auto mix = [&hash](double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int byte = 0; byte < 8; ++byte) {
+      hash = (hash ^ ((bits >> (8 * byte)) & 0xFFU)) * 1099511628211ULL;
+    }
+  };
+  for (std::size_t index = 0; index < corvanta_vehicle_parameter_count(); ++index) {
+    CorvantaParameterInfo info;
+    EXPECT_EQ(corvanta_vehicle_parameter_info(index, &info), 0);
+    if (info.kind == CORVANTA_PARAMETER_TYRE) {
+      mix(valueOf(set, (std::string("FrontTyre.") + info.name).c_str()));
+      mix(valueOf(set, (std::string("RearTyre.") + info.name).c_str()));
+    } else {
+      for (double value : valuesOf(set, info.name)) mix(value);
+    }
+  }
+  return hash;
+}
+
+TEST(SharedBlocks, IdentityIsTheHashOfEveryValueInListOrder) {
+  VehiclePtr set(corvanta_vehicle_create_builtin());
+  ASSERT_TRUE(set);
+  EXPECT_EQ(corvanta_vehicle_identity(set.get()), fnvOfEveryValue(set.get()));
+  // Values in a run of a table and in its last, partial run; a rear coefficient alone.
+  std::vector<double> map = valuesOf(set.get(), "BrakeMap_Table");
+  map[40] = 0.75;
+  map.back() = -0.0;
+  ASSERT_EQ(corvanta_vehicle_set(set.get(), "BrakeMap_Table", map.data(), map.size(), nullptr, 0), 0);
+  ASSERT_EQ(setValue(set.get(), "RearTyre.PDY1", 0.9), CORVANTA_VEHICLE_OK);
+  ASSERT_EQ(setValue(set.get(), "VehicleMass", 1800.0), CORVANTA_VEHICLE_OK);
+  EXPECT_EQ(corvanta_vehicle_identity(set.get()), fnvOfEveryValue(set.get()));
+}
+
 // CRC-32 (IEEE 802.3) bit by bit.
 std::uint32_t crcBitByBit(const std::uint8_t *data, std::size_t size) {
   std::uint32_t crc = 0xFFFFFFFFU;
