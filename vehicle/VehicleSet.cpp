@@ -71,7 +71,7 @@ inline unsigned nonFinite(double x) { return x - x == 0.0 ? 0U : 1U; }
 // once per run, not once per value), each run tested at once; the run that holds one is
 // then looked at value by value.
 std::size_t firstNonFinite(const double *v, std::size_t n) {
-  constexpr std::size_t kRun = 32;
+  constexpr std::size_t kRun = 16;
   double run[kRun];
   std::size_t start = 0;
   for (; n - start >= kRun; start += kRun) {
@@ -252,7 +252,7 @@ std::uint64_t identity(const VehicleValues &values) {
   // The values in runs taken into a block of their own (a build that checks pointer
   // arithmetic checks once per run), the rest one by one.
   auto mix = [&mixBits](const double *v, std::size_t count) {
-    constexpr std::size_t kRun = 32;
+    constexpr std::size_t kRun = 16;
     std::uint64_t run[kRun];
     std::size_t i = 0;
     for (; count - i >= kRun; i += kRun) {
