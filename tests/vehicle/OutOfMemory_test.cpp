@@ -146,11 +146,13 @@ int main() {
     check(corvanta_vehicle_validate(vehicle, text, sizeof text) == 0 && text[0] == '\0',
           "validate: 0 and an empty report for a sound set without memory");
     check(corvanta_vehicle_validate(invalid, text, sizeof text) == -1, "validate: -1 without memory for the report");
-    // A change of a set of its own copies nothing: it needs no memory either.
-    const double lighter = 1500.0;
-    check(corvanta_vehicle_set(invalid, "VehicleMass", &lighter, 1, text, sizeof text) == CORVANTA_VEHICLE_OK,
+    // A change of a scalar of a set of its own copies nothing: it needs no memory either,
+    // and mends the set.
+    const double mass = 1700.0;
+    check(corvanta_vehicle_set(invalid, "VehicleMass", &mass, 1, text, sizeof text) == CORVANTA_VEHICLE_OK,
           "set on an unshared set without memory");
-    check(corvanta_instance_create(invalid) == nullptr, "instance_create gives NULL without memory");
+    check(corvanta_vehicle_validate(invalid, text, sizeof text) == 0, "the mended set validates without memory");
+    check(corvanta_instance_create(invalid) == nullptr, "instance_create of a sound set gives NULL without memory");
     check(corvanta_vehicle_to_json(vehicle, text, sizeof text) == 0, "to_json: 0 without memory");
     check(corvanta_vehicle_copy(vehicle) == nullptr, "copy: NULL without memory");
     check(corvanta_vehicle_set_name(vehicle, "a name too long for any short-string storage of the library",
