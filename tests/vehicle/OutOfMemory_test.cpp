@@ -148,8 +148,8 @@ int main() {
     check(corvanta_vehicle_validate(invalid, text, sizeof text) == -1, "validate: -1 without memory for the report");
     // A change of a scalar of a set of its own copies nothing: it needs no memory either,
     // and mends the set.
-    const double mass = 1700.0;
-    check(corvanta_vehicle_set(invalid, "VehicleMass", &mass, 1, text, sizeof text) == CORVANTA_VEHICLE_OK,
+    const double soundMass = 1700.0;
+    check(corvanta_vehicle_set(invalid, "VehicleMass", &soundMass, 1, text, sizeof text) == CORVANTA_VEHICLE_OK,
           "set on an unshared set without memory");
     check(corvanta_vehicle_validate(invalid, text, sizeof text) == 0, "the mended set validates without memory");
     check(corvanta_instance_create(invalid) == nullptr, "instance_create of a sound set gives NULL without memory");
