@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include "DoubleText.h"
 
 namespace corvanta::engine {
 
@@ -19,7 +20,7 @@ std::size_t formatShortest(double value, char *buffer) {
   // The shortest digits, placed as Python's repr places them: positional for decimal
   // exponents from -4 to 15, else in exponent notation ("1e-05", "1e+16").
   const std::to_chars_result scientific =
-      std::to_chars(buffer, buffer + kNumberTextCapacity, value, std::chars_format::scientific);
+      doubletext::toChars(buffer, buffer + kNumberTextCapacity, value, std::chars_format::scientific);
   const char *exponentMark = std::find(buffer, scientific.ptr, 'e');
   int exponent = 0;
   std::from_chars(exponentMark + (exponentMark[1] == '+' ? 2 : 1), scientific.ptr, exponent);
@@ -27,7 +28,7 @@ std::size_t formatShortest(double value, char *buffer) {
     return static_cast<std::size_t>(scientific.ptr - buffer);
   }
   const std::to_chars_result fixed =
-      std::to_chars(buffer, buffer + kNumberTextCapacity, value, std::chars_format::fixed);
+      doubletext::toChars(buffer, buffer + kNumberTextCapacity, value, std::chars_format::fixed);
   return static_cast<std::size_t>(fixed.ptr - buffer);
 }
 

@@ -1,4 +1,5 @@
 #include "RecordedInputs.h"
+#include "DoubleText.h"
 
 #include <charconv>
 #include <filesystem>
@@ -221,7 +222,7 @@ class RecordedInputsReader {
   double number(std::string_view field, std::size_t lineNumber, const std::string &column, bool allowNonFinite) const {
     double value = 0.0;
     const char *end = field.data() + field.size();
-    const auto [stop, error] = std::from_chars(field.data(), end, value);
+    const auto [stop, error] = doubletext::fromChars(field.data(), end, value);
     if (!field.empty() && error == std::errc::result_out_of_range && stop == end) {
       fail(lineNumber, "column \"" + column + "\": \"" + std::string(field) + "\" is out of the range of doubles");
     }

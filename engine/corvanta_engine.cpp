@@ -329,8 +329,11 @@ int corvanta_scenario_input_rows(const CorvantaScenario *scenario, uint64_t ever
     require(rows != nullptr || needed == 0, "rows: NULL");
     require(row_capacity >= needed, "rows: room for " + std::to_string(row_capacity) + " rows, the run has " +
                                         std::to_string(needed));
+    // A buffer of that size fits a 32-bit address space only when its size does.
+    require(needed <= SIZE_MAX / CORVANTA_INPUT_ROW_LENGTH / sizeof(double),
+            "rows: " + std::to_string(needed) + " rows do not fit in memory");
     std::vector<double> values;
-    values.reserve(needed * CORVANTA_INPUT_ROW_LENGTH);
+    values.reserve(static_cast<std::size_t>(needed) * CORVANTA_INPUT_ROW_LENGTH);
     inputRows(scenario->schedule, step, initial_row != 0, values);
     std::copy(values.begin(), values.end(), rows);
     return CORVANTA_ENGINE_OK;

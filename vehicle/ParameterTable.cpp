@@ -1,5 +1,6 @@
 // The parameter descriptions made from the one list.
 #include "ParameterTable.h"
+#include "DoubleText.h"
 
 #include <charconv>
 #include <cmath>
@@ -145,7 +146,7 @@ std::string shortestText(double value) {
     return value > 0 ? "inf" : "-inf";
   }
   char buffer[32];
-  const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const std::to_chars_result result = doubletext::toChars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 
@@ -157,7 +158,7 @@ std::string rangeText(const ParameterDescription &d) {
     // Whole bounds in plain digits (100000, not 1e+05).
     if (v == std::floor(v) && std::fabs(v) < 1e16) {
       char buffer[32];
-      const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+      const std::to_chars_result r = doubletext::toChars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
       return std::string(buffer, r.ptr);
     }
     return shortestText(v);

@@ -1,4 +1,5 @@
 #include "StandardTests.h"
+#include "DoubleText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -744,7 +745,7 @@ OptionValues resolveOptions(const TestDefinition &test, const std::vector<std::p
     }
     double value = 0.0;
     const char *end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    const auto [stop, error] = doubletext::fromChars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
       throw TestOptionError(test.name + ": --" + name + ": expected a number in " + option->unit + ", got '" + text +
                             "'");
