@@ -4,7 +4,7 @@
 #ifndef CORVANTA_MODEL_VEHICLECONSTANTS_H
 #define CORVANTA_MODEL_VEHICLECONSTANTS_H
 
-#include "Parameters.h"
+#include "model/Parameters.h"
 
 // Fixed step of one major time step, s.
 constexpr double kStepSize = 0.0001;

@@ -6,7 +6,7 @@
 // not export them, and other code in the process keeps the platform's functions.
 //
 // Compiled with -fno-builtin and without <cmath>, so that these are plain definitions.
-#include "PortableMath.h"
+#include "runtime/PortableMath.h"
 
 #if defined(__GNUC__) && !defined(_WIN32)
 #define CORVANTA_MATH_BINDING extern "C" __attribute__((visibility("hidden")))

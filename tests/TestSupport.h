@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 inline std::uint64_t bitsOf(double value) {
   std::uint64_t bits;

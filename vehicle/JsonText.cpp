@@ -1,5 +1,5 @@
 // Recursive-descent JSON reader with line numbers.
-#include "JsonText.h"
+#include "vehicle/JsonText.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // The parameter descriptions made from the one list.
-#include "ParameterTable.h"
+#include "vehicle/ParameterTable.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
-#include "NameSuggestion.h"
+#include "engine/messages/NameSuggestion.h"
 
 namespace corvanta::vehicle {
 
@@ -22,7 +22,7 @@ const ParameterDescription kDescriptions[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning)        \
   {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
    Dormant, false, offsetof(TyreCoefficients, Name)},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 // The documentation groups in list order: an entry with a title starts a group, one
@@ -38,7 +38,7 @@ const ListEntry kListOrder[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
   {nullptr, nullptr},
 #define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) {nullptr, nullptr},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 }  // namespace

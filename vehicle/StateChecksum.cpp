@@ -1,5 +1,5 @@
 // CRC-32 by table, the table built once at compile time.
-#include "StateChecksum.h"
+#include "vehicle/StateChecksum.h"
 
 #include <array>
 

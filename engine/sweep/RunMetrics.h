@@ -31,7 +31,7 @@
 #include <limits>
 #include <string_view>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::sweep {
 

@@ -1,10 +1,10 @@
-#include "ScenarioPath.h"
+#include "engine/sweep/ScenarioPath.h"
 
 #include <array>
 #include <string_view>
 #include <utility>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::sweep {
 

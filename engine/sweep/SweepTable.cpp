@@ -1,4 +1,4 @@
-#include "SweepTable.h"
+#include "engine/sweep/SweepTable.h"
 
 #include <array>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "StandardTests.h"
+#include "engine/testsuite/StandardTests.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,9 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JsonScenario.h"
-#include "Metrics.h"
-#include "PathShapes.h"
+#include "engine/scenario/JsonScenario.h"
+#include "engine/testsuite/Metrics.h"
+#include "engine/driving/PathShapes.h"
 
 namespace corvanta::testsuite {
 

@@ -1,4 +1,4 @@
-#include "TestOutput.h"
+#include "engine/testsuite/TestOutput.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 namespace corvanta::testsuite {
 

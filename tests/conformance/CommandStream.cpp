@@ -1,4 +1,4 @@
-#include "CommandStream.h"
+#include "tests/conformance/CommandStream.h"
 
 #include <cinttypes>
 #include <cstdint>

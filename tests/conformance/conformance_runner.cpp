@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandStream.h"
+#include "tests/conformance/CommandStream.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
+#include "tests/tools/sim/SimTestSupport.h"
+#include "engine/corvanta_engine.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

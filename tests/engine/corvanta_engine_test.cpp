@@ -1,7 +1,7 @@
 // The engine's C interface: loading with errors and their positions, runs into a buffer
 // and through callbacks (compared bit for bit with the model's C functions driven by
 // hand), stepping a host's instance, and the CSV writer.
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // Lifecycle, time base and integrator of the model instance.
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "VehicleConstants.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/VehicleConstants.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "RandomInputs.h"
-#include "corvanta.h"
+#include "bench/RandomInputs.h"
+#include "capi/corvanta.h"
 
 #ifndef CORVANTA_NONFINITE_GOLDEN_FILE
 #error "CORVANTA_NONFINITE_GOLDEN_FILE must name the golden file"

@@ -1,10 +1,10 @@
-#include "Lookup.h"
+#include "runtime/Lookup.h"
 
 #include <gtest/gtest.h>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "data/ConstantBlocks.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 //
 // CORVANTA_PORTABLE_MATH_SAMPLES sets the number of random arguments per function and
 // distribution (default 500000: 10^6 per function).
-#include "PortableMath.h"
+#include "runtime/PortableMath.h"
 
 #include <gtest/gtest.h>
 #include <mpfr.h>

@@ -1,4 +1,4 @@
-#include "CorvantaLibrary.h"
+#include "tools/common/CorvantaLibrary.h"
 
 #include <filesystem>
 #include <system_error>

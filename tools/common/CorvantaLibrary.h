@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 // The seven exported functions, in the order of corvanta.h.
 #define CORVANTA_TOOLS_API_FUNCTIONS(X) \

@@ -1,4 +1,4 @@
-#include "RunSummary.h"
+#include "tools/sim/RunSummary.h"
 
 #include <cmath>
 #include <cstdarg>

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::sim {
 

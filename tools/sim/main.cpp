@@ -26,17 +26,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include "CorvantaLibrary.h"
-#include "InterruptCleanup.h"
-#include "ProgressBar.h"
-#include "RecordedInputsRecorder.h"
-#include "RunSummary.h"
-#include "TestCommand.h"
-#include "VehicleCommand.h"
-#include "VehicleModel.h"
-#include "SweepCommand.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "tools/sim/InterruptCleanup.h"
+#include "tools/sim/ProgressBar.h"
+#include "tools/sim/RecordedInputsRecorder.h"
+#include "tools/sim/RunSummary.h"
+#include "tools/sim/TestCommand.h"
+#include "tools/sim/VehicleCommand.h"
+#include "tools/sim/VehicleModel.h"
+#include "tools/sim/SweepCommand.h"
+#include "engine/corvanta_engine.h"
+#include "vehicle/corvanta_vehicle.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
 #define CORVANTA_SIM_BUILD_TREE_LIBRARY ""

@@ -1,7 +1,7 @@
 // The driver's lookups from a cursor and through the tree of bounds against the plain
 // scans they replace, bit for bit, on random and hostile paths and queries: the same
 // segment every time (ties included), whatever the cursor holds.
-#include "HintedSearch.h"
+#include "engine/driving/HintedSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "Path.h"
-#include "SpeedController.h"
+#include "engine/driving/Path.h"
+#include "engine/driving/SpeedController.h"
 
 namespace corvanta::driving {
 namespace {

@@ -1,11 +1,11 @@
-#include "Sampling.h"
+#include "engine/sweep/Sampling.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "SweepDefinition.h"
+#include "engine/sweep/SweepDefinition.h"
 
 namespace corvanta::sweep {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
-#include "corvanta.h"
+#include "tests/tools/sim/SimTestSupport.h"
+#include "capi/corvanta.h"
 
 namespace {
 
