@@ -12,6 +12,17 @@
 
 namespace {
 
+// Runs one evaluation of the outputs (the output phase only: no discrete update and no
+// integration), as the integrator's minor evaluations do, but with the time-step kind
+// chosen by the caller.  First-initialisation loads happen while their flags are set.
+void evaluateOnce(Corvanta &model, bool major) {
+  const int kind = model.M.timeStepKind;
+  model.M.timeStepKind = major ? kMajorTimeStep : kMinorTimeStep;
+  model.limitEngineSpeed();
+  model.outputPhase();
+  model.M.timeStepKind = kind;
+}
+
 std::unique_ptr<Corvanta> initialised() {
   auto model = std::make_unique<Corvanta>();
   model->initialize();

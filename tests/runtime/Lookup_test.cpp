@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
 #include "model/data/ConstantBlocks.h"

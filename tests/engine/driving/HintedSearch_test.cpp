@@ -15,18 +15,13 @@
 
 #include "engine/driving/Path.h"
 #include "engine/driving/SpeedController.h"
+#include "tests/TestSupport.h"
 
 namespace corvanta::driving {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 struct Random {
   std::uint64_t state;
