@@ -1,5 +1,7 @@
-// ScenarioFile.h first: its enumerator Json would otherwise shadow the document type.
+// ScenarioFile.h first, in a block of its own (so that sorting keeps it there): its
+// enumerator Json would otherwise shadow the document type.
 #include "engine/scenario/ScenarioFile.h"
+
 #include "engine/scenario/VehicleChoice.h"
 
 #include <memory>

@@ -244,4 +244,12 @@ std::vector<std::string> defaultLibraryCandidates(const std::string &executableD
   return candidates;
 }
 
+CorvantaLibrary findCorvantaLibrary(const std::string &explicitPath, const std::string &buildTreeLibrary) {
+  if (!explicitPath.empty()) {
+    return CorvantaLibrary::open(explicitPath);
+  }
+  return CorvantaLibrary::openFirstAvailable(defaultLibraryCandidates(executableDirectory(), buildTreeLibrary),
+                                             libraryFileName());
+}
+
 }  // namespace corvanta::tools

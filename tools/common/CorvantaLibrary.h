@@ -83,6 +83,11 @@ std::string executableDirectory();
 std::vector<std::string> defaultLibraryCandidates(const std::string &executableDir,
                                                   const std::string &buildTreeLibrary);
 
+// The one search order of the tools: the library at `explicitPath` when it is not empty
+// (nothing else is tried), else the first of defaultLibraryCandidates(executableDirectory(),
+// buildTreeLibrary) that exists, else libraryFileName() through the system loader's search.
+CorvantaLibrary findCorvantaLibrary(const std::string &explicitPath, const std::string &buildTreeLibrary);
+
 }  // namespace corvanta::tools
 
 #endif  // CORVANTA_TOOLS_CORVANTALIBRARY_H

@@ -114,12 +114,7 @@ std::optional<Failure> checkOutputPaths(const Options &options) {
 }
 
 tools::CorvantaLibrary openLibrary(const Options &options) {
-  if (!options.library.empty()) {
-    return tools::CorvantaLibrary::open(options.library);
-  }
-  return tools::CorvantaLibrary::openFirstAvailable(
-      tools::defaultLibraryCandidates(tools::executableDirectory(), CORVANTA_SIM_BUILD_TREE_LIBRARY),
-      tools::libraryFileName());
+  return tools::findCorvantaLibrary(options.library, CORVANTA_SIM_BUILD_TREE_LIBRARY);
 }
 
 // Reads all of `text` as one number (decimal, independent of the locale); false when the
