@@ -16,7 +16,9 @@
 // --fresh-instances replaces each re-initialisation of the random stream by a fresh
 // instance (for builds whose Initialize deliberately treats poisoned instances anew).
 // --speed-only skips the bit comparison (for builds that differ by design, such as the
-// default build against the portable-maths build) and only measures the speed.
+// default build against the portable-maths build) and only measures the speed.  The speed
+// table gives the medians of ns per step, of A's time over B's per round (ratio A/B, the
+// speed-up of B) with its range, and of B's time over A's (time B/A, B's slowdown).
 // Exit status: 0 identical, 1 a difference (the first one is printed), 2 bad usage.
 #include <sched.h>
 #include <time.h>
@@ -250,14 +252,15 @@ void measureSpeed(const CorvantaApi &a, const CorvantaApi &b, const Options &opt
               "alternating\n",
               cpu >= 0 ? (" pinned to core " + std::to_string(cpu)).c_str() : " (not pinned)", options.timedSteps,
               options.rounds);
-  std::printf("  %-8s %12s %12s %10s %10s %10s\n", "regime", "A ns/step", "B ns/step", "ratio A/B", "min ratio",
-              "max ratio");
+  std::printf("  %-8s %12s %12s %10s %10s %10s %10s\n", "regime", "A ns/step", "B ns/step", "ratio A/B", "min ratio",
+              "max ratio", "time B/A");
   int count = 0;
   const corvanta::bench::Regime *regimes = corvanta::bench::regimes(&count);
   for (int r = 0; r < count; ++r) {
     std::vector<double> timesA;
     std::vector<double> timesB;
     std::vector<double> ratios;
+    std::vector<double> slowdowns;  // tb / ta
     for (int round = 0; round < options.rounds; ++round) {
       // Alternate which build goes first, so that drifts of the machine cancel.
       double ta;
@@ -272,10 +275,11 @@ void measureSpeed(const CorvantaApi &a, const CorvantaApi &b, const Options &opt
       timesA.push_back(ta);
       timesB.push_back(tb);
       ratios.push_back(ta / tb);
+      slowdowns.push_back(tb / ta);
     }
-    std::printf("  %-8s %12.0f %12.0f %9.2fx %9.2fx %9.2fx\n", regimes[r].name, median(timesA), median(timesB),
+    std::printf("  %-8s %12.0f %12.0f %9.2fx %9.2fx %9.2fx %9.3fx\n", regimes[r].name, median(timesA), median(timesB),
                 median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-                *std::max_element(ratios.begin(), ratios.end()));
+                *std::max_element(ratios.begin(), ratios.end()), median(slowdowns));
   }
 }
 
@@ -360,7 +364,8 @@ int main(int argc, char **argv) {
     std::printf("A: %s\nB: %s\n", a.path().c_str(), b.path().c_str());
     if (options.speedOnly) {
       measureSpeed(a.api(), b.api(), options);
-      std::printf("\nOutput bits not compared (--speed-only); ratio A/B above is the speed-up of B over A.\n");
+      std::printf("\nOutput bits not compared (--speed-only); ratio A/B above is the speed-up of B over A, "
+                  "time B/A the median of B's time over A's per round.\n");
       return 0;
     }
     std::printf("\nBit identity, every output after every step:\n");

@@ -10,6 +10,10 @@
 //                     the closest ones);
 //                     huge: |x| from 2^21 to 2^1023 (sin, cos and sincos: always the
 //                     accurate path, with the long reduction)
+//                     chained: the model's range, each argument depending on the result
+//                     of the call before (x = a[i] + f(x) * 0): the latency of a call,
+//                     which is what the model's nested calls (atan inside atan inside
+//                     sin) wait for, where the other sets measure throughput
 //     IMPLEMENTATION  platform (the C library's) or portable
 //   BM_Step/REGIME/LIBRARY   ns per Step (time_per_step) and steps per second, LIBRARY
 //     platform: libcorvanta as built by default; portable: the same model with the portable
@@ -195,6 +199,24 @@ void registerAll() {
       benchmark::RegisterBenchmark((prefix + "platform").c_str(), run(f.platform), set.second);
       benchmark::RegisterBenchmark((prefix + "portable").c_str(), run(f.portable), set.second);
     }
+    // Latency: the next argument waits for this result (multiplied by zero, which the
+    // processor cannot skip).
+    auto chained = [](double (*g)(double)) {
+      return [g](benchmark::State &state, const std::vector<double> &arguments) {
+        std::size_t i = 0;
+        double x = arguments[0];
+        double zero = 0.0;
+        benchmark::DoNotOptimize(zero);
+        for (auto _ : state) {
+          x = arguments[i] + g(x) * zero;
+          i = (i + 1 == arguments.size()) ? 0 : i + 1;
+        }
+        benchmark::DoNotOptimize(x);
+      };
+    };
+    const std::string prefix = "BM_Maths/" + name + "/chained/";
+    benchmark::RegisterBenchmark((prefix + "platform").c_str(), chained(f.platform), modelArguments(name));
+    benchmark::RegisterBenchmark((prefix + "portable").c_str(), chained(f.portable), modelArguments(name));
   }
   int count = 0;
   const corvanta::bench::Regime *regimes = corvanta::bench::regimes(&count);

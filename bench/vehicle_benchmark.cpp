@@ -253,6 +253,42 @@ void BM_SetCopyAndChange(benchmark::State &state) {
 }
 BENCHMARK(BM_SetCopyAndChange);
 
+// Making the built-in set (and freeing it).
+void BM_CreateBuiltin(benchmark::State &state) {
+  for (auto _ : state) {
+    CorvantaVehicle *set = corvanta_vehicle_create_builtin();
+    benchmark::DoNotOptimize(set);
+    corvanta_vehicle_free(set);
+  }
+}
+BENCHMARK(BM_CreateBuiltin);
+
+// One value of a parameter changed on a set of its own (shared with nothing, so nothing is
+// copied), as a sweep or a fitting loop changes one set again and again: arg 0 a scalar
+// (VehicleMass), arg 1 one value of the largest table (the throttle map), arg 2 a tyre
+// coefficient of both axles (PDY1).  The value goes back and forth, so every call changes it.
+void BM_ChangeOneParameter(benchmark::State &state) {
+  const char *const names[] = {"VehicleMass", "ThrottleMap_Table", "PDY1"};
+  const char *name = names[state.range(0)];
+  state.SetLabel(name);
+  CorvantaVehicle *set = corvanta_vehicle_create_builtin();
+  std::size_t count = 0;
+  corvanta_vehicle_get(set, name, nullptr, 0, &count);
+  std::vector<double> values(count);
+  corvanta_vehicle_get(set, name, values.data(), count, &count);
+  double *changed = &values[count / 2];
+  const double original = *changed;
+  corvanta_vehicle_set(set, name, values.data(), count, nullptr, 0);  // the set's own block from here on
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    *changed = flip ? original * 1.001 : original;
+    benchmark::DoNotOptimize(corvanta_vehicle_set(set, name, values.data(), count, nullptr, 0));
+  }
+  corvanta_vehicle_free(set);
+}
+BENCHMARK(BM_ChangeOneParameter)->Arg(0)->Arg(1)->Arg(2);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -13,10 +13,11 @@
 // and underflows through the subnormals to +0.
 //
 // Each function evaluates approximations with proven error bounds and returns the
-// rounding of the first whose whole error interval rounds to one double: for sin, cos and
-// exp a quick one (one exact product, the small terms in double, error about 2^-63), then
-// for every function one in double-double (error about 2^-70 to 2^-80); in the rare other
-// cases a fixed-point evaluation with 352 fraction bits decides (PortableMathAccurate.cpp).
+// rounding of the first whose whole error interval rounds to one double: a quick one (one
+// exact product, the small terms in double, error about 2^-63; for sin and cos below 0.8
+// and atan below 1 without reduction or division), then one in double-double (error
+// about 2^-70 to 2^-80); in the rare other cases a fixed-point evaluation with 352
+// fraction bits decides (PortableMathAccurate.cpp).
 // No allocation, no global state: thread-safe.
 #ifndef CORVANTA_RUNTIME_PORTABLEMATH_H
 #define CORVANTA_RUNTIME_PORTABLEMATH_H

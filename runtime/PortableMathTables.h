@@ -30,6 +30,10 @@ extern const double kSinCosPiTable[256][4];
 extern const double kAtanTable[1025][2];
 // pi/2 = [0] + [1].
 extern const double kPiOver2[2];
+// At c = i/128: atan c = [i][0] + [i][1], 1/(1 + c^2) = [i][2] + [i][3], the Taylor
+// coefficients of atan(c + h) of h^2 .. h^9 in [i][4] .. [i][11], pi/2 - atan c =
+// [i][12] + [i][13]; [i][14] and [i][15] are zero (rows of 128 bytes).
+extern const double kAtanQuickTable[129][16];
 
 extern const std::uint32_t kFixedLn2[kFixedWords];
 extern const std::uint32_t kFixedPiOver2[kFixedWords];

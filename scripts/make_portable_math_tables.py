@@ -126,6 +126,27 @@ def main():
     w("const double kPiOver2[2] = {%s, %s};" % (hexd(hi), hexd(lo)))
     w("")
 
+    # atan, quick stage: at c = i/128, the Taylor coefficients of atan(c + h): a_0 = atan c
+    # and a_1 = 1/(1 + c^2) as double-doubles, a_2 .. a_9 as doubles, then pi/2 - atan c as
+    # a double-double, and two zeros (rows of 128 bytes).  a_k = b_(k-1) / k, where b_n are the coefficients of
+    # 1/(1 + (c + h)^2) = 1/(d + 2 c h + h^2), d = 1 + c^2:
+    #   b_0 = 1/d, b_1 = -2 c b_0 / d, b_n = -(2 c b_(n-1) + b_(n-2)) / d.
+    w("const double kAtanQuickTable[129][16] = {")
+    for i in range(129):
+        c = mpf(i) / 128
+        d = 1 + c * c
+        b = [1 / d, -2 * c / (d * d)]
+        while len(b) < 9:
+            b.append(-(2 * c * b[-1] + b[-2]) / d)
+        a = [mpmath.atan(c)] + [b[k - 1] / k for k in range(1, 10)]
+        a0 = dd(a[0])
+        a1 = dd(a[1])
+        r0 = dd(pi / 2 - a[0])
+        row = list(a0) + list(a1) + [nearest_double(v) for v in a[2:]] + list(r0) + [0.0, 0.0]
+        w("    {%s}," % ", ".join(hexd(x) for x in row))
+    w("};")
+    w("")
+
     # Accurate path.
     w("const std::uint32_t kFixedLn2[kFixedWords] = {")
     w(words_literal(fixed_words(ln2)))

@@ -10,7 +10,9 @@ namespace {
 // The built-in values, assembled without allocating: the state functions that ask for the
 // identity cannot fail on memory.
 std::uint64_t builtinIdentity() {
-  corvanta::vehicle::VehicleValues local{ScalarParameters{}, {TyreCoefficients{}, TyreCoefficients{}}, Corvanta_ConstP};
+  // The compiled tables through a pointer that owns nothing (it allocates nothing).
+  const std::shared_ptr<const ConstP_Corvanta_T> tables(std::shared_ptr<const ConstP_Corvanta_T>(), &Corvanta_ConstP);
+  const corvanta::vehicle::VehicleValues local{ScalarParameters{}, {TyreCoefficients{}, TyreCoefficients{}}, tables};
   return corvanta::vehicle::identity(local);
 }
 

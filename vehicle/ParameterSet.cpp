@@ -225,10 +225,10 @@ CORVANTA_VEHICLE_API int corvanta_vehicle_set(CorvantaVehicle *vehicle, const ch
     ParameterBlock &block = vehicle->writable();
     for (int axle = 0; axle < 2; ++axle) {
       if (d.kind == ParameterKind::Tyre && !address.axle[axle]) continue;
-      std::memcpy(parameterValues(block.values, d, axle), values, count * sizeof(double));
+      std::memcpy(writableParameterValues(block.values, d, axle), values, count * sizeof(double));
       if (d.kind != ParameterKind::Tyre) break;
     }
-    vehicle->refresh();
+    vehicle->refresh(static_cast<std::size_t>(&d - parameterDescriptions().begin()));
     return CORVANTA_VEHICLE_OK;
   } catch (...) {
     writeText("out of memory", error, error_size);

@@ -1,10 +1,12 @@
 // The parameter descriptions made from the one list.
 #include "vehicle/ParameterTable.h"
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 #include "engine/messages/NameSuggestion.h"
 
@@ -117,7 +119,19 @@ ParameterAddress resolveParameter(std::string_view name) {
   return address;
 }
 
-double *parameterValues(VehicleValues &values, const ParameterDescription &d, int axle) {
+double *writableParameterValues(VehicleValues &values, const ParameterDescription &d, int axle) {
+  if (d.kind == ParameterKind::Table) {
+    if (values.tables.use_count() != 1) {
+      values.tables = std::make_shared<ConstP_Corvanta_T>(*values.tables);
+    } else {
+      // The last other owner let go (in another thread, perhaps): what it did with the
+      // tables happens before the change that follows.
+      std::atomic_thread_fence(std::memory_order_acquire);
+    }
+    // Tables owned alone were made here, as a modifiable object.
+    auto *tables = reinterpret_cast<unsigned char *>(const_cast<ConstP_Corvanta_T *>(values.tables.get()));
+    return reinterpret_cast<double *>(tables + d.offset);
+  }
   return const_cast<double *>(parameterValues(static_cast<const VehicleValues &>(values), d, axle));
 }
 
@@ -131,7 +145,7 @@ const double *parameterValues(const VehicleValues &values, const ParameterDescri
       base = reinterpret_cast<const unsigned char *>(&values.tyre[axle]);
       break;
     case ParameterKind::Table:
-      base = reinterpret_cast<const unsigned char *>(&values.tables);
+      base = reinterpret_cast<const unsigned char *>(values.tables.get());
       break;
   }
   return reinterpret_cast<const double *>(base + d.offset);

@@ -4,6 +4,7 @@
 #define CORVANTA_VEHICLE_PARAMETERTABLE_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,11 +61,16 @@ const ParameterDescription *findParameter(std::string_view name);
 // "FrontTyre.NAME" and "RearTyre.NAME".
 const std::vector<std::string_view> &knownParameterNames();
 
-// The values of one set.
+// The values of one set.  The tables (about 600 kB, nearly all of a set) are shared, read
+// only, by the copies of a set until one of them changes a table: a copy of a set, and a
+// change of a scalar or a tyre coefficient, copy a few hundred values, not the maps.
 struct VehicleValues {
   ScalarParameters scalars;
   TyreCoefficients tyre[2];
-  ConstP_Corvanta_T tables;
+  // Never null.  Written only through writableParameterValues(), which copies it first
+  // unless this set is its only owner; a pointer that owns nothing (the compiled tables)
+  // is always copied.
+  std::shared_ptr<const ConstP_Corvanta_T> tables;
 };
 
 // Which axles a name addresses: "PDY1" both, "FrontTyre.PDY1" the front one.
@@ -77,8 +83,10 @@ struct ParameterAddress {
 ParameterAddress resolveParameter(std::string_view name);
 
 // The first value of the parameter in `values` (for a tyre coefficient, on `axle`).
-double *parameterValues(VehicleValues &values, const ParameterDescription &d, int axle);
 const double *parameterValues(const VehicleValues &values, const ParameterDescription &d, int axle);
+// The same, to be changed: a table's values are first made the tables of `values` alone
+// (which may copy them, and throw std::bad_alloc).
+double *writableParameterValues(VehicleValues &values, const ParameterDescription &d, int axle);
 
 // "[lo, hi]" style text of a parameter's allowed range, with its unit.
 std::string rangeText(const ParameterDescription &d);

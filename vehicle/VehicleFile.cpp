@@ -176,7 +176,7 @@ VehicleFileResult readVehicleText(std::string_view text, const std::string &sour
       }
       for (int axle = 0; axle < 2; ++axle) {
         if (d.kind == ParameterKind::Tyre && !address.axle[axle]) continue;
-        double *target = parameterValues(block.values, d, axle);
+        double *target = writableParameterValues(block.values, d, axle);
         for (std::size_t i = 0; i < d.count; ++i) target[i] = numbers[i];
         if (d.kind != ParameterKind::Tyre) break;
       }

@@ -58,8 +58,9 @@ typedef struct CorvantaInstance CorvantaInstance;
 
 /* ---- Parameter sets ---------------------------------------------------------------- */
 
-/* A new copy of the built-in parameter set (today's car); NULL only if memory is
- * exhausted.  Free with corvanta_vehicle_free. */
+/* A new built-in parameter set (today's car); NULL only if memory is exhausted.  Free with
+ * corvanta_vehicle_free.  Every built-in set reads one shared copy of the values until it
+ * is changed, so making one costs about as little as corvanta_vehicle_copy. */
 CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_create_builtin(void);
 CORVANTA_VEHICLE_API void corvanta_vehicle_free(CorvantaVehicle *vehicle);
 
@@ -91,6 +92,11 @@ CORVANTA_VEHICLE_API void corvanta_instance_terminate(CorvantaInstance *instance
  * creation) may run on any threads at once; a function that changes a set must not run
  * while another thread uses that same set.  Instances never see later changes of the set
  * they were made from: a change copies the values an instance still uses.
+ *
+ * Cost: sets, their copies and their instances share the values until one set changes.
+ * A change of a scalar or a tyre coefficient of a shared set copies a few hundred values
+ * and checks only that parameter and the combinations of parameters; a change of a table
+ * copies the tables (about 600 kB) unless the set alone holds them.
  *
  * Error texts: functions that take `char *error, size_t error_size` write a NUL-terminated
  * message there on failure (truncated to fit; either may be NULL/0), one problem per line.

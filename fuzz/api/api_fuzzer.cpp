@@ -241,8 +241,9 @@ void startSequence(Slot (&slots)[kSlots]) {
 // ---- The vehicle library ----
 
 // Work of the vehicle-library commands per input: steps (each round trip steps three
-// times), parameter changes (each revalidates the whole set) and state commands (each
-// saves and restores states, checksummed whole), so that an input stays cheap.
+// times), parameter changes (each followed by a full validation when an instance is made,
+// the check of the set's own validity) and state commands (each saves and restores states,
+// checksummed whole), so that an input stays cheap.
 constexpr int kVehicleSteps = 24;
 constexpr int kParameterChanges = 1;
 constexpr int kStateCommands = 1;
@@ -274,7 +275,7 @@ std::vector<unsigned char> saved(const CorvantaInstance *instance) {
   return state;
 }
 
-// The built-in set, made once (making one costs far more than copying it).
+// The built-in set, made once.
 const CorvantaVehicle *builtinSet() {
   static CorvantaVehicle *const set = corvanta_vehicle_create_builtin();
   return set;
@@ -390,15 +391,16 @@ class VehicleSession {
   void makeInstance() {
     corvanta_instance_free(instance_);
     corvanta_vehicle_free(instanceSet_);
-    // Validation is dear: asked again only after a change (the built-in set has no problem).
+    // A full validation (it reads every value) only after a change: the built-in set has no
+    // problem.  It checks the validity the set keeps from change to change.
     if (changed_) {
       char report[64];
       valid_ = corvanta_vehicle_validate(set_, report, sizeof report) == 0;
       changed_ = false;
     }
     // An unchanged set makes its instances as the built-in car (NULL): their states carry
-    // the built-in identity, computed once, where a set's is hashed from all its values on
-    // every save and restore.
+    // the built-in identity, computed once, where a changed set's is hashed from all its
+    // values (once per change).
     instanceSet_ = modified_ ? corvanta_vehicle_copy(set_) : nullptr;
     instance_ = corvanta_instance_create(instanceSet_);
     if ((instance_ != nullptr) != valid_) {

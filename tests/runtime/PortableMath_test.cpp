@@ -163,6 +163,9 @@ TEST(PortableMath, RangeBoundaries) {
   // The quick stage: its limit, where its quotient x 128/pi changes (odd multiples of
   // pi/256) over two turns of its table and near its limit, and the table entries j pi/128.
   trig.push_back(16384.0);
+  // The limit of the quick stage without reduction (0.8) and its last table interval.
+  trig.push_back(0.8);
+  trig.push_back(51.5 / 64.0);
   for (int n = 1; n < 1030; n += 2) trig.push_back(n * 0.01227184630308513);
   for (int n = 1335001; n < 1335101; n += 2) trig.push_back(n * 0.01227184630308513);
   for (int j = 0; j < 520; ++j) trig.push_back(j * 0.02454369260617026);
@@ -246,9 +249,10 @@ std::size_t samples() {
 
 // Uniform on [lo, hi] and log-uniform (random significand and sign, exponent uniform in
 // [minExponent, maxExponent]).
-std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, int minExponent, int maxExponent) {
+std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, int minExponent, int maxExponent,
+                                    std::size_t count = 0) {
   std::mt19937_64 random(seed);
-  const std::size_t n = samples();
+  const std::size_t n = count != 0 ? count : samples();
   std::vector<double> out;
   out.reserve(2 * n);
   std::uniform_real_distribution<double> uniform(lo, hi);
@@ -342,11 +346,21 @@ namespace corvanta_math {
 namespace dekker {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
+void atanQuickForTests(double ax, double parts[2], double bounds[1]);
+bool sinCosSecondStageForTests(double x, double *sine, double *cosine);
+double atanSecondStageForTests(double ax, bool &decided);
+bool sinCosQuickTestForTests(double hi, double lo, double &result, double &bound);
+bool atanQuickTestForTests(double hi, double lo, double &result, double &bound);
 }  // namespace dekker
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)
 namespace fused {
 void sinCosQuickForTests(double x, double parts[4], double bounds[2]);
 int expQuickForTests(double x, double parts[2], double bounds[1]);
+void atanQuickForTests(double ax, double parts[2], double bounds[1]);
+bool sinCosSecondStageForTests(double x, double *sine, double *cosine);
+double atanSecondStageForTests(double ax, bool &decided);
+bool sinCosQuickTestForTests(double hi, double lo, double &result, double &bound);
+bool atanQuickTestForTests(double hi, double lo, double &result, double &bound);
 }  // namespace fused
 #endif
 }  // namespace corvanta_math
@@ -371,15 +385,30 @@ double errorOverBound(MpfrFunction f, double x, int k, double hi, double lo, dou
 
 using SinCosQuick = void (*)(double, double *, double *);
 using ExpQuick = int (*)(double, double *, double *);
+using AtanQuick = void (*)(double, double *, double *);
 
 // The quick stages' approximations (before their rounding tests) lie within the error
 // bounds those tests use, on random arguments of their whole domains: a bound too small
 // for its evaluation, or an evaluation worse than its bound, fails here even where no
 // result happens to be misrounded.  The largest error over bound is printed.
-void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQuick exp) {
+// The trigonometric arguments include a set below 0.8, where the quick stage takes no
+// reduction, and the atan arguments a set on [0, 1] and one beyond 1 (the reciprocal).
+void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQuick exp, AtanQuick atan) {
   std::vector<double> trig = randomArguments(11, -16383.0, 16383.0, -26, 13);
+  const std::vector<double> smallTrig = randomArguments(13, -0.8, 0.8, -26, -1);
+  trig.insert(trig.end(), smallTrig.begin(), smallTrig.end());
   std::vector<double> expArguments = randomArguments(12, -708.0, 709.0, -54, 9);
-  double worstSin = 0.0, worstCos = 0.0, worstExp = 0.0;
+  std::vector<double> atanArguments = randomArguments(14, 0.0, 1.0, -27, 60);
+  const std::vector<double> atanBeyondOne = randomArguments(15, 1.0, 40.0, 0, 6);
+  atanArguments.insert(atanArguments.end(), atanBeyondOne.begin(), atanBeyondOne.end());
+  double worstSin = 0.0, worstCos = 0.0, worstExp = 0.0, worstAtan = 0.0;
+  for (std::size_t i = 0; i < atanArguments.size(); i += 5) {
+    const double ax = std::fabs(atanArguments[i]);
+    if (!(ax >= 0x1p-27 && ax <= 0x1p60)) continue;
+    double parts[2], bounds[1];
+    atan(ax, parts, bounds);
+    worstAtan = std::max(worstAtan, errorOverBound(mpfr_atan, ax, 0, parts[0], parts[1], bounds[0]));
+  }
   for (std::size_t i = 0; i < trig.size(); i += 5) {
     const double x = trig[i];
     double parts[4], bounds[2];
@@ -394,20 +423,122 @@ void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQui
     const int k = exp(x, parts, bounds);
     worstExp = std::max(worstExp, errorOverBound(mpfr_exp, x, k, parts[0], parts[1], bounds[0]));
   }
-  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g\n", build, worstSin,
-              worstCos, worstExp);
+  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g, atan %.3g\n", build,
+              worstSin, worstCos, worstExp, worstAtan);
   EXPECT_LE(worstSin, 1.0) << build;
   EXPECT_LE(worstCos, 1.0) << build;
   EXPECT_LE(worstExp, 1.0) << build;
+  EXPECT_LE(worstAtan, 1.0) << build;
 }
 
 TEST(PortableMath, QuickStagesWithinTheirBounds) {
   expectQuickStagesWithinBounds("Dekker products:", corvanta_math::dekker::sinCosQuickForTests,
-                                corvanta_math::dekker::expQuickForTests);
+                                corvanta_math::dekker::expQuickForTests, corvanta_math::dekker::atanQuickForTests);
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)
   if (__builtin_cpu_supports("fma")) {
     expectQuickStagesWithinBounds("fused products:", corvanta_math::fused::sinCosQuickForTests,
-                                  corvanta_math::fused::expQuickForTests);
+                                  corvanta_math::fused::expQuickForTests, corvanta_math::fused::atanQuickForTests);
+  }
+#endif
+}
+
+using QuickTest = bool (*)(double, double, double &, double &);
+
+// The quick stages' rounding tests take at least the error bounds that their
+// approximations are checked against above: an approximation within its bound of a
+// rounding boundary (the midpoint between hi and the next double) is never decided, and
+// one three bounds away always is, with the nearer double.
+void expectRoundingTestHonoursBound(const char *name, QuickTest test) {
+  std::mt19937_64 random(41);
+  std::size_t wronglyDecided = 0, wronglyUndecided = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const int exponent = -20 + static_cast<int>(random() % 21);
+    const double hi = std::ldexp(1.0 + static_cast<double>(random() >> 12) * 0x1p-52, exponent);
+    const double halfUlp = (std::nextafter(hi, 4.0) - hi) / 2.0;
+    double result, bound;
+    test(hi, halfUlp, result, bound);  // bound for hi
+    const double u = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
+    if (test(hi, halfUlp + u * bound, result, bound)) ++wronglyDecided;
+    const double far = (random() & 1u) ? 3.0 : -3.0;
+    if (!test(hi, halfUlp + far * bound, result, bound) || result != (far > 0.0 ? std::nextafter(hi, 4.0) : hi)) {
+      ++wronglyUndecided;
+    }
+  }
+  EXPECT_EQ(wronglyDecided, 0u) << name << ": decided within the bound of a rounding boundary";
+  EXPECT_EQ(wronglyUndecided, 0u) << name << ": undecided (or misrounded) three bounds away";
+}
+
+TEST(PortableMath, QuickRoundingTestsHonourTheirBounds) {
+  expectRoundingTestHonoursBound("sin/cos, Dekker products", corvanta_math::dekker::sinCosQuickTestForTests);
+  expectRoundingTestHonoursBound("atan, Dekker products", corvanta_math::dekker::atanQuickTestForTests);
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+  if (__builtin_cpu_supports("fma")) {
+    expectRoundingTestHonoursBound("sin/cos, fused products", corvanta_math::fused::sinCosQuickTestForTests);
+    expectRoundingTestHonoursBound("atan, fused products", corvanta_math::fused::atanQuickTestForTests);
+  }
+#endif
+}
+
+using SinCosStage = bool (*)(double, double *, double *);
+using AtanStage = double (*)(double, bool &);
+
+// The double-double stages on their own: the quick stages decide all but about one
+// argument in 2^6 (sin, cos) to 2^8 (atan) before them, so that the whole functions
+// rarely reach them.  Every result they decide is correctly rounded, on random arguments
+// and on the neighbourhoods of the atan table's points i/1024 and their reciprocals, and
+// they decide nearly all.
+void expectSecondStagesCorrectlyRounded(const char *build, SinCosStage sinCos, AtanStage atan) {
+  const std::size_t n = std::max<std::size_t>(1, samples() / 10);
+  const std::vector<double> trig = randomArguments(31, -100.0, 100.0, -26, 19, n);
+  std::size_t wrong = 0, undecided = 0;
+  for (const double x : trig) {
+    double s = 0.0, c = 0.0;
+    if (!sinCos(x, &s, &c)) {
+      ++undecided;
+      continue;
+    }
+    if (bitsOf(s) != bitsOf(oracle(mpfr_sin, x)) || bitsOf(c) != bitsOf(oracle(mpfr_cos, x))) {
+      if (++wrong <= 5) ADD_FAILURE() << build << " sincos second stage (" << std::hexfloat << x << ")";
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << build << " sin/cos second stage";
+  EXPECT_LT(undecided, trig.size() / 100) << build << " sin/cos second stage";
+  std::vector<double> points;
+  for (int i = 1; i <= 1024; ++i) {
+    points.push_back(i / 1024.0);
+    points.push_back(1024.0 / i);
+  }
+  std::vector<double> atanArguments = neighbourhoods(points);
+  const std::vector<double> random = randomArguments(32, 0.0, 4.0, -27, 60, n);
+  atanArguments.insert(atanArguments.end(), random.begin(), random.end());
+  wrong = undecided = 0;
+  std::size_t tried = 0;
+  for (const double x : atanArguments) {
+    const double ax = std::fabs(x);
+    if (!(ax >= 0x1p-27 && ax <= 0x1p60)) continue;
+    ++tried;
+    bool decided = false;
+    const double y = atan(ax, decided);
+    if (!decided) {
+      ++undecided;
+      continue;
+    }
+    if (bitsOf(y) != bitsOf(oracle(mpfr_atan, ax)) && ++wrong <= 5) {
+      ADD_FAILURE() << build << " atan second stage (" << std::hexfloat << ax << ")";
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << build << " atan second stage";
+  EXPECT_LT(undecided, tried / 100) << build << " atan second stage";
+  std::printf("%s second stages: sin/cos %zu arguments, atan %zu\n", build, trig.size(), tried);
+}
+
+TEST(PortableMath, SecondStagesCorrectlyRounded) {
+  expectSecondStagesCorrectlyRounded("Dekker products:", corvanta_math::dekker::sinCosSecondStageForTests,
+                                     corvanta_math::dekker::atanSecondStageForTests);
+#if defined(CORVANTA_PORTABLE_MATH_FUSED)
+  if (__builtin_cpu_supports("fma")) {
+    expectSecondStagesCorrectlyRounded("fused products:", corvanta_math::fused::sinCosSecondStageForTests,
+                                       corvanta_math::fused::atanSecondStageForTests);
   }
 #endif
 }
@@ -425,6 +556,19 @@ TEST(PortableMathRandom, Sincos) {
   const std::vector<double> arguments = randomArguments(3, -1e3, 1e3, -30, 40);
   expectCorrectlyRounded(kSincosSin, arguments);
   expectCorrectlyRounded(kSincosCos, arguments);
+}
+// The domains of the quick stages without reduction or division, and their edges: sin,
+// cos and sincos below 0.8 (and log-uniform up to 1, beyond the edge), atan on [-1, 1]
+// and from 1 to 64 (a reciprocal first).  A quarter of the samples of the other groups.
+TEST(PortableMathRandom, QuickStageDomains) {
+  const std::size_t n = std::max<std::size_t>(1, samples() / 4);
+  const std::vector<double> trig = randomArguments(21, -0.8, 0.8, -26, -1, n);
+  expectCorrectlyRounded(kSin, trig);
+  expectCorrectlyRounded(kCos, trig);
+  expectCorrectlyRounded(kSincosSin, trig);
+  expectCorrectlyRounded(kSincosCos, trig);
+  expectCorrectlyRounded(kAtan, randomArguments(22, -1.0, 1.0, -27, -1, n));
+  expectCorrectlyRounded(kAtan, randomArguments(23, 1.0, 64.0, 0, 6, n));
 }
 TEST(PortableMathRandom, Atan) { expectCorrectlyRounded(kAtan, randomArguments(4, -4.0, 4.0, -30, 64)); }
 TEST(PortableMathRandom, Exp) { expectCorrectlyRounded(kExp, randomArguments(5, -746.0, 710.0, -56, 9)); }

@@ -94,6 +94,11 @@ int main() {
   // Objects made while memory lasts, then used while it is exhausted.
   allocationsFail = false;
   CorvantaVehicle *vehicle = corvanta_vehicle_create_builtin();
+  // A set with a problem, whose report needs memory for its text.
+  CorvantaVehicle *invalid = corvanta_vehicle_create_builtin();
+  const double negativeMass = -1.0;
+  check(invalid != nullptr && corvanta_vehicle_set(invalid, "VehicleMass", &negativeMass, 1, nullptr, 0) == 0,
+        "an invalid set made with memory");
   CorvantaInstance *instance = corvanta_instance_create(nullptr);
   CorvantaInstance *other = corvanta_instance_create(nullptr);
   void *model = CreateVehicleModel();
@@ -125,7 +130,7 @@ int main() {
     check(corvanta_instance_restore_state(other, state, size, reason, sizeof reason) == CORVANTA_STATE_OK, "restore");
     check(corvanta_instance_copy_state(other, instance) == CORVANTA_STATE_OK, "copy");
   });
-  noException("parameter functions", [vehicle] {
+  noException("parameter functions", [vehicle, invalid] {
     double mass = 0.0;
     size_t count = 0;
     check(corvanta_vehicle_get(vehicle, "VehicleMass", &mass, 1, &count) == CORVANTA_VEHICLE_OK && mass == 1760.0,
@@ -136,7 +141,18 @@ int main() {
     const double heavier = 1900.0;
     const int set = corvanta_vehicle_set(vehicle, "VehicleMas", &heavier, 1, text, sizeof text);
     check(set == CORVANTA_VEHICLE_NO_MEMORY || set == CORVANTA_VEHICLE_UNKNOWN_NAME, "set: a result code");
-    check(corvanta_vehicle_validate(vehicle, text, sizeof text) == -1, "validate: -1 without memory");
+    // A set without problems has nothing to describe: its check needs no memory.
+    std::strcpy(text, "stale");
+    check(corvanta_vehicle_validate(vehicle, text, sizeof text) == 0 && text[0] == '\0',
+          "validate: 0 and an empty report for a sound set without memory");
+    check(corvanta_vehicle_validate(invalid, text, sizeof text) == -1, "validate: -1 without memory for the report");
+    // A change of a scalar of a set of its own copies nothing: it needs no memory either,
+    // and mends the set.
+    const double soundMass = 1700.0;
+    check(corvanta_vehicle_set(invalid, "VehicleMass", &soundMass, 1, text, sizeof text) == CORVANTA_VEHICLE_OK,
+          "set on an unshared set without memory");
+    check(corvanta_vehicle_validate(invalid, text, sizeof text) == 0, "the mended set validates without memory");
+    check(corvanta_instance_create(invalid) == nullptr, "instance_create of a sound set gives NULL without memory");
     check(corvanta_vehicle_to_json(vehicle, text, sizeof text) == 0, "to_json: 0 without memory");
     check(corvanta_vehicle_copy(vehicle) == nullptr, "copy: NULL without memory");
     check(corvanta_vehicle_set_name(vehicle, "a name too long for any short-string storage of the library",
@@ -151,6 +167,7 @@ int main() {
   corvanta_instance_free(other);
   corvanta_instance_free(instance);
   corvanta_vehicle_free(vehicle);
+  corvanta_vehicle_free(invalid);
   DeleteVehicleModel(model);
   if (failures == 0) {
     std::printf("no exception crossed a C boundary; %lu allocations refused\n", refusedAllocations);
