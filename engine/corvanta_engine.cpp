@@ -1,7 +1,7 @@
 // The engine's C interface: argument checks, exceptions turned into status codes and
 // CorvantaEngineError records, and the opaque handles.  The work is done by the C++
 // parts (ScenarioFile, Runner, OutputRows, CsvWriter, InstanceStepping).
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "CsvWriter.h"
-#include "InstanceStepping.h"
-#include "NumberText.h"
-#include "OutputRows.h"
-#include "Runner.h"
-#include "ScenarioError.h"
-#include "ScenarioFile.h"
-#include "Schedule.h"
+#include "engine/output/CsvWriter.h"
+#include "engine/running/InstanceStepping.h"
+#include "engine/output/NumberText.h"
+#include "engine/output/OutputRows.h"
+#include "engine/running/Runner.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/scenario/ScenarioFile.h"
+#include "engine/running/Schedule.h"
 
 struct CorvantaScenario {
   corvanta::engine::Schedule schedule;

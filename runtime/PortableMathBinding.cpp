@@ -8,8 +8,8 @@
 // process keeps the platform's functions.
 //
 // Compiled with -fno-builtin and without <cmath>, so that these are plain definitions.
-#include "PortableMath.h"
-#include "PortableMathComposite.h"
+#include "runtime/PortableMath.h"
+#include "runtime/PortableMathComposite.h"
 
 #if defined(__GNUC__) && !defined(_WIN32)
 #define CORVANTA_MATH_BINDING extern "C" __attribute__((visibility("hidden")))

@@ -1,8 +1,8 @@
-#include "PortableMathComposite.h"
+#include "runtime/PortableMathComposite.h"
 
 #include <cmath>
 
-#include "PortableMath.h"
+#include "runtime/PortableMath.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Recursive-descent JSON reader with line numbers.
-#include "JsonText.h"
-#include "DoubleText.h"
+#include "vehicle/JsonText.h"
+#include "runtime/DoubleText.h"
 
 #include <charconv>
 #include <cstdio>

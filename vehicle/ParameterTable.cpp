@@ -1,6 +1,6 @@
 // The parameter descriptions made from the one list.
-#include "ParameterTable.h"
-#include "DoubleText.h"
+#include "vehicle/ParameterTable.h"
+#include "runtime/DoubleText.h"
 
 #include <atomic>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "NameSuggestion.h"
+#include "engine/messages/NameSuggestion.h"
 
 namespace corvanta::vehicle {
 
@@ -25,7 +25,7 @@ const ParameterDescription kDescriptions[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning)        \
   {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
    Dormant, false, offsetof(TyreCoefficients, Name)},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 // The documentation groups in list order: an entry with a title starts a group, one
@@ -41,7 +41,7 @@ const ListEntry kListOrder[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
   {nullptr, nullptr},
 #define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) {nullptr, nullptr},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 }  // namespace

@@ -3,8 +3,8 @@
 // The format: sections "[NAME]", entries "KEY = VALUE" with numbers or quoted strings,
 // comments from '!' at the start of a line or from '$' to the end of a line.  Sections of
 // table data ([SHAPE] and the like) hold lines without '='; they are skipped.
-#include "TyrePropertyFile.h"
-#include "DoubleText.h"
+#include "vehicle/TyrePropertyFile.h"
+#include "runtime/DoubleText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,8 +14,8 @@
 #include <map>
 #include <sstream>
 
-#include "ParameterTable.h"
-#include "TextFile.h"
+#include "vehicle/ParameterTable.h"
+#include "vehicle/TextFile.h"
 
 namespace corvanta::vehicle {
 

@@ -1,4 +1,4 @@
-#include "Metrics.h"
+#include "engine/testsuite/Metrics.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "StandardTests.h"
-#include "DoubleText.h"
+#include "engine/testsuite/StandardTests.h"
+#include "runtime/DoubleText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,9 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JsonScenario.h"
-#include "Metrics.h"
-#include "PathShapes.h"
+#include "engine/scenario/JsonScenario.h"
+#include "engine/testsuite/Metrics.h"
+#include "engine/driving/PathShapes.h"
 
 namespace corvanta::testsuite {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "TestRun.h"
+#include "engine/testsuite/TestRun.h"
 
 namespace corvanta::testsuite {
 

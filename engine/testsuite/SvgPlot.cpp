@@ -1,4 +1,4 @@
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "StandardTests.h"
+#include "engine/testsuite/StandardTests.h"
 
 namespace corvanta::testsuite {
 

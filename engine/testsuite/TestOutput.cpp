@@ -1,5 +1,5 @@
-#include "TestOutput.h"
-#include "DoubleText.h"
+#include "engine/testsuite/TestOutput.h"
+#include "runtime/DoubleText.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 namespace corvanta::testsuite {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "StandardTests.h"
+#include "engine/testsuite/StandardTests.h"
 
 namespace corvanta::testsuite {
 

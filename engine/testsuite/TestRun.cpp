@@ -1,8 +1,8 @@
-#include "TestRun.h"
+#include "engine/testsuite/TestRun.h"
 
 #include <cmath>
 
-#include "Runner.h"
+#include "engine/running/Runner.h"
 
 namespace corvanta::testsuite {
 

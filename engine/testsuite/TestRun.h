@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ClosedLoop.h"
-#include "Schedule.h"
-#include "corvanta_engine.h"
+#include "engine/driving/ClosedLoop.h"
+#include "engine/running/Schedule.h"
+#include "engine/corvanta_engine.h"
 
 namespace corvanta::testsuite {
 

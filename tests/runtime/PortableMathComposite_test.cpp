@@ -9,8 +9,8 @@
 #include <limits>
 #include <random>
 
-#include "PortableMath.h"
-#include "PortableMathComposite.h"
+#include "runtime/PortableMath.h"
+#include "runtime/PortableMathComposite.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TestCommand.h"
+#include "tools/sim/TestCommand.h"
 
 #include <charconv>
 #include <cstdio>
@@ -6,13 +6,13 @@
 #include <optional>
 #include <utility>
 
-#include "CorvantaLibrary.h"
-#include "Path.h"
-#include "ProgressBar.h"
-#include "Runner.h"
-#include "StandardTests.h"
-#include "TestOutput.h"
-#include "VehicleModel.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "engine/driving/Path.h"
+#include "tools/sim/ProgressBar.h"
+#include "engine/running/Runner.h"
+#include "engine/testsuite/StandardTests.h"
+#include "engine/testsuite/TestOutput.h"
+#include "tools/sim/VehicleModel.h"
 
 namespace corvanta::sim {
 

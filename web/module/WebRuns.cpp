@@ -15,12 +15,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "NumberText.h"
-#include "Path.h"
-#include "Runner.h"
-#include "StandardTests.h"
-#include "TestOutput.h"
-#include "WebText.h"
+#include "engine/output/NumberText.h"
+#include "engine/driving/Path.h"
+#include "engine/running/Runner.h"
+#include "engine/testsuite/StandardTests.h"
+#include "engine/testsuite/TestOutput.h"
+#include "web/module/WebText.h"
 #include "corvanta_engine.h"
 #include "corvanta_vehicle.h"
 #include "corvanta_web.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "RecordedInputsRecorder.h"
-#include "WebText.h"
+#include "tools/sim/RecordedInputsRecorder.h"
+#include "web/module/WebText.h"
 #include "corvanta_engine.h"
 #include "corvanta_vehicle.h"
 #include "corvanta_web.h"

@@ -1,11 +1,11 @@
-#include "Metrics.h"
+#include "engine/testsuite/Metrics.h"
 
 #include <cmath>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 namespace corvanta::testsuite {
 namespace {

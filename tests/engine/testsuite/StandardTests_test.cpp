@@ -1,15 +1,15 @@
-#include "StandardTests.h"
+#include "engine/testsuite/StandardTests.h"
 
 #include <cmath>
 #include <map>
 
 #include <gtest/gtest.h>
 
-#include "Metrics.h"
-#include "PathShapes.h"
-#include "CorvantaLibrary.h"
-#include "JsonScenario.h"
-#include "TestOutput.h"
+#include "engine/testsuite/Metrics.h"
+#include "engine/driving/PathShapes.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "engine/scenario/JsonScenario.h"
+#include "engine/testsuite/TestOutput.h"
 
 namespace corvanta::testsuite {
 namespace {
