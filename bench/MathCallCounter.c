@@ -11,7 +11,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "MathCallCounter.h"
+#include "bench/MathCallCounter.h"
 
 enum { kSin, kCos, kSincos, kTan, kAtan, kAtan2, kExp, kLog, kPow, kSqrt, kFmod, kFmax, kFmin, kCount };
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::bench {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::bench {
 

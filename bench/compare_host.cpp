@@ -35,9 +35,9 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
-#include "RandomInputs.h"
-#include "Regimes.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "bench/RandomInputs.h"
+#include "bench/Regimes.h"
 
 namespace {
 

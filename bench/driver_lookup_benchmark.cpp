@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "Path.h"
-#include "PathFollower.h"
-#include "SpeedController.h"
+#include "engine/driving/Path.h"
+#include "engine/driving/PathFollower.h"
+#include "engine/driving/SpeedController.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "MathCallCounter.h"
-#include "Regimes.h"
-#include "corvanta.h"
+#include "bench/MathCallCounter.h"
+#include "bench/Regimes.h"
+#include "capi/corvanta.h"
 
 namespace {
 

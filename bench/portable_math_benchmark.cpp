@@ -40,9 +40,9 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
-#include "PortableMath.h"
-#include "Regimes.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "runtime/PortableMath.h"
+#include "bench/Regimes.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "Regimes.h"
-#include "corvanta_vehicle.h"
+#include "bench/Regimes.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "Corvanta.h"
-#include "Regimes.h"
-#include "corvanta.h"
+#include "model/Corvanta.h"
+#include "bench/Regimes.h"
+#include "capi/corvanta.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
-#include "Regimes.h"
-#include "corvanta_vehicle.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "bench/Regimes.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

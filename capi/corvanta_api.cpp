@@ -1,10 +1,10 @@
 // The seven exported functions.  Each ignores a NULL handle, so a host that lost track of
 // an instance, or whose CreateVehicleModel failed, cannot crash the library through it.
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #include <new>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The engine's C interface: argument checks, exceptions turned into status codes and
 // CorvantaEngineError records, and the opaque handles.  The work is done by the C++
 // parts (ScenarioFile, Runner, OutputRows, CsvWriter, InstanceStepping).
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "CsvWriter.h"
-#include "InstanceStepping.h"
-#include "NumberText.h"
-#include "OutputRows.h"
-#include "Runner.h"
-#include "ScenarioError.h"
-#include "ScenarioFile.h"
-#include "Schedule.h"
+#include "engine/output/CsvWriter.h"
+#include "engine/running/InstanceStepping.h"
+#include "engine/output/NumberText.h"
+#include "engine/output/OutputRows.h"
+#include "engine/running/Runner.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/scenario/ScenarioFile.h"
+#include "engine/running/Schedule.h"
 
 struct CorvantaScenario {
   corvanta::engine::Schedule schedule;
@@ -329,8 +329,11 @@ int corvanta_scenario_input_rows(const CorvantaScenario *scenario, uint64_t ever
     require(rows != nullptr || needed == 0, "rows: NULL");
     require(row_capacity >= needed, "rows: room for " + std::to_string(row_capacity) + " rows, the run has " +
                                         std::to_string(needed));
+    // A buffer of that size fits a 32-bit address space only when its size does.
+    require(needed <= SIZE_MAX / CORVANTA_INPUT_ROW_LENGTH / sizeof(double),
+            "rows: " + std::to_string(needed) + " rows do not fit in memory");
     std::vector<double> values;
-    values.reserve(needed * CORVANTA_INPUT_ROW_LENGTH);
+    values.reserve(static_cast<std::size_t>(needed) * CORVANTA_INPUT_ROW_LENGTH);
     inputRows(scenario->schedule, step, initial_row != 0, values);
     std::copy(values.begin(), values.end(), rows);
     return CORVANTA_ENGINE_OK;

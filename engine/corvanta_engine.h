@@ -15,8 +15,8 @@
  *     CorvantaEngineError error;
  *     CorvantaScenario *s = corvanta_scenario_load_file("lane-change.json", NULL, &error);
  *     if (s == NULL) { fprintf(stderr, "%s\n", error.message); return 2; }
- *     CorvantaRunOptions run = {0};                 every 100th step, a row at time 0
- *     run.every = 10;
+ *     CorvantaRunOptions run = {0};     all zero: a row after every 100th step, one at time 0
+ *     run.every = 10;                   here a row after every 10th step instead
  *     uint64_t n = corvanta_scenario_row_count(s, run.every, 1);
  *     run.rows = malloc(n * CORVANTA_ROW_LENGTH * sizeof(double));
  *     run.row_capacity = n;
@@ -207,7 +207,8 @@ CORVANTA_ENGINE_API int corvanta_scenario_reinitializes(const CorvantaScenario *
 CORVANTA_ENGINE_API void corvanta_scenario_initial_inputs(const CorvantaScenario *scenario, double *inputs);
 
 /* Rows a run writes: one after every `every`-th step and one after the last step, plus
-   the row at time 0 when `initial_row` is nonzero.  `every` 0 counts as 100. */
+   the row at time 0 when `initial_row` is nonzero.  `every` 0 is the scenario functions'
+   default, 100, as in CorvantaRunOptions. */
 CORVANTA_ENGINE_API uint64_t corvanta_scenario_row_count(const CorvantaScenario *scenario, uint64_t every,
                                                          int initial_row);
 
@@ -270,8 +271,10 @@ CORVANTA_ENGINE_API int corvanta_scenario_input_rows(const CorvantaScenario *sce
 
 /*
  * Steps an instance the host created and initialised, `steps` times, writing the seven
- * outputs after every `every`-th step and after the last (every 0 counts as 1) to
- * `outputs`, which holds ceil(steps / every) rows of CORVANTA_NUM_OUTPUTS doubles.
+ * outputs after every `every`-th step and after the last to `outputs`, which holds
+ * ceil(steps / every) rows of CORVANTA_NUM_OUTPUTS doubles.  Here `every` 0 means a row
+ * after each step (as 1), not the scenario functions' 100: the host steps an instance
+ * of its own and reads every row it asked for.
  */
 CORVANTA_ENGINE_API int corvanta_model_step(const CorvantaModelFunctions *model, void *handle, uint64_t steps,
                                             uint64_t every, double *outputs, CorvantaEngineError *error);

@@ -3,9 +3,9 @@
 #include <exception>
 #include <new>
 
-#include "Fmi2Api.h"
-#include "FmuInstance.h"
-#include "FmuResources.h"
+#include "fmi/Fmi2Api.h"
+#include "fmi/FmuInstance.h"
+#include "fmi/FmuResources.h"
 
 using corvanta_fmi::FmuInstance;
 using corvanta_fmi::Phase;

@@ -5,9 +5,9 @@
 #include <exception>
 #include <new>
 
-#include "Fmi3Api.h"
-#include "FmuInstance.h"
-#include "FmuResources.h"
+#include "fmi/Fmi3Api.h"
+#include "fmi/FmuInstance.h"
+#include "fmi/FmuResources.h"
 
 using corvanta_fmi::FmuInstance;
 using corvanta_fmi::Phase;

@@ -1,5 +1,5 @@
 // Lifecycle, stepping, variable access and logging of an FMU instance.
-#include "FmuInstance.h"
+#include "fmi/FmuInstance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "FmuResources.h"
+#include "fmi/FmuResources.h"
 
 namespace corvanta_fmi {
 
@@ -30,13 +30,13 @@ enum class Settable { No, Input, Parameter };
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   static_assert(offsetof(ExtU_Corvanta_T, name) == ((vr)-1) * sizeof(double), #name " out of record order");
 #define CORVANTA_FMU_SIGNAL(vr, name, variability)
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) +1
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) +1
 constexpr int kListedInputs = 0
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
     ;
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -45,7 +45,7 @@ constexpr int kListedInputs = 0
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
 #define CORVANTA_FMU_SIGNAL(vr, name, variability) CORVANTA_SIGNAL_##name,
 constexpr int kListedSignals[] = {
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 };
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
@@ -77,7 +77,7 @@ static_assert(kListedSignals[0] == CORVANTA_SIGNAL_PositionX && kListedSignals[6
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description)
 #define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #define CORVANTA_FMU_STRING_PARAMETER(vr, name, description) constexpr std::uint32_t k##name##Reference = vr;
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -152,7 +152,7 @@ void FmuInstance::applyStartValues() {
 #define CORVANTA_FMU_INPUT(vr, name, unit, start, description) u.name = (start);
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) u.name = (start);
 #define CORVANTA_FMU_SIGNAL(vr, name, variability)
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -470,7 +470,7 @@ Place placeOf(std::uint32_t vr, Settable *kind) {
 #define CORVANTA_FMU_SIGNAL(vr, name, variability) \
   case vr:                                         \
     return {Source::Signal, CORVANTA_SIGNAL_##name};
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -491,7 +491,7 @@ double *inputField(ExtU_Corvanta_T &inputs, int vr) {
   case vr:                                                         \
     return &inputs.name;
 #define CORVANTA_FMU_SIGNAL(vr, name, variability)
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER

@@ -32,11 +32,11 @@
 #include <utility>
 #include <vector>
 
-#include "FmuIdentity.h"
-#include "FmuParameters.h"
-#include "FmuStateRegistry.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "fmi/FmuIdentity.h"
+#include "fmi/FmuParameters.h"
+#include "fmi/FmuStateRegistry.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta_fmi {
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta_fmi {
 

@@ -1,5 +1,5 @@
 // Resource folders and vehicle file paths.
-#include "FmuResources.h"
+#include "fmi/FmuResources.h"
 
 #include <cstring>
 

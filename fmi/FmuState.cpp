@@ -38,8 +38,8 @@
 #include <new>
 #include <utility>
 
-#include "FmuInstance.h"
-#include "StateChecksum.h"
+#include "fmi/FmuInstance.h"
+#include "vehicle/StateChecksum.h"
 
 namespace corvanta_fmi {
 

@@ -1,5 +1,5 @@
 // The FMU states one instance has issued.
-#include "FmuStateRegistry.h"
+#include "fmi/FmuStateRegistry.h"
 
 #include <utility>
 

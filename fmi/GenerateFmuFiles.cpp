@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "FmuIdentity.h"
-#include "FmuParameters.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "fmi/FmuIdentity.h"
+#include "fmi/FmuParameters.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct SignalText {
 };
 constexpr SignalText kSignalTexts[] = {
 #define CORVANTA_SIGNAL(name, unit, meaning) {unit, meaning},
-#include "corvanta_signal_list.def"
+#include "vehicle/corvanta_signal_list.def"
 #undef CORVANTA_SIGNAL
 };
 static_assert(sizeof kSignalTexts / sizeof kSignalTexts[0] == CORVANTA_NUM_SIGNALS, "one text per signal");
@@ -137,7 +137,7 @@ std::vector<Variable> listedVariables() {
   {vr, #name, "parameter", "fixed", unit, #start, description, "", ""},
 #define CORVANTA_FMU_SIGNAL(vr, name, variability) \
   {vr, #name, "output", #variability, signalUnit(CORVANTA_SIGNAL_##name), "", signalDescription(CORVANTA_SIGNAL_##name), "", ""},
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -149,7 +149,7 @@ std::vector<Variable> listedVariables() {
 #define CORVANTA_FMU_SIGNAL(vr, name, variability)
 #define CORVANTA_FMU_STRING_PARAMETER(vr, name, description) \
   list.push_back({vr, #name, "parameter", "fixed", "", "", description, "", "", "String"});
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER
@@ -186,7 +186,7 @@ std::vector<Variable> listedVariables() {
 #define CORVANTA_FMU_RANGE(vr, min_, max_) \
   byReference(vr).min = #min_;             \
   byReference(vr).max = #max_;
-#include "FmuVariables.def"
+#include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
 #undef CORVANTA_FMU_PARAMETER

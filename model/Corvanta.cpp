@@ -1,7 +1,7 @@
 // Lifecycle of an instance and the driver of one evaluation.
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
-#include "VehicleConstants.h"
+#include "model/VehicleConstants.h"
 
 Corvanta::Corvanta() : Corvanta(builtinModelParameters()) {}
 

@@ -4,18 +4,22 @@
 // The class holds every mutable value of an instance by value (nothing is allocated
 // after construction) and evaluates the block diagram as straight-line code.  The
 // record members are public so that tests can prepare a record and run one block on
-// it; hosts reach the model only through the C functions of corvanta.h.
+// it.  Hosts reach the model through C interfaces only: the seven functions of
+// capi/corvanta.h, or the vehicle library's vehicle/corvanta_vehicle.h (parameter sets,
+// signals and state), which the FMUs and the runner's vehicle commands use.  Outside the
+// model only capi/, vehicle/ and the tests, benchmarks and fuzzers include this header
+// (tests/layout checks the hosts).
 //
 // model/README.md is the map: every block of an evaluation in order, the file it lives
 // in and the record fields it reads and writes.
 #ifndef CORVANTA_MODEL_CORVANTA_H
 #define CORVANTA_MODEL_CORVANTA_H
 
-#include "Parameters.h"
-#include "Records.h"
-#include "Lookup.h"
-#include "tyres/GradeCache.h"
-#include "VectorMath.h"
+#include "model/Parameters.h"
+#include "model/Records.h"
+#include "runtime/Lookup.h"
+#include "model/tyres/GradeCache.h"
+#include "runtime/VectorMath.h"
 
 // Values local to one evaluation of the outputs, handed from block to block.
 struct Evaluation {

@@ -1,7 +1,7 @@
 // Time derivatives of the 24 continuous states, written in state order.  Most are copies
 // of block signals; the actuators and the engine have their dynamics with their blocks
 // (Engine.cpp, Brakes.cpp, SteeringActuator.cpp).
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 void Corvanta::Corvanta_derivatives() {
   ContStateDerivs_Corvanta_T *const d = reinterpret_cast<ContStateDerivs_Corvanta_T *>(M.derivativeBuffer);

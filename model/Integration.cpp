@@ -1,8 +1,8 @@
 // The model's side of the integrator: one major step hands the 24 continuous states to the
 // generic ode4 step, which re-enters step() three times as minor steps (at t + h/2,
 // t + h/2 and t + h) so that the stage derivatives see fresh block signals.
-#include "Corvanta.h"
-#include "Ode4.h"
+#include "model/Corvanta.h"
+#include "runtime/Ode4.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Derived parameters, each computed once in double precision from the values it is made
 // of, in the order written here.
-#include "Parameters.h"
+#include "model/Parameters.h"
 
 #include <cmath>
 
@@ -19,7 +19,7 @@ TyreParameters deriveTyreParameters(const TyreCoefficients &coefficients) {
   t.TrailCurvatureFactor = (t.QEZ4 * 2.0) / kPi;
   const double values[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) t.Name,
-#include "ParameterList.def"
+#include "model/ParameterList.def"
       t.CorneringStiffnessPeak, t.CorneringStiffnessLoad, t.TrailPeakFactor, t.TrailCurvatureFactor};
   t.coefficientsFinite = true;
   for (double value : values) {

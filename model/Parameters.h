@@ -9,7 +9,7 @@
 #ifndef CORVANTA_MODEL_PARAMETERS_H
 #define CORVANTA_MODEL_PARAMETERS_H
 
-#include "data/ConstantBlocks.h"
+#include "model/data/ConstantBlocks.h"
 
 // The built-in value of every scalar and tyre coefficient, as compile-time constants.
 namespace builtin {
@@ -17,20 +17,20 @@ namespace builtin {
   constexpr double Name = Builtin;
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
   constexpr double Name = Builtin;
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 }  // namespace builtin
 
 // The scalar parameters of the body, the actuators and the powertrain.
 struct ScalarParameters {
 #define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning) double Name = Builtin;
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 // The Magic-Formula coefficients of one tyre.
 struct TyreCoefficients {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
   double Name = Builtin;
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 // One tyre's coefficients and the products the formula uses as single values.

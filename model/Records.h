@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "Ode4.h"
-#include "corvanta.h"
+#include "runtime/Ode4.h"
+#include "capi/corvanta.h"
 
 // Block signals computed afresh in every evaluation.  Those named ...Prev and Gear are
 // copied from their discrete states in major steps only and hold through the three

@@ -9,7 +9,7 @@
 // do not count (they are recomputed at every evaluation, and some are NaN by design).
 #include <cmath>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 namespace {
 

@@ -4,10 +4,11 @@
 #ifndef CORVANTA_MODEL_VEHICLECONSTANTS_H
 #define CORVANTA_MODEL_VEHICLECONSTANTS_H
 
-#include "Parameters.h"
+#include "capi/corvanta.h"
+#include "model/Parameters.h"
 
-// Fixed step of one major time step, s.
-constexpr double kStepSize = 0.0001;
+// Fixed step of one major time step, s: the step of the C interface.
+constexpr double kStepSize = CORVANTA_STEP_SIZE;
 
 // rad/s to rpm, 30/pi.
 constexpr double kRadPerSecToRpm = 9.549296585513721;

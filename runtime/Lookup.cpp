@@ -1,6 +1,6 @@
-#include "Lookup.h"
+#include "runtime/Lookup.h"
 
-#include "NonFinite.h"
+#include "runtime/NonFinite.h"
 
 int Corvanta_intervalIndex(double x, const double *bp, int n) {
   int left = 0;

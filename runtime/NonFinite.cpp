@@ -1,4 +1,4 @@
-#include "NonFinite.h"
+#include "runtime/NonFinite.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // The operation order of each update is fixed: results are reproduced bit for bit.
-#include "Ode4.h"
+#include "runtime/Ode4.h"
 
 void rt_Ode4Step(double *x, int count, double *time, double stopTime, double h, const ODE4_IntgData &work,
                  const Ode4System &system) {

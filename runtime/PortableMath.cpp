@@ -2,16 +2,16 @@
 // fast paths and calls of the accurate path are compiled in PortableMathFastPaths.inc; on
 // x86-64 processors with fused multiply-add the entry points of its fused build
 // (PortableMathFused.cpp) run, which give the same bits with fewer operations.
-#include "PortableMath.h"
+#include "runtime/PortableMath.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "PortableMathAccurate.h"
-#include "PortableMathTables.h"
+#include "runtime/PortableMathAccurate.h"
+#include "runtime/PortableMathTables.h"
 
 #define CORVANTA_FAST_PATHS dekker
-#include "PortableMathFastPaths.inc"
+#include "runtime/PortableMathFastPaths.inc"
 #undef CORVANTA_FAST_PATHS
 
 #if defined(CORVANTA_PORTABLE_MATH_FUSED)

@@ -2,12 +2,12 @@
 // (two's complement, value = integer / 2^352), exact argument reduction (the argument's
 // 53-bit significand times up to 1536 bits of 2/pi, or minus k ln 2), Taylor series and
 // CORDIC, and one final rounding of the fixed-point value to a double.
-#include "PortableMathAccurate.h"
+#include "runtime/PortableMathAccurate.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "PortableMathTables.h"
+#include "runtime/PortableMathTables.h"
 
 namespace corvanta_math {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "PortableMathAccurate.h"
-#include "PortableMathTables.h"
+#include "runtime/PortableMathAccurate.h"
+#include "runtime/PortableMathTables.h"
 
 #define CORVANTA_FAST_PATHS fused
 #define CORVANTA_FAST_PATHS_FUSED
-#include "PortableMathFastPaths.inc"
+#include "runtime/PortableMathFastPaths.inc"
 #endif

@@ -1,4 +1,4 @@
-#include "TransportDelay.h"
+#include "runtime/TransportDelay.h"
 
 double rt_TDelayInterpolate(double tMinusDelay, double tStart, const double *buffer, int bufferSize,
                             int *last, int oldest, int newest, double initialOutput) {

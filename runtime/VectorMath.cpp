@@ -1,8 +1,8 @@
-#include "VectorMath.h"
+#include "runtime/VectorMath.h"
 
 #include <cmath>
 
-#include "NonFinite.h"
+#include "runtime/NonFinite.h"
 
 double rt_Norm3(const double w[3]) {
   // Euclidean length with a running scale, so that neither tiny nor huge components

@@ -16,7 +16,9 @@
 # runs of the model: 30 s in the normal build, ten times that sanitized), the 10^6-argument
 # accuracy runs of the portable maths (the special values and hard cases stay), a test of which NaN payload wins
 # when two meet (it pins GCC's operand order; payloads are not part of the results), the
-# Windows and WebAssembly legs, the benchmarks and the soak test.
+# Windows and WebAssembly legs, the playground's module and page tests (tests/web: WebAssembly
+# and a browser, nothing of them runs sanitized; the C++ they exercise is tested here through
+# the engine's and the vehicle library's own tests), the benchmarks and the soak test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -33,7 +35,7 @@ configure() {
   shift 2
   CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=Release \
     -DCORVANTA_WARNINGS_AS_ERRORS=ON -DCORVANTA_BUILD_BENCHMARKS=OFF -DCORVANTA_WINDOWS_TESTS=OFF \
-    -DCORVANTA_FMU_WINDOWS_BINARIES:STRING=OFF -DCORVANTA_WASM_TESTS=OFF \
+    -DCORVANTA_FMU_WINDOWS_BINARIES:STRING=OFF -DCORVANTA_WASM_TESTS=OFF -DCORVANTA_WEB_TESTS=OFF \
     "${launcher[@]}" "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_CXX_FLAGS=$flags" \
     "-DCMAKE_EXE_LINKER_FLAGS=$flags" "-DCMAKE_SHARED_LINKER_FLAGS=$flags" "$@" >/dev/null
 }

@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "Instance.h"
-#include "InstanceState.h"
-#include "Signals.h"
+#include "vehicle/Instance.h"
+#include "vehicle/InstanceState.h"
+#include "vehicle/Signals.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Instances of the vehicle library: the seven functions of the model library under names of
 // their own, with the same NULL and ordering rules.
-#include "Instance.h"
+#include "vehicle/Instance.h"
 
 #include <new>
 

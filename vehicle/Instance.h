@@ -5,9 +5,9 @@
 #include <memory>
 #include <utility>
 
-#include "Corvanta.h"
-#include "VehicleSet.h"
-#include "corvanta_vehicle.h"
+#include "model/Corvanta.h"
+#include "vehicle/VehicleSet.h"
+#include "vehicle/corvanta_vehicle.h"
 
 struct CorvantaInstance {
   // The set's values, kept alive as long as the model reads them (null: the built-in car).

@@ -1,5 +1,5 @@
 // The instance functions as a table with the handle types of the seven functions.
-#include "Instance.h"
+#include "vehicle/Instance.h"
 
 namespace {
 

@@ -15,15 +15,15 @@
 // its own records, the delay buffer) are not stored but wired afresh to the restoring
 // instance; the caches that only save work are emptied.  A state is checked completely
 // before anything of the instance changes.
-#include "InstanceState.h"
+#include "vehicle/InstanceState.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "Instance.h"
-#include "ParameterIdentity.h"
-#include "StateChecksum.h"
+#include "vehicle/Instance.h"
+#include "vehicle/ParameterIdentity.h"
+#include "vehicle/StateChecksum.h"
 
 namespace {
 

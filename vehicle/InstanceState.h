@@ -3,7 +3,7 @@
 #ifndef CORVANTA_VEHICLE_INSTANCESTATE_H
 #define CORVANTA_VEHICLE_INSTANCESTATE_H
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 // Makes `to` the same model as `from`: every record and cache, with the references of the
 // solver and the delay pointing into `to`.  Allocates nothing.

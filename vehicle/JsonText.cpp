@@ -1,5 +1,6 @@
 // Recursive-descent JSON reader with line numbers.
-#include "JsonText.h"
+#include "vehicle/JsonText.h"
+#include "runtime/DoubleText.h"
 
 #include <charconv>
 #include <cstdio>
@@ -115,7 +116,7 @@ class Parser {
       if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) ++pos_;
       if (!digits()) return fail("invalid number");
     }
-    const std::from_chars_result r = std::from_chars(text_.data() + start, text_.data() + pos_, out);
+    const std::from_chars_result r = doubletext::fromChars(text_.data() + start, text_.data() + pos_, out);
     if (r.ec == std::errc::result_out_of_range) {
       // Underflow to a subnormal or zero is fine; overflow is not.
       const std::string copy(text_.substr(start, pos_ - start));

@@ -1,9 +1,9 @@
 // Identity of the parameter set an instance simulates: the set's identity (a hash of every
 // value's bits in list order), the built-in set's computed once.
-#include "ParameterIdentity.h"
+#include "vehicle/ParameterIdentity.h"
 
-#include "Instance.h"
-#include "VehicleSet.h"
+#include "vehicle/Instance.h"
+#include "vehicle/VehicleSet.h"
 
 namespace {
 

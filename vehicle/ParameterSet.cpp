@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
-#include "TyrePropertyFile.h"
-#include "VehicleFile.h"
-#include "VehicleSet.h"
+#include "vehicle/TyrePropertyFile.h"
+#include "vehicle/VehicleFile.h"
+#include "vehicle/VehicleSet.h"
 
 using namespace corvanta::vehicle;
 

@@ -1,5 +1,6 @@
 // The parameter descriptions made from the one list.
-#include "ParameterTable.h"
+#include "vehicle/ParameterTable.h"
+#include "runtime/DoubleText.h"
 
 #include <atomic>
 #include <charconv>
@@ -8,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "NameSuggestion.h"
+#include "engine/messages/NameSuggestion.h"
 
 namespace corvanta::vehicle {
 
@@ -24,7 +25,7 @@ const ParameterDescription kDescriptions[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning)        \
   {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
    Dormant, false, offsetof(TyreCoefficients, Name)},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 // The documentation groups in list order: an entry with a title starts a group, one
@@ -40,7 +41,7 @@ const ListEntry kListOrder[] = {
 #define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
   {nullptr, nullptr},
 #define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) {nullptr, nullptr},
-#include "ParameterList.def"
+#include "model/ParameterList.def"
 };
 
 }  // namespace
@@ -159,7 +160,7 @@ std::string shortestText(double value) {
     return value > 0 ? "inf" : "-inf";
   }
   char buffer[32];
-  const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const std::to_chars_result result = doubletext::toChars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 
@@ -171,7 +172,7 @@ std::string rangeText(const ParameterDescription &d) {
     // Whole bounds in plain digits (100000, not 1e+05).
     if (v == std::floor(v) && std::fabs(v) < 1e16) {
       char buffer[32];
-      const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+      const std::to_chars_result r = doubletext::toChars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
       return std::string(buffer, r.ptr);
     }
     return shortestText(v);

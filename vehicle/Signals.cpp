@@ -1,10 +1,10 @@
 // The signals of an instance: names and units of the list, and the copy of their values.
-#include "Signals.h"
+#include "vehicle/Signals.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "Instance.h"
+#include "vehicle/Instance.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ struct SignalInfo {
 
 constexpr SignalInfo kSignals[] = {
 #define CORVANTA_SIGNAL(name, unit, meaning) {#name, unit, meaning},
-#include "corvanta_signal_list.def"
+#include "vehicle/corvanta_signal_list.def"
 #undef CORVANTA_SIGNAL
 };
 static_assert(sizeof kSignals / sizeof kSignals[0] == CORVANTA_NUM_SIGNALS, "one entry per signal");
@@ -100,7 +100,7 @@ std::size_t copySignals(const Corvanta &model, double *out, std::size_t count) {
   if (count >= CORVANTA_NUM_SIGNALS) {
     // The whole list: straight-line stores, in list order.
 #define CORVANTA_SIGNAL(name, unit, meaning) out[CORVANTA_SIGNAL_##name] = value##name(model);
-#include "corvanta_signal_list.def"
+#include "vehicle/corvanta_signal_list.def"
 #undef CORVANTA_SIGNAL
     return CORVANTA_NUM_SIGNALS;
   }

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "Corvanta.h"
-#include "corvanta_vehicle.h"
+#include "model/Corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 // Writes min(count, CORVANTA_NUM_SIGNALS) values; returns that number.  No allocation.
 std::size_t copySignals(const Corvanta &model, double *out, std::size_t count);

@@ -3,7 +3,7 @@
 // Table 0 is the classic byte table: one byte in, the CRC register shifted by eight.  Table
 // k gives the effect of a byte that still has k zero bytes to pass through the register, so
 // one step folds eight bytes with eight look-ups, the same register as eight byte steps.
-#include "StateChecksum.h"
+#include "vehicle/StateChecksum.h"
 
 #include <array>
 #include <cstring>

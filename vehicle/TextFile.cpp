@@ -1,5 +1,5 @@
 // Whole text files through stdio.
-#include "TextFile.h"
+#include "vehicle/TextFile.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -3,7 +3,8 @@
 // The format: sections "[NAME]", entries "KEY = VALUE" with numbers or quoted strings,
 // comments from '!' at the start of a line or from '$' to the end of a line.  Sections of
 // table data ([SHAPE] and the like) hold lines without '='; they are skipped.
-#include "TyrePropertyFile.h"
+#include "vehicle/TyrePropertyFile.h"
+#include "runtime/DoubleText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,8 +14,8 @@
 #include <map>
 #include <sstream>
 
-#include "ParameterTable.h"
-#include "TextFile.h"
+#include "vehicle/ParameterTable.h"
+#include "vehicle/TextFile.h"
 
 namespace corvanta::vehicle {
 
@@ -62,7 +63,7 @@ void appendNames(std::string &warning, const std::vector<std::string> &names) {
 
 bool parseNumber(std::string_view s, double &out) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  const std::from_chars_result r = std::from_chars(s.data(), s.data() + s.size(), out);
+  const std::from_chars_result r = doubletext::fromChars(s.data(), s.data() + s.size(), out);
   return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
 }
 

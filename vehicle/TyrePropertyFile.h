@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Parameters.h"
+#include "model/Parameters.h"
 
 namespace corvanta::vehicle {
 

@@ -1,5 +1,5 @@
 // The vehicle file reader and writer.
-#include "VehicleFile.h"
+#include "vehicle/VehicleFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,10 +7,10 @@
 #include <map>
 #include <sstream>
 
-#include "JsonText.h"
-#include "NameSuggestion.h"
-#include "TextFile.h"
-#include "TyrePropertyFile.h"
+#include "vehicle/JsonText.h"
+#include "engine/messages/NameSuggestion.h"
+#include "vehicle/TextFile.h"
+#include "vehicle/TyrePropertyFile.h"
 
 namespace corvanta::vehicle {
 

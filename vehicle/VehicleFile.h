@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "TextFile.h"
-#include "VehicleSet.h"
+#include "vehicle/TextFile.h"
+#include "vehicle/VehicleSet.h"
 
 namespace corvanta::vehicle {
 

@@ -1,5 +1,5 @@
 // Parameter blocks: the built-in car, copies, derived values, validation and identity.
-#include "VehicleSet.h"
+#include "vehicle/VehicleSet.h"
 
 #include <atomic>
 #include <cmath>

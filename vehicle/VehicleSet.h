@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ParameterTable.h"
-#include "corvanta_vehicle.h"
+#include "vehicle/ParameterTable.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::vehicle {
 

@@ -1,4 +1,4 @@
-#include "ClosedLoop.h"
+#include "engine/driving/ClosedLoop.h"
 
 #include <cmath>
 

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "Condition.h"
-#include "PathFollower.h"
-#include "Signals.h"
-#include "SpeedController.h"
+#include "engine/driving/Condition.h"
+#include "engine/driving/PathFollower.h"
+#include "engine/driving/Signals.h"
+#include "engine/driving/SpeedController.h"
 
 namespace corvanta::driving {
 

@@ -1,4 +1,4 @@
-#include "Condition.h"
+#include "engine/driving/Condition.h"
 
 #include <cmath>
 #include <cstdio>

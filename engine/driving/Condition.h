@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Signals.h"
+#include "engine/driving/Signals.h"
 
 namespace corvanta::driving {
 

@@ -1,4 +1,4 @@
-#include "Path.h"
+#include "engine/driving/Path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "HintedSearch.h"
+#include "engine/driving/HintedSearch.h"
 
 namespace corvanta::driving {
 

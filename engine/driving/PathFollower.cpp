@@ -1,4 +1,4 @@
-#include "PathFollower.h"
+#include "engine/driving/PathFollower.h"
 
 #include <algorithm>
 #include <cmath>

@@ -18,7 +18,7 @@
 
 #include <memory>
 
-#include "Path.h"
+#include "engine/driving/Path.h"
 
 namespace corvanta::driving {
 

@@ -1,10 +1,10 @@
-#include "PathShapes.h"
+#include "engine/driving/PathShapes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "Condition.h"
+#include "engine/driving/Condition.h"
 
 namespace corvanta::driving {
 

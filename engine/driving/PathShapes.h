@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "Path.h"
+#include "engine/driving/Path.h"
 
 namespace corvanta::driving {
 

@@ -1,4 +1,4 @@
-#include "Signals.h"
+#include "engine/driving/Signals.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "SpeedController.h"
+#include "engine/driving/SpeedController.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "HintedSearch.h"
+#include "engine/driving/HintedSearch.h"
 
 namespace corvanta::driving {
 

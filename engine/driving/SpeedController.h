@@ -24,7 +24,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "Path.h"
+#include "engine/driving/Path.h"
 
 namespace corvanta::driving {
 

@@ -1,9 +1,9 @@
-#include "EngineRun.h"
+#include "engine/sweep/EngineRun.h"
 
 #include <array>
 #include <memory>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sweep {
 

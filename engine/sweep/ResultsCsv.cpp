@@ -1,4 +1,4 @@
-#include "ResultsCsv.h"
+#include "engine/sweep/ResultsCsv.h"
 
 #include <cerrno>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "CsvWriter.h"
-#include "NumberText.h"
+#include "engine/output/CsvWriter.h"
+#include "engine/output/NumberText.h"
 
 namespace corvanta::sweep {
 

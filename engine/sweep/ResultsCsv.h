@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "SweepTable.h"
+#include "engine/sweep/SweepTable.h"
 
 namespace corvanta::engine {
 class OutputFile;

@@ -1,4 +1,4 @@
-#include "RunMetrics.h"
+#include "engine/sweep/RunMetrics.h"
 
 namespace corvanta::sweep {
 
@@ -10,40 +10,22 @@ constexpr double kStepSize = CORVANTA_STEP_SIZE;
 
 void RunMetricsAccumulator::afterStep(std::uint64_t steps, bool initialized, const double *inputs,
                                       const double *outputs) {
+  statistics_.afterStep(steps, initialized, inputs, outputs);
+  const engine::RunStatistics &s = statistics_;
   RunMetrics &m = metrics_;
-  const double *previous = m.finalOutputs.data();
-  // After Initialize the step starts from the initial pose, not from where the car stood.
-  const double startX = initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_X] : previous[CORVANTA_OUT_POSITION_X];
-  const double startY = initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_Y] : previous[CORVANTA_OUT_POSITION_Y];
-  const double startHeading = initialized ? inputs[CORVANTA_IN_INITIAL_HEADING] : previous[CORVANTA_OUT_HEADING];
-
-  // A NaN makes the figure NaN from then on (and an infinity infinite): a run that broke
-  // down has no distance, top speed or heading rate to report.
-  const double travelled = std::hypot(outputs[CORVANTA_OUT_POSITION_X] - startX, outputs[CORVANTA_OUT_POSITION_Y] - startY);
-  m.distance += travelled;
-  const double speed = std::fabs(outputs[CORVANTA_OUT_LONGITUDINAL_SPEED]);
-  if (speed > m.topSpeed || std::isnan(speed)) {
-    m.topSpeed = speed;
+  m.distance = s.distance();
+  m.topSpeed = s.topSpeed();
+  m.maxHeadingRate = s.maxHeadingRate();
+  if (s.stopStep()) {
+    m.stopTime = static_cast<double>(*s.stopStep()) * kStepSize;
+    m.stopDistance = s.stopDistance();
   }
-  const double headingRate = std::fabs(outputs[CORVANTA_OUT_HEADING] - startHeading) / kStepSize;
-  if (headingRate > m.maxHeadingRate || std::isnan(headingRate)) {
-    m.maxHeadingRate = headingRate;
+  if (s.firstTipOverStep()) {
+    m.tipOverTime = static_cast<double>(*s.firstTipOverStep()) * kStepSize;
   }
-  const double time = static_cast<double>(steps) * kStepSize;
-  if (speed >= kStandstillSpeed) {
-    moving_ = true;
-  } else if (moving_ && std::isnan(m.stopTime) && !std::isnan(speed)) {
-    m.stopTime = time;
-    m.stopDistance = m.distance;
-  }
-  if (std::isnan(m.tipOverTime) && outputs[CORVANTA_OUT_TIP_OVER_INDICATOR] == 1.0) {
-    m.tipOverTime = time;
-  }
-  for (int index = 0; index < CORVANTA_NUM_OUTPUTS; ++index) {
-    m.nonFinite = m.nonFinite || !std::isfinite(outputs[index]);
-    m.finalOutputs[static_cast<std::size_t>(index)] = outputs[index];
-  }
-  m.steps = steps;
+  m.nonFinite = s.firstNonFiniteStep().has_value();
+  m.finalOutputs = s.finalOutputs();
+  m.steps = s.steps();
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The figures of one run that a sweep reports, gathered step by step while the run goes,
-// so that a run of any length needs no memory for its trajectory.
+// so that a run of any length needs no memory for its trajectory.  The figures of the
+// outputs are those of engine::RunStatistics (engine/running/RunStatistics.h).
 //
 // Columns (SI units; "none" is NaN in memory and an empty field in CSV):
 //   PositionX ... TipOverIndicator  the seven outputs after the last step
@@ -31,7 +32,8 @@
 #include <limits>
 #include <string_view>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
+#include "engine/running/RunStatistics.h"
 
 namespace corvanta::sweep {
 
@@ -64,9 +66,6 @@ inline constexpr std::array<std::string_view, 15> kMetricNames = {
 // LateralAcceleration, then the slip angles FL, FR, RL, RR.
 inline constexpr std::size_t kMetricSignalCount = 6;
 
-// Speed below which a car that has been moving counts as standing still, m/s.
-inline constexpr double kStandstillSpeed = 0.01;
-
 class RunMetricsAccumulator {
  public:
   // After each step: `steps` taken so far (model time = steps * 0.0001 s), whether
@@ -81,8 +80,8 @@ class RunMetricsAccumulator {
   const RunMetrics &metrics() const { return metrics_; }
 
  private:
+  engine::RunStatistics statistics_;  // the figures the runner's summary reports too
   RunMetrics metrics_;
-  bool moving_ = false;
   bool signalsSeen_ = false;
   std::array<std::uint64_t, 5> stepsInGear_{};
 };

@@ -1,4 +1,4 @@
-#include "Sampling.h"
+#include "engine/sweep/Sampling.h"
 
 #include <cmath>
 

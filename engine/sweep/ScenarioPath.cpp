@@ -1,38 +1,20 @@
-#include "ScenarioPath.h"
+#include "engine/sweep/ScenarioPath.h"
 
 #include <array>
 #include <string_view>
 #include <utility>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
+#include "engine/running/Schedule.h"
 
 namespace corvanta::sweep {
 
 namespace {
 
-constexpr std::array<std::string_view, CORVANTA_NUM_INPUTS> kInputNames = {
-#define CORVANTA_SWEEP_NAME(name, unit, text) #name,
-    CORVANTA_INPUT_FIELDS(CORVANTA_SWEEP_NAME)
-#undef CORVANTA_SWEEP_NAME
-};
+// The input names are the engine's one table of them (engine/running/Schedule.h).
+bool isInputName(std::string_view name) { return engine::findInput(name).has_value(); }
 
-bool isInputName(std::string_view name) {
-  for (std::string_view input : kInputNames) {
-    if (input == name) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string inputNameList() {
-  std::string list;
-  for (std::size_t index = 0; index < kInputNames.size(); ++index) {
-    list += (index == 0) ? "" : (index + 1 == kInputNames.size()) ? " or " : ", ";
-    list += kInputNames[index];
-  }
-  return list;
-}
+std::string inputNameList() { return engine::listOfInputNames(); }
 
 std::vector<std::string> splitAtDots(const std::string &text) {
   std::vector<std::string> parts;

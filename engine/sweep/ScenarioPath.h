@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "SweepJson.h"
+#include "engine/sweep/SweepJson.h"
 
 namespace corvanta::sweep {
 

@@ -1,13 +1,13 @@
-#include "SweepDefinition.h"
+#include "engine/sweep/SweepDefinition.h"
 
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
 
-#include "NumberText.h"
-#include "ScenarioError.h"
-#include "Sampling.h"
-#include "VehicleChoice.h"
+#include "engine/output/NumberText.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/sweep/Sampling.h"
+#include "engine/scenario/VehicleChoice.h"
 
 namespace corvanta::sweep {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "ScenarioPath.h"
-#include "SweepJson.h"
+#include "engine/sweep/ScenarioPath.h"
+#include "engine/sweep/SweepJson.h"
 
 namespace corvanta::sweep {
 

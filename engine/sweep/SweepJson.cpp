@@ -1,6 +1,6 @@
-#include "SweepJson.h"
+#include "engine/sweep/SweepJson.h"
 
-#include "ScenarioError.h"
+#include "engine/messages/ScenarioError.h"
 
 namespace corvanta::sweep {
 

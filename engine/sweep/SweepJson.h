@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "JsonDocument.h"
+#include "engine/scenario/JsonDocument.h"
 
 namespace corvanta::sweep {
 

@@ -1,4 +1,4 @@
-#include "SweepRunner.h"
+#include "engine/sweep/SweepRunner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "NumberText.h"
+#include "engine/output/NumberText.h"
 
 namespace corvanta::sweep {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "RunMetrics.h"
-#include "SweepDefinition.h"
+#include "engine/sweep/RunMetrics.h"
+#include "engine/sweep/SweepDefinition.h"
 
 namespace corvanta::sweep {
 

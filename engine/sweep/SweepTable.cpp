@@ -1,17 +1,13 @@
-#include "SweepTable.h"
+#include "engine/sweep/SweepTable.h"
 
 #include <array>
 #include <string_view>
 
+#include "engine/running/Schedule.h"
+
 namespace corvanta::sweep {
 
 namespace {
-
-constexpr std::array<std::string_view, CORVANTA_NUM_OUTPUTS> kOutputNames = {
-#define CORVANTA_SWEEP_NAME(name, unit, text) #name,
-    CORVANTA_OUTPUT_FIELDS(CORVANTA_SWEEP_NAME)
-#undef CORVANTA_SWEEP_NAME
-};
 
 ColumnKind kindOfMetric(std::string_view name) {
   if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time" ||
@@ -28,7 +24,7 @@ std::vector<Column> sweepColumns(const SweepDefinition &definition) {
   for (const VariedField &field : definition.fields()) {
     columns.push_back({field.path.text(), ColumnKind::Number});
   }
-  for (std::string_view name : kOutputNames) {
+  for (std::string_view name : engine::kOutputNames) {  // the engine's one table of the output names
     columns.push_back({std::string(name), ColumnKind::Number});
   }
   for (std::string_view name : kMetricNames) {

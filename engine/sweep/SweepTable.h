@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "SweepDefinition.h"
-#include "SweepRunner.h"
+#include "engine/sweep/SweepDefinition.h"
+#include "engine/sweep/SweepRunner.h"
 
 namespace corvanta::sweep {
 

@@ -1,6 +1,6 @@
 // The sweep part of the engine's C interface: argument checks, exceptions turned into
 // status codes and error records, and the opaque handle.
-#include "corvanta_sweep.h"
+#include "engine/sweep/corvanta_sweep.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "EngineRun.h"
-#include "ResultsCsv.h"
-#include "SweepDefinition.h"
-#include "SweepRunner.h"
-#include "SweepTable.h"
+#include "engine/sweep/EngineRun.h"
+#include "engine/sweep/ResultsCsv.h"
+#include "engine/sweep/SweepDefinition.h"
+#include "engine/sweep/SweepRunner.h"
+#include "engine/sweep/SweepTable.h"
 
 struct CorvantaSweep {
   corvanta::sweep::SweepDefinition definition;

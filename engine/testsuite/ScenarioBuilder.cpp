@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "engine/JsonScenario.h"
+#include "engine/scenario/JsonScenario.h"
 
 namespace corvanta::testsuite {
 

@@ -7,8 +7,9 @@
 #include <set>
 #include <string_view>
 
-#include "engine/NameSuggestion.h"
+#include "engine/messages/NameSuggestion.h"
 #include "engine/driving/Condition.h"
+#include "runtime/DoubleText.h"
 
 namespace corvanta::testsuite {
 
@@ -49,7 +50,7 @@ OptionValues resolveOptions(const std::string &test, const std::vector<TestOptio
     }
     double value = 0.0;
     const char *end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    const auto [stop, error] = doubletext::fromChars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
       throw TestOptionError(test + ": --" + name + ": expected a number in " + option->unit + ", got '" + text + "'");
     }

@@ -1,4 +1,5 @@
 #include "engine/testsuite/TestOutput.h"
+#include "runtime/DoubleText.h"
 
 #include <charconv>
 #include <cmath>
@@ -29,7 +30,7 @@ std::string csvNumber(double value) {
     return value > 0 ? "inf" : "-inf";
   }
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
+  const auto result = doubletext::toChars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/Runner.h"
+#include "engine/running/Runner.h"
 
 namespace corvanta::testsuite {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Schedule.h"
+#include "engine/running/Schedule.h"
 #include "engine/corvanta_engine.h"
 #include "engine/driving/ClosedLoop.h"
 

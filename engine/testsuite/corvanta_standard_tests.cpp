@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/Runner.h"
-#include "engine/ScenarioError.h"
+#include "engine/running/Runner.h"
+#include "engine/messages/ScenarioError.h"
 #include "engine/driving/Condition.h"
 #include "engine/driving/Path.h"
 #include "engine/testsuite/StandardTests.h"

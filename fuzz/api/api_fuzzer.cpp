@@ -56,9 +56,9 @@
 #include <string>
 #include <vector>
 
-#include "Corvanta.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "model/Corvanta.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

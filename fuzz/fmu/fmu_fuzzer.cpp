@@ -20,9 +20,9 @@
 #include <cstring>
 #include <vector>
 
-#include "Fmi2Api.h"
-#include "Fmi3Api.h"
-#include "FmuIdentity.h"
+#include "fmi/Fmi2Api.h"
+#include "fmi/Fmi3Api.h"
+#include "fmi/FmuIdentity.h"
 
 // Both versions' statuses have the same numbering: one expression picks either.
 #pragma clang diagnostic ignored "-Wenum-compare-conditional"

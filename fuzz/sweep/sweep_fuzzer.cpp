@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "EngineRun.h"
-#include "ScenarioError.h"
-#include "SweepDefinition.h"
-#include "SweepRunner.h"
+#include "engine/sweep/EngineRun.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/sweep/SweepDefinition.h"
+#include "engine/sweep/SweepRunner.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // output record is written in this file.
 #include <cmath>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 void Corvanta::bodyMotion() {
   const ModelParameters &p = *P;

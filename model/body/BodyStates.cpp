@@ -3,7 +3,7 @@
 // (the first major evaluation only); every evaluation then reads the state.
 #include <cmath>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 void Corvanta::vehicleSpeed() {
   if (DW.LongitudinalVelocity_FirstInit != 0U) {

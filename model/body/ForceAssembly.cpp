@@ -9,8 +9,8 @@
 // itself, FL, FR, RL, RR, before it joins the running sum.
 #include <cmath>
 
-#include "Corvanta.h"
-#include "VehicleConstants.h"
+#include "model/Corvanta.h"
+#include "model/VehicleConstants.h"
 
 namespace {
 

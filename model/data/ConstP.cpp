@@ -2,7 +2,7 @@
 // the gear ratios are the calibration as measured; the shift schedule and the two
 // driver-demand maps are expanded from their knots and samples by the table generator
 // (tools/tablegen), whose output is included from generated/.
-#include "ConstantBlocks.h"
+#include "model/data/ConstantBlocks.h"
 
 const ConstP_Corvanta_T Corvanta_ConstP = {
     // EngineTorqueMap_Table [N·m]: one row per engine speed, throttle varying fastest.
@@ -72,37 +72,37 @@ const ConstP_Corvanta_T Corvanta_ConstP = {
      0.84, 0.849, 0.861, 0.87, 0.881, 0.89, 0.9, 0.91, 0.921, 0.928, 0.94, 0.951, 0.99, 1.0},
     // DownshiftMap_Table [km/h].
     {
-#include "generated/DownshiftMap.inc"
+#include "model/data/generated/DownshiftMap.inc"
     },
     // ShiftMap_Axis1: throttle percentage 0 .. 100.
     {
-#include "generated/ShiftMapThrottleAxis.inc"
+#include "model/data/generated/ShiftMapThrottleAxis.inc"
     },
     // ShiftMap_Axis2: gear.
     {1.0, 2.0, 3.0, 4.0, 5.0},
     // UpshiftMap_Table [km/h].
     {
-#include "generated/UpshiftMap.inc"
+#include "model/data/generated/UpshiftMap.inc"
     },
     // ThrottleMap_Table: throttle fraction, clamped to 0..1 after the lookup.
     {
-#include "generated/ThrottleMap.inc"
+#include "model/data/generated/ThrottleMap.inc"
     },
     // DemandMapSpeed_Axis1: vehicle speed [m/s], 0 .. 12 in steps of 0.1.
     {
-#include "generated/DemandMapSpeedAxis.inc"
+#include "model/data/generated/DemandMapSpeedAxis.inc"
     },
     // ThrottleMap_Axis2: AccelerationDemand [m/s²].
     {
-#include "generated/ThrottleMapDemandAxis.inc"
+#include "model/data/generated/ThrottleMapDemandAxis.inc"
     },
     // BrakeMap_Table: brake fraction, limited to 0..1 after the lookup.
     {
-#include "generated/BrakeMap.inc"
+#include "model/data/generated/BrakeMap.inc"
     },
     // BrakeMap_Axis2: AccelerationDemand [m/s²].
     {
-#include "generated/BrakeMapDemandAxis.inc"
+#include "model/data/generated/BrakeMapDemandAxis.inc"
     },
     // ThrottleMap_LastIndex, BrakeMap_LastIndex.
     {kDemandMapSpeeds - 1, kThrottleMapDemands - 1},

@@ -1,10 +1,10 @@
 // Brakes: the driver-demand brake map, four actuator lags sharing one input (their
 // dynamics included), the front and rear brake gains and the sign rule that makes the
 // torques oppose the motion.
-#include "Corvanta.h"
-#include "Lookup.h"
-#include "VehicleConstants.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/Lookup.h"
+#include "model/VehicleConstants.h"
+#include "model/data/ConstantBlocks.h"
 
 void Corvanta::brakeMap(Evaluation &e) {
   // The map extrapolates for demands above its last breakpoint, positive demands

@@ -1,9 +1,9 @@
 // Gear selector, gearbox ratio and driveline: the converter torque scaled to each rear
 // wheel, and the rear wheel speeds scaled back to the turbine.
-#include "Corvanta.h"
-#include "Lookup.h"
-#include "Truncation.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/Lookup.h"
+#include "runtime/Truncation.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // torque ratio, the driver-demand throttle map, the engine torque map with its 0.005 s
 // transport delay, the torque lag, and the net torque on the engine inertia; the rates of
 // the engine-speed and torque-lag states.
-#include "Corvanta.h"
-#include "Lookup.h"
-#include "NonFinite.h"
-#include "TransportDelay.h"
-#include "VehicleConstants.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/Lookup.h"
+#include "runtime/NonFinite.h"
+#include "runtime/TransportDelay.h"
+#include "model/VehicleConstants.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Automatic gear-shift logic: the shift schedule gives an upshift and a downshift speed for
 // the current throttle and the gear of the previous major step; a crossing must persist
 // for two further major steps before the gear changes by one.
-#include "Corvanta.h"
-#include "Lookup.h"
-#include "Truncation.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/Lookup.h"
+#include "runtime/Truncation.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

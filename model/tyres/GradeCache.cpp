@@ -1,9 +1,9 @@
 // Grade-keyed cache of the wheel loads and the load-only tyre terms.
-#include "GradeCache.h"
+#include "model/tyres/GradeCache.h"
 
 #include <cstring>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 const GradeTerms &GradeCache::at(const ModelParameters &p, double roadGrade) {
   std::uint64_t key;

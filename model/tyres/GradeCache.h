@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "TyreFastPath.h"
+#include "model/tyres/TyreFastPath.h"
 
 // Outputs of the wheel-load block that depend on the grade only.
 struct GradeLoads {

@@ -1,13 +1,13 @@
 // Fast evaluation of the tyre force model with the output bits of Corvanta_FL; see
 // TyreFastPath.h for why each skipped term has exactly the value used here.  Products
 // and sums are grouped as in Corvanta_FL.
-#include "TyreFastPath.h"
+#include "model/tyres/TyreFastPath.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 
 #include <cstdint>
 
-#include "Parameters.h"
+#include "model/Parameters.h"
 
 // Everything of the tyre formula that depends on the vertical load Fz alone, each value
 // computed by the expression the formula uses.

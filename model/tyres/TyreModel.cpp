@@ -10,8 +10,8 @@
 // in the full formula.  Products and sums are grouped as written.
 #include <cmath>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
 
 namespace {
 

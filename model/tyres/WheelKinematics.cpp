@@ -3,12 +3,12 @@
 // ratio and slip angle feed its tyre.
 #include <cmath>
 
-#include "Corvanta.h"
-#include "VectorMath.h"
-#include "VehicleConstants.h"
-#include "WheelKinematics.h"
-#include "GradeCache.h"
-#include "TyreFastPath.h"
+#include "model/Corvanta.h"
+#include "runtime/VectorMath.h"
+#include "model/VehicleConstants.h"
+#include "model/tyres/WheelKinematics.h"
+#include "model/tyres/GradeCache.h"
+#include "model/tyres/TyreFastPath.h"
 
 namespace {
 

@@ -191,39 +191,19 @@ def _open(path):
 
 
 def load_engine(model_path=None, environ=None, package_dir=None, platform=None, system=True):
-    """Finds and loads the engine following the order in this module's description."""
-    environ = os.environ if environ is None else environ
-    package_dir = Path(__file__).resolve().parent if package_dir is None else Path(package_dir)
-    names = engine_file_names(platform)
-    explicit = environ.get(ENVIRONMENT_VARIABLE, "")
-    if explicit:
-        path = Path(explicit).expanduser().absolute()
-        if not path.is_file():
-            raise CorvantaLibraryError(f"{ENVIRONMENT_VARIABLE}={explicit}: no such file")
-        return _open(path)
-    tried = [f"${ENVIRONMENT_VARIABLE}: not set"]
-    directories = []
-    if model_path and os.sep in str(model_path):
-        directories.append(Path(model_path).parent)
-    directories.append(package_dir)
-    root = _library._checkout_root(package_dir)
-    for build in _library._build_dirs(root) if root is not None else []:
-        directories.extend(build / configuration for configuration in _library._BUILD_CONFIGURATIONS)
-    for directory in directories:
-        for name in names:
-            path = directory / name
-            if path.is_file():
-                return _open(path)
-            tried.append(str(path))
-    for name in names if system else ():
-        try:
-            return Engine(ctypes.CDLL(name), name)
-        except OSError:
-            tried.append(f"{name} on the system library search path")
-    listing = "\n  ".join(tried)
-    raise CorvantaLibraryError(
-        f"cannot find the Corvanta scenario engine ({names[0]}); tried:\n  {listing}\n"
-        f"Build the project or set {ENVIRONMENT_VARIABLE} to the library file."
+    """Finds and loads the engine following the order in this module's description (the
+    search of _library.search, with the model library's directory first)."""
+    first = [Path(model_path).parent] if model_path and os.sep in str(model_path) else []
+    return _library.search(
+        "the Corvanta scenario engine",
+        ENVIRONMENT_VARIABLE,
+        engine_file_names(platform),
+        _open,
+        lambda name: Engine(ctypes.CDLL(name), name),
+        os.environ if environ is None else environ,
+        Path(__file__).resolve().parent if package_dir is None else Path(package_dir),
+        system,
+        first,
     )
 
 

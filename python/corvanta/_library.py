@@ -136,6 +136,59 @@ def _open(path):
     return Library(cdll, str(path))
 
 
+def search(what, variable, names, open_path, open_name, environ, package_dir, system, first=()):
+    """The one search order of this package's libraries (the model library here, the
+    engine in _engine.py), as this module's description gives it.
+
+    ``what`` names the library in the error, ``variable`` is its environment variable,
+    ``names`` its file names (preferred first), ``first`` directories searched before the
+    package directory (the engine: the model library's).  ``open_path`` loads a file
+    found, ``open_name`` a bare name through the platform loader's search (raising
+    OSError when it fails).
+    """
+    explicit = environ.get(variable, "")
+    if explicit:
+        # An absolute path, so that the loader never searches its own directories for a
+        # bare file name.
+        path = Path(explicit).expanduser().absolute()
+        if not path.is_file():
+            raise CorvantaLibraryError(
+                f"{variable}={explicit}: no such file "
+                f"(the variable must name the library file itself, e.g. .../{names[0]})"
+            )
+        return open_path(path)
+
+    tried = [f"${variable}: not set"]
+    directories = [*first, package_dir]
+    root = _checkout_root(package_dir)
+    if root is not None:
+        build_dirs = _build_dirs(root)
+        if not build_dirs:
+            tried.append(f"{root / 'build'}, {root / 'build-*'}: no build directory")
+        for build in build_dirs:
+            directories.extend(build / configuration for configuration in _BUILD_CONFIGURATIONS)
+    for directory in directories:
+        for name in names:
+            path = directory / name
+            if path.is_file():
+                return open_path(path)
+            tried.append(str(path))
+
+    for name in names if system else ():
+        try:
+            return open_name(name)
+        except OSError:
+            tried.append(f"{name} on the system library search path")
+
+    if not system:
+        tried.append("(system library search path not searched)")
+    listing = "\n  ".join(tried)
+    raise CorvantaLibraryError(
+        f"cannot find {what} ({names[0]}); tried:\n  {listing}\n"
+        f"Build the project or set {variable} to the library file."
+    )
+
+
 def load_library(environ=None, package_dir=None, platform=None, system=True):
     """Finds and loads the library following the order in this module's description.
 
@@ -144,51 +197,15 @@ def load_library(environ=None, package_dir=None, platform=None, system=True):
     ``system=False`` to leave out the last step (a library already loaded into the
     process answers to its name there).
     """
-    environ = os.environ if environ is None else environ
-    package_dir = Path(__file__).resolve().parent if package_dir is None else Path(package_dir)
-    names = library_file_names(platform)
-
-    explicit = environ.get(ENVIRONMENT_VARIABLE, "")
-    if explicit:
-        # An absolute path, so that the loader never searches its own directories for a
-        # bare file name.
-        path = Path(explicit).expanduser().absolute()
-        if not path.is_file():
-            raise CorvantaLibraryError(
-                f"{ENVIRONMENT_VARIABLE}={explicit}: no such file "
-                f"(the variable must name the library file itself, e.g. .../{names[0]})"
-            )
-        return _open(path)
-
-    tried = [f"${ENVIRONMENT_VARIABLE}: not set"]
-    candidates = [package_dir / name for name in names]
-    root = _checkout_root(package_dir)
-    if root is not None:
-        build_dirs = _build_dirs(root)
-        if not build_dirs:
-            tried.append(f"{root / 'build'}, {root / 'build-*'}: no build directory")
-        for build in build_dirs:
-            for configuration in _BUILD_CONFIGURATIONS:
-                candidates.extend(build / configuration / name for name in names)
-    for path in candidates:
-        if path.is_file():
-            return _open(path)
-        tried.append(str(path))
-
-    for name in names if system else ():
-        try:
-            cdll = ctypes.CDLL(name)
-        except OSError:
-            tried.append(f"{name} on the system library search path")
-            continue
-        return Library(cdll, name)
-
-    if not system:
-        tried.append("(system library search path not searched)")
-    listing = "\n  ".join(tried)
-    raise CorvantaLibraryError(
-        f"cannot find the Corvanta library ({names[0]}); tried:\n  {listing}\n"
-        f"Build the project or set {ENVIRONMENT_VARIABLE} to the library file."
+    return search(
+        "the Corvanta library",
+        ENVIRONMENT_VARIABLE,
+        library_file_names(platform),
+        _open,
+        lambda name: Library(ctypes.CDLL(name), name),
+        os.environ if environ is None else environ,
+        Path(__file__).resolve().parent if package_dir is None else Path(package_dir),
+        system,
     )
 
 

@@ -8,8 +8,8 @@
 #include <limits>
 #include <new>
 
-#include "Corvanta.h"
-#include "corvanta.h"
+#include "model/Corvanta.h"
+#include "capi/corvanta.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The seven C functions: lifecycle, robustness against misuse, and the public records.
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <new>
 #include <string>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <math.h>
 #include <stdio.h>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #define BIND(type, name)                                              \
   type name##_ = (type)dlsym(library, #name);                         \

@@ -1,7 +1,7 @@
 // The field lists of corvanta.h against every other place that names the record fields:
 // the README's tables and the Python binding's name tuples.  Layout and size are checked
 // at compile time by the header itself.
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #include <gtest/gtest.h>
 

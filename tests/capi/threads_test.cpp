@@ -1,6 +1,6 @@
 // Several threads, each driving instances of its own, compute exactly what one thread
 // computes running the same instances one after another.
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "CommandStream.h"
+#include "tests/conformance/CommandStream.h"
+#include "tests/TestSupport.h"
 
 #include <cinttypes>
 #include <cstdint>
@@ -8,18 +9,6 @@
 namespace corvanta::conformance {
 
 namespace {
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-double fromBits(std::uint64_t bits) {
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 // A 64-bit pattern in hex, with or without 0x.
 bool parseBits(const std::string &hex, double &value) {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
-#include "corvanta.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "capi/corvanta.h"
 
 namespace corvanta::conformance {
 

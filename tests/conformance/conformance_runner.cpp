@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "CommandStream.h"
+#include "tests/conformance/CommandStream.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -25,12 +26,6 @@ const char *const kOutputNames[CORVANTA_NUM_OUTPUTS] = {
     CORVANTA_OUTPUT_FIELDS(CORVANTA_NAME)
 #undef CORVANTA_NAME
 };
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 int usageError(const std::string &message) {
   std::fprintf(stderr, "conformance_runner: %s\n", message.c_str());

@@ -55,7 +55,7 @@ int main(int argc, char **argv) {
     return fail(std::string("cannot write ") + argv[2]);
   }
   std::fprintf(out, "// Generated from %s by make_conformance_tables; do not edit.\n", argv[1]);
-  std::fprintf(out, "#include \"data/ConstantBlocks.h\"\n\nconst ConstP_Corvanta_T Corvanta_ConstP = {\n");
+  std::fprintf(out, "#include \"model/data/ConstantBlocks.h\"\n\nconst ConstP_Corvanta_T Corvanta_ConstP = {\n");
   try {
     for (const Member &member : kDoubleMembers) {
       const std::vector<double> values = tables.at(member.name).get<std::vector<double>>();

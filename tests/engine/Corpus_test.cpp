@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
+#include "tests/tools/sim/SimTestSupport.h"
+#include "engine/corvanta_engine.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ TEST(Corpus, GoodFilesGiveTheExpectedRowsBitForBit) {
     const std::vector<double> expected = expectedValues(file);
     ASSERT_EQ(expected.size(), rows.size()) << file;
     for (std::size_t index = 0; index < rows.size(); ++index) {
-      ASSERT_EQ(simtest::bitsOf(expected[index]), simtest::bitsOf(rows[index]))
+      ASSERT_EQ(bitsOf(expected[index]), bitsOf(rows[index]))
           << file << ": row " << index / CORVANTA_ROW_LENGTH << " column " << index % CORVANTA_ROW_LENGTH;
     }
   }

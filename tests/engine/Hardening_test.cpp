@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "CsvWriter.h"
-#include "InputSequencer.h"
-#include "RecordedInputs.h"
-#include "Runner.h"
-#include "ScenarioError.h"
-#include "ScenarioFile.h"
-#include "SimTestSupport.h"
-#include "corvanta_engine.h"
+#include "engine/output/CsvWriter.h"
+#include "engine/running/InputSequencer.h"
+#include "engine/scenario/RecordedInputs.h"
+#include "engine/running/Runner.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/scenario/ScenarioFile.h"
+#include "tests/tools/sim/SimTestSupport.h"
+#include "engine/corvanta_engine.h"
 
 namespace corvanta::engine {
 namespace {

@@ -1,7 +1,7 @@
 // Cancelling a run from another thread (corvanta_stop_when_flagged) and removing the
 // temporary files of outputs being written (corvanta_engine_remove_temporary_files), as an
 // interrupted host does.
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "CsvWriter.h"
-#include "SimTestSupport.h"
+#include "engine/output/CsvWriter.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 

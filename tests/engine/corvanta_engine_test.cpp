@@ -1,7 +1,7 @@
 // The engine's C interface: loading with errors and their positions, runs into a buffer
 // and through callbacks (compared bit for bit with the model's C functions driven by
 // hand), stepping a host's instance, and the CSV writer.
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ void expectSameRows(const std::vector<Row> &expected, const std::vector<Row> &ac
   ASSERT_EQ(expected.size(), actual.size());
   for (std::size_t row = 0; row < expected.size(); ++row) {
     for (std::size_t column = 0; column < CORVANTA_ROW_LENGTH; ++column) {
-      ASSERT_EQ(simtest::bitsOf(expected[row][column]), simtest::bitsOf(actual[row][column]))
+      ASSERT_EQ(bitsOf(expected[row][column]), bitsOf(actual[row][column]))
           << "row " << row << " column " << column;
     }
   }
@@ -331,8 +331,8 @@ TEST(EngineApi, SteppingAnInstanceMatchesSingleStepsBitForBit) {
   DeleteVehicleModel(instance);
   for (std::size_t row = 0; row < kSteps / 10; ++row) {
     for (std::size_t column = 0; column < CORVANTA_NUM_OUTPUTS; ++column) {
-      ASSERT_EQ(simtest::bitsOf(byHand[(row * 10 + 9) * CORVANTA_NUM_OUTPUTS + column]),
-                simtest::bitsOf(every10[row * CORVANTA_NUM_OUTPUTS + column]))
+      ASSERT_EQ(bitsOf(byHand[(row * 10 + 9) * CORVANTA_NUM_OUTPUTS + column]),
+                bitsOf(every10[row * CORVANTA_NUM_OUTPUTS + column]))
           << "row " << row;
     }
   }

@@ -1,13 +1,13 @@
 // Resource folders from what importers give, and the vehicle parameters' names and value
 // references.
-#include "FmuResources.h"
+#include "fmi/FmuResources.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "FmuParameters.h"
+#include "fmi/FmuParameters.h"
 
 namespace corvanta_fmi {
 namespace {

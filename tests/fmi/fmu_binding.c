@@ -1,5 +1,5 @@
 /* Loading an unpacked FMU and calling it through one interface for FMI 2.0 and 3.0. */
-#include "fmu_binding.h"
+#include "tests/fmi/fmu_binding.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -142,11 +142,11 @@ int fmu_load(FmuLibrary *lib, int version, const char *dir, const char *platform
   }
   if (version == 2) {
 #define FMI2_MEMBER(name) BIND("fmi2", lib->f2.name, name)
-#include "fmi2_functions.inc"
+#include "tests/fmi/fmi2_functions.inc"
 #undef FMI2_MEMBER
   } else {
 #define FMI3_MEMBER(name) BIND("fmi3", lib->f3.name, name)
-#include "fmi3_functions.inc"
+#include "tests/fmi/fmi3_functions.inc"
 #undef FMI3_MEMBER
   }
 #undef BIND

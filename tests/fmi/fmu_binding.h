@@ -7,8 +7,8 @@
 
 #include <stddef.h>
 
-#include "Fmi2Api.h"
-#include "Fmi3Api.h"
+#include "fmi/Fmi2Api.h"
+#include "fmi/Fmi3Api.h"
 
 /* Status codes shared by both versions. */
 enum { FMU_OK = 0, FMU_WARNING = 1, FMU_DISCARD = 2, FMU_ERROR = 3, FMU_FATAL = 4 };
@@ -37,12 +37,12 @@ typedef struct {
   int variable_count;
   struct {
 #define FMI2_MEMBER(name) fmi2##name##TYPE *name;
-#include "fmi2_functions.inc"
+#include "tests/fmi/fmi2_functions.inc"
 #undef FMI2_MEMBER
   } f2;
   struct {
 #define FMI3_MEMBER(name) fmi3##name##TYPE *name;
-#include "fmi3_functions.inc"
+#include "tests/fmi/fmi3_functions.inc"
 #undef FMI3_MEMBER
   } f3;
 } FmuLibrary;

@@ -18,8 +18,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "corvanta.h"
-#include "fmu_binding.h"
+#include "capi/corvanta.h"
+#include "tests/fmi/fmu_binding.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,16 +1,27 @@
 // Lifecycle, time base and integrator of the model instance.
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "VehicleConstants.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/VehicleConstants.h"
 
 namespace {
+
+// Runs one evaluation of the outputs (the output phase only: no discrete update and no
+// integration), as the integrator's minor evaluations do, but with the time-step kind
+// chosen by the caller.  First-initialisation loads happen while their flags are set.
+void evaluateOnce(Corvanta &model, bool major) {
+  const int kind = model.M.timeStepKind;
+  model.M.timeStepKind = major ? kMajorTimeStep : kMinorTimeStep;
+  model.limitEngineSpeed();
+  model.outputPhase();
+  model.M.timeStepKind = kind;
+}
 
 std::unique_ptr<Corvanta> initialised() {
   auto model = std::make_unique<Corvanta>();

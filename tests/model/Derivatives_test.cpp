@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "VehicleConstants.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/VehicleConstants.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Initialize after non-finite inputs: a poisoned instance restarts as a fresh one, a
 // finite history is re-initialised as before (held values, time and delay history kept).
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <ostream>
 #include <string>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

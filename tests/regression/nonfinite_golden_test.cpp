@@ -22,8 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "RandomInputs.h"
-#include "corvanta.h"
+#include "bench/RandomInputs.h"
+#include "capi/corvanta.h"
+#include "tests/TestSupport.h"
 
 #ifndef CORVANTA_NONFINITE_GOLDEN_FILE
 #error "CORVANTA_NONFINITE_GOLDEN_FILE must name the golden file"
@@ -34,12 +35,6 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kCheckpointEvery = 500;
-
-std::uint64_t bitsOf(double x) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  return bits;
-}
 
 // Bits with every NaN folded into one pattern.
 std::uint64_t canonicalBits(double x) { return std::isnan(x) ? 0x7ff8000000000000ULL : bitsOf(x); }

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
-#include "corvanta.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
+#include "capi/corvanta.h"
 
 #ifndef CORVANTA_GOLDEN_FILE
 #error "CORVANTA_GOLDEN_FILE must name the golden checkpoint file"

@@ -1,10 +1,12 @@
-#include "Lookup.h"
+#include "runtime/Lookup.h"
 
 #include <gtest/gtest.h>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "data/ConstantBlocks.h"
+#include <cmath>
+
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "NonFinite.h"
+#include "runtime/NonFinite.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "TestSupport.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The generic ode4 step on problems with known solutions.
-#include "Ode4.h"
+#include "runtime/Ode4.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "TestSupport.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 //
 // CORVANTA_PORTABLE_MATH_SAMPLES sets the number of random arguments per function and
 // distribution (default 500000: 10^6 per function).
-#include "PortableMath.h"
+#include "runtime/PortableMath.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <mpfr.h>
@@ -27,18 +28,6 @@
 namespace {
 
 using MpfrFunction = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
-
-std::uint64_t bitsOf(double x) {
-  std::uint64_t b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
-
-double fromBits(std::uint64_t b) {
-  double x;
-  std::memcpy(&x, &b, sizeof x);
-  return x;
-}
 
 // The correctly rounded double of f(x), subnormals included.
 double oracle(MpfrFunction f, double x) {

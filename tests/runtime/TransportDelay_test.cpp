@@ -1,8 +1,8 @@
-#include "TransportDelay.h"
+#include "runtime/TransportDelay.h"
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

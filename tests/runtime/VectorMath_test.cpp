@@ -1,11 +1,11 @@
-#include "VectorMath.h"
+#include "runtime/VectorMath.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "NonFinite.h"
-#include "TestSupport.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // outputs must be finite, the transport delay's indices within [0, 1023] and the model time
 // exactly (double)(ticks + 1) × 0.0001 for the tick count before the step, also across
 // 2^32 steps.  Label soak: not part of the default run (ctest -L soak).
-#include "Corvanta.h"
+#include "model/Corvanta.h"
 
 #include <gtest/gtest.h>
 

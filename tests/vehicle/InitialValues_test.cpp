@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "TestSupport.h"
-#include "VehicleScenarios.h"
-#include "corvanta_vehicle.h"
+#include "tests/TestSupport.h"
+#include "tests/vehicle/VehicleScenarios.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

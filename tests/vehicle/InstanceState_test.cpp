@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
-#include "VehicleScenarios.h"
-#include "corvanta_vehicle.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
+#include "tests/vehicle/VehicleScenarios.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <limits>
 #include <vector>
 
-#include "TestSupport.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "tests/TestSupport.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "Instance.h"
-#include "TestSupport.h"
-#include "VehicleSet.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "vehicle/Instance.h"
+#include "tests/TestSupport.h"
+#include "vehicle/VehicleSet.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

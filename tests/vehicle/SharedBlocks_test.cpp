@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "Instance.h"
-#include "StateChecksum.h"
-#include "TestSupport.h"
-#include "VehicleSet.h"
-#include "corvanta_vehicle.h"
+#include "vehicle/Instance.h"
+#include "vehicle/StateChecksum.h"
+#include "tests/TestSupport.h"
+#include "vehicle/VehicleSet.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

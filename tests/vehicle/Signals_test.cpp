@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
-#include "VehicleScenarios.h"
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
+#include "tests/vehicle/VehicleScenarios.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 #ifndef CORVANTA_GOLDEN_FILE
 #error "CORVANTA_GOLDEN_FILE must name the golden checkpoint file"

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "TestSupport.h"
-#include "TyrePropertyFile.h"
-#include "corvanta_vehicle.h"
+#include "tests/TestSupport.h"
+#include "vehicle/TyrePropertyFile.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

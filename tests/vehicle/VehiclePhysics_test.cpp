@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "corvanta.h"
-#include "corvanta_vehicle.h"
+#include "capi/corvanta.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 struct VehicleScenario {
   std::string name;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "CommandStream.h"
-#include "corvanta.h"
+#include "tests/conformance/CommandStream.h"
+#include "capi/corvanta.h"
 
 int main(int argc, char **argv) {
   if (argc != 2) {

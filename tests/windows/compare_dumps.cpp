@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/TestSupport.h"
+
 namespace {
 
 constexpr int kOutputs = 7;
@@ -36,12 +38,6 @@ struct Record {
   unsigned long long steps = 0;
   std::uint64_t bits[kOutputs] = {};
 };
-
-double fromBits(std::uint64_t bits) {
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 bool readDump(const char *path, std::vector<Record> &records) {
   std::ifstream in(path);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "CommandStream.h"
-#include "CorvantaLibrary.h"
+#include "tests/conformance/CommandStream.h"
+#include "tools/common/CorvantaLibrary.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CorvantaLibrary.h"
+#include "tools/common/CorvantaLibrary.h"
 
 #include <filesystem>
 #include <system_error>
@@ -242,6 +242,14 @@ std::vector<std::string> defaultLibraryCandidates(const std::string &executableD
     candidates.push_back(buildTreeLibrary);
   }
   return candidates;
+}
+
+CorvantaLibrary findCorvantaLibrary(const std::string &explicitPath, const std::string &buildTreeLibrary) {
+  if (!explicitPath.empty()) {
+    return CorvantaLibrary::open(explicitPath);
+  }
+  return CorvantaLibrary::openFirstAvailable(defaultLibraryCandidates(executableDirectory(), buildTreeLibrary),
+                                             libraryFileName());
 }
 
 }  // namespace corvanta::tools

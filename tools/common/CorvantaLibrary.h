@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 // The seven exported functions, in the order of corvanta.h.
 #define CORVANTA_TOOLS_API_FUNCTIONS(X) \
@@ -82,6 +82,11 @@ std::string executableDirectory();
 // when it is not empty.
 std::vector<std::string> defaultLibraryCandidates(const std::string &executableDir,
                                                   const std::string &buildTreeLibrary);
+
+// The one search order of the tools: the library at `explicitPath` when it is not empty
+// (nothing else is tried), else the first of defaultLibraryCandidates(executableDirectory(),
+// buildTreeLibrary) that exists, else libraryFileName() through the system loader's search.
+CorvantaLibrary findCorvantaLibrary(const std::string &explicitPath, const std::string &buildTreeLibrary);
 
 }  // namespace corvanta::tools
 

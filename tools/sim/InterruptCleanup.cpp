@@ -1,9 +1,9 @@
-#include "InterruptCleanup.h"
+#include "tools/sim/InterruptCleanup.h"
 
 #include <csignal>
 #include <initializer_list>
 
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 namespace corvanta::sim {
 

@@ -1,9 +1,9 @@
-#include "ProgressBar.h"
+#include "tools/sim/ProgressBar.h"
 
 #include <cstdio>
 #include <string>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #if defined(_WIN32)
 #include <io.h>

@@ -1,4 +1,4 @@
-#include "RecordedInputsRecorder.h"
+#include "tools/sim/RecordedInputsRecorder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "corvanta_engine.h"
+#include "engine/corvanta_engine.h"
 
 namespace corvanta::sim {
 

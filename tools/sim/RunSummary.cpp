@@ -1,8 +1,9 @@
-#include "RunSummary.h"
+#include "tools/sim/RunSummary.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace corvanta::sim {
 
@@ -37,42 +38,13 @@ std::string printed(const char *format, ...) {
 
 std::string line(const char *label, const std::string &text) { return printed("  %-12s%s\n", label, text.c_str()); }
 
-bool anyNonFinite(const ExtY_Corvanta_T &outputs) {
-  bool nonFinite = false;
-#define CORVANTA_SIM_CHECK(name, unit, text) nonFinite = nonFinite || !std::isfinite(outputs.name);
-  CORVANTA_OUTPUT_FIELDS(CORVANTA_SIM_CHECK)
-#undef CORVANTA_SIM_CHECK
-  return nonFinite;
-}
-
 }  // namespace
 
 void RunStatistics::record(const StepReport &report) {
-  const ExtY_Corvanta_T &outputs = report.outputs;
-  // After Initialize the first step starts from the initial position, not from where the
-  // car stood before.
-  const double startX = report.initialized ? report.inputs[CORVANTA_IN_INITIAL_POSITION_X] : final_.PositionX;
-  const double startY = report.initialized ? report.inputs[CORVANTA_IN_INITIAL_POSITION_Y] : final_.PositionY;
-  const double travelled = std::hypot(outputs.PositionX - startX, outputs.PositionY - startY);
-  if (std::isfinite(travelled)) {
-    distance_ += travelled;
-  }
-  const double speed = std::fabs(outputs.LongitudinalSpeed);
-  if (speed > topSpeed_) {
-    topSpeed_ = speed;
-    topSpeedStep_ = report.steps;
-  }
-  if (outputs.TipOverIndicator == 1.0) {
-    ++tipOverSteps_;
-    if (!firstTipOverStep_) {
-      firstTipOverStep_ = report.steps;
-    }
-  }
-  if (!firstNonFiniteStep_ && anyNonFinite(outputs)) {
-    firstNonFiniteStep_ = report.steps;
-  }
-  steps_ = report.steps;
-  final_ = outputs;
+  double outputs[CORVANTA_NUM_OUTPUTS];
+  std::memcpy(outputs, &report.outputs, sizeof outputs);
+  statistics_.afterStep(report.steps, report.initialized, report.inputs, outputs);
+  final_ = report.outputs;
 }
 
 std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics, const SummaryContext &context) {

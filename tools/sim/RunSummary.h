@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
+#include "engine/running/RunStatistics.h"
 
 namespace corvanta::sim {
 
@@ -27,32 +28,30 @@ struct ScenarioFacts {
   std::string name;  // may be empty
 };
 
+// The figures the summary shows: those of engine::RunStatistics (the account the sweep
+// metrics keep too), with the distance and top speed over the steps whose values are
+// numbers, so that a run that broke down still shows what it did before.
 class RunStatistics {
  public:
   void record(const StepReport &report);
 
-  std::uint64_t steps() const { return steps_; }
-  // Length of the path of the centre of mass in the road plane, m.  The jump of a
-  // re-initialisation to its start position is not travelled and does not count.
-  double distance() const { return distance_; }
+  std::uint64_t steps() const { return statistics_.steps(); }
+  // Length of the path of the centre of mass in the road plane, m, over the steps whose
+  // travel is finite.  The jump of a re-initialisation to its start position is not
+  // travelled and does not count.
+  double distance() const { return statistics_.distanceOfFiniteSteps(); }
   // Largest |LongitudinalSpeed|, m/s, and the step count at which it was reached.
-  double topSpeed() const { return topSpeed_; }
-  std::uint64_t topSpeedStep() const { return topSpeedStep_; }
+  double topSpeed() const { return statistics_.topNumericSpeed(); }
+  std::uint64_t topSpeedStep() const { return statistics_.topNumericSpeedStep(); }
   // First step count after which TipOverIndicator was +1, and the number of such steps.
-  std::optional<std::uint64_t> firstTipOverStep() const { return firstTipOverStep_; }
-  std::uint64_t tipOverSteps() const { return tipOverSteps_; }
+  std::optional<std::uint64_t> firstTipOverStep() const { return statistics_.firstTipOverStep(); }
+  std::uint64_t tipOverSteps() const { return statistics_.tipOverSteps(); }
   // First step count after which an output was NaN or infinite.
-  std::optional<std::uint64_t> firstNonFiniteStep() const { return firstNonFiniteStep_; }
+  std::optional<std::uint64_t> firstNonFiniteStep() const { return statistics_.firstNonFiniteStep(); }
   const ExtY_Corvanta_T &finalOutputs() const { return final_; }
 
  private:
-  std::uint64_t steps_ = 0;
-  double distance_ = 0.0;
-  double topSpeed_ = 0.0;
-  std::uint64_t topSpeedStep_ = 0;
-  std::optional<std::uint64_t> firstTipOverStep_;
-  std::uint64_t tipOverSteps_ = 0;
-  std::optional<std::uint64_t> firstNonFiniteStep_;
+  engine::RunStatistics statistics_;
   ExtY_Corvanta_T final_{};
 };
 

@@ -1,4 +1,4 @@
-#include "SweepCommand.h"
+#include "tools/sim/SweepCommand.h"
 
 #include <charconv>
 #include <cstdio>
@@ -9,10 +9,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "CorvantaLibrary.h"
-#include "SweepProgressBar.h"
-#include "VehicleModel.h"
-#include "corvanta_sweep.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "tools/sim/SweepProgressBar.h"
+#include "tools/sim/VehicleModel.h"
+#include "engine/sweep/corvanta_sweep.h"
 
 namespace corvanta::sim {
 

@@ -1,8 +1,8 @@
-#include "SweepProgressBar.h"
+#include "tools/sim/SweepProgressBar.h"
 
 #include <cstdio>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 #if defined(_WIN32)
 #include <io.h>

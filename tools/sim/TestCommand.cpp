@@ -1,4 +1,4 @@
-#include "TestCommand.h"
+#include "tools/sim/TestCommand.h"
 
 #include <charconv>
 #include <cstdio>
@@ -7,10 +7,10 @@
 #include <optional>
 #include <utility>
 
-#include "CorvantaLibrary.h"
-#include "ProgressBar.h"
-#include "VehicleModel.h"
-#include "corvanta_standard_tests.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "tools/sim/ProgressBar.h"
+#include "tools/sim/VehicleModel.h"
+#include "engine/testsuite/corvanta_standard_tests.h"
 
 namespace corvanta::sim {
 

@@ -1,4 +1,4 @@
-#include "VehicleCommand.h"
+#include "tools/sim/VehicleCommand.h"
 
 #include <cerrno>
 #include <cmath>
@@ -10,9 +10,9 @@
 #include <sstream>
 #include <string>
 
-#include "VehicleDocs.h"
-#include "VehicleModel.h"
-#include "corvanta_vehicle.h"
+#include "tools/sim/VehicleDocs.h"
+#include "tools/sim/VehicleModel.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sim {
 

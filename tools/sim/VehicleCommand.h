@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sim {
 

@@ -1,4 +1,4 @@
-#include "VehicleDocs.h"
+#include "tools/sim/VehicleDocs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sim {
 

@@ -1,10 +1,10 @@
-#include "VehicleModel.h"
+#include "tools/sim/VehicleModel.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "corvanta_vehicle.h"
+#include "vehicle/corvanta_vehicle.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN

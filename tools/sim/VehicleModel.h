@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "CorvantaLibrary.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "engine/corvanta_engine.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sim {
 

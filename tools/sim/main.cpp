@@ -26,17 +26,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include "CorvantaLibrary.h"
-#include "InterruptCleanup.h"
-#include "ProgressBar.h"
-#include "RecordedInputsRecorder.h"
-#include "RunSummary.h"
-#include "TestCommand.h"
-#include "VehicleCommand.h"
-#include "VehicleModel.h"
-#include "SweepCommand.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "tools/sim/InterruptCleanup.h"
+#include "tools/sim/ProgressBar.h"
+#include "tools/sim/RecordedInputsRecorder.h"
+#include "tools/sim/RunSummary.h"
+#include "tools/sim/TestCommand.h"
+#include "tools/sim/VehicleCommand.h"
+#include "tools/sim/VehicleModel.h"
+#include "tools/sim/SweepCommand.h"
+#include "engine/corvanta_engine.h"
+#include "vehicle/corvanta_vehicle.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
 #define CORVANTA_SIM_BUILD_TREE_LIBRARY ""
@@ -114,12 +114,7 @@ std::optional<Failure> checkOutputPaths(const Options &options) {
 }
 
 tools::CorvantaLibrary openLibrary(const Options &options) {
-  if (!options.library.empty()) {
-    return tools::CorvantaLibrary::open(options.library);
-  }
-  return tools::CorvantaLibrary::openFirstAvailable(
-      tools::defaultLibraryCandidates(tools::executableDirectory(), CORVANTA_SIM_BUILD_TREE_LIBRARY),
-      tools::libraryFileName());
+  return tools::findCorvantaLibrary(options.library, CORVANTA_SIM_BUILD_TREE_LIBRARY);
 }
 
 // Reads all of `text` as one number (decimal, independent of the locale); false when the

@@ -12,6 +12,8 @@ struct ShiftKnot {
 
 using ShiftKnots = std::vector<ShiftKnot>;
 
+// The knot tables keep their rows as laid out here.
+// clang-format off
 // Shift down below these speeds.
 inline const std::vector<ShiftKnots> kDownshiftKnots = {
     {{0, 0}, {100, 0}},
@@ -59,5 +61,6 @@ inline const std::vector<ShiftKnots> kUpshiftKnots = {
      {89, 134}, {97, 134}, {98, 134.5}, {100, 134.5}},
     {{0, 1000000}, {100, 1000000}},
 };
+// clang-format on
 
 #endif  // CORVANTA_TABLEGEN_SHIFTSCHEDULE_H

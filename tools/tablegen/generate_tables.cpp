@@ -33,8 +33,8 @@
 #include <string>
 #include <vector>
 
-#include "DemandSamples.h"
-#include "ShiftSchedule.h"
+#include "tools/tablegen/DemandSamples.h"
+#include "tools/tablegen/ShiftSchedule.h"
 
 namespace {
 

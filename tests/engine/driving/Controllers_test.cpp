@@ -1,5 +1,5 @@
-#include "PathFollower.h"
-#include "SpeedController.h"
+#include "engine/driving/PathFollower.h"
+#include "engine/driving/SpeedController.h"
 
 #include <cmath>
 

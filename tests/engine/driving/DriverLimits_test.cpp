@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "DrivingJson.h"
-#include "JsonScenario.h"
-#include "Path.h"
-#include "PathShapes.h"
-#include "ScenarioError.h"
-#include "SpeedController.h"
+#include "engine/driving/DrivingJson.h"
+#include "engine/scenario/JsonScenario.h"
+#include "engine/driving/Path.h"
+#include "engine/driving/PathShapes.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/driving/SpeedController.h"
 
 namespace corvanta::engine {
 namespace {

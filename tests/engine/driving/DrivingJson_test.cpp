@@ -1,13 +1,13 @@
 // The "driver" object and condition events of JSON scenarios: what they read into and the
 // messages for what they refuse.
-#include "DrivingJson.h"
+#include "engine/driving/DrivingJson.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "JsonScenario.h"
-#include "ScenarioError.h"
+#include "engine/scenario/JsonScenario.h"
+#include "engine/messages/ScenarioError.h"
 
 namespace corvanta::engine {
 namespace {

@@ -1,7 +1,7 @@
 // The driver's lookups from a cursor and through the tree of bounds against the plain
 // scans they replace, bit for bit, on random and hostile paths and queries: the same
 // segment every time (ties included), whatever the cursor holds.
-#include "HintedSearch.h"
+#include "engine/driving/HintedSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "Path.h"
-#include "SpeedController.h"
+#include "engine/driving/Path.h"
+#include "engine/driving/SpeedController.h"
+#include "tests/TestSupport.h"
 
 namespace corvanta::driving {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 struct Random {
   std::uint64_t state;

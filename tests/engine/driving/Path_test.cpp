@@ -1,10 +1,10 @@
-#include "Path.h"
+#include "engine/driving/Path.h"
 
 #include <cmath>
 
 #include <gtest/gtest.h>
 
-#include "PathShapes.h"
+#include "engine/driving/PathShapes.h"
 
 namespace corvanta::driving {
 namespace {

@@ -1,10 +1,10 @@
-#include "Signals.h"
+#include "engine/driving/Signals.h"
 
 #include <cmath>
 
 #include <gtest/gtest.h>
 
-#include "Condition.h"
+#include "engine/driving/Condition.h"
 
 namespace corvanta::driving {
 namespace {

@@ -1,4 +1,4 @@
-#include "ResultsCsv.h"
+#include "engine/sweep/ResultsCsv.h"
 
 #include <gtest/gtest.h>
 

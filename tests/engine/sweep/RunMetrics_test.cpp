@@ -1,4 +1,4 @@
-#include "RunMetrics.h"
+#include "engine/sweep/RunMetrics.h"
 
 #include <gtest/gtest.h>
 

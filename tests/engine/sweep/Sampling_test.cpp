@@ -1,20 +1,15 @@
-#include "Sampling.h"
+#include "engine/sweep/Sampling.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "SweepDefinition.h"
+#include "engine/sweep/SweepDefinition.h"
+#include "tests/TestSupport.h"
 
 namespace corvanta::sweep {
 namespace {
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 // Reference values from an independent implementation of splitmix64 and xoshiro256**
 // written from their published descriptions.

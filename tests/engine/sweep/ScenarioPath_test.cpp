@@ -1,4 +1,4 @@
-#include "ScenarioPath.h"
+#include "engine/sweep/ScenarioPath.h"
 
 #include <gtest/gtest.h>
 

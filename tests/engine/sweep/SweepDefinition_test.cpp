@@ -1,4 +1,4 @@
-#include "SweepDefinition.h"
+#include "engine/sweep/SweepDefinition.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Sweeps through the engine's C interface with the real model.
-#include "corvanta_sweep.h"
+#include "engine/sweep/corvanta_sweep.h"
 
 #include <gtest/gtest.h>
 

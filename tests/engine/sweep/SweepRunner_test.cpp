@@ -1,4 +1,4 @@
-#include "SweepRunner.h"
+#include "engine/sweep/SweepRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "SweepTable.h"
+#include "engine/sweep/SweepTable.h"
 
 namespace corvanta::sweep {
 namespace {

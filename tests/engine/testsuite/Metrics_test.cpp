@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SvgPlot.h"
+#include "engine/testsuite/SvgPlot.h"
 
 namespace corvanta::testsuite {
 namespace {

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/testsuite/Metrics.h"
-#include "PathShapes.h"
-#include "CorvantaLibrary.h"
-#include "JsonScenario.h"
-#include "corvanta_vehicle.h"
+#include "engine/driving/PathShapes.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "engine/scenario/JsonScenario.h"
+#include "vehicle/corvanta_vehicle.h"
 #include "engine/testsuite/TestOutput.h"
 
 namespace corvanta::testsuite {

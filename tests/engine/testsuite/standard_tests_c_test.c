@@ -9,10 +9,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "corvanta.h"
-#include "corvanta_engine.h"
-#include "corvanta_standard_tests.h"
-#include "corvanta_vehicle.h"
+#include "capi/corvanta.h"
+#include "engine/corvanta_engine.h"
+#include "engine/testsuite/corvanta_standard_tests.h"
+#include "vehicle/corvanta_vehicle.h"
 
 static int failures = 0;
 

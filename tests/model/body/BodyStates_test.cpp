@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

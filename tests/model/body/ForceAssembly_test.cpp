@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

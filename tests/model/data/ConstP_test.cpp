@@ -1,6 +1,6 @@
 // The constant table block: typed tables against the independent calibration, and the
 // shape properties of the generated driver-demand maps.
-#include "data/ConstantBlocks.h"
+#include "model/data/ConstantBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "DemandSamples.h"
-#include "Lookup.h"
-#include "TestSupport.h"
+#include "tools/tablegen/DemandSamples.h"
+#include "runtime/Lookup.h"
+#include "tests/TestSupport.h"
 
 #ifndef CORVANTA_CONFORMANCE_TABLES
 #error "CORVANTA_CONFORMANCE_TABLES must name the conformance pack's tables.json"

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <memory>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

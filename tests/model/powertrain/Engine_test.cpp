@@ -4,12 +4,12 @@
 #include <cmath>
 #include <memory>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "VehicleConstants.h"
-#include "Lookup.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/VehicleConstants.h"
+#include "runtime/Lookup.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "Corvanta.h"
-#include "Lookup.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
-#include "data/ConstantBlocks.h"
+#include "model/Corvanta.h"
+#include "runtime/Lookup.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
+#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The tyre fast path and the grade cache against the full formulas they stand for: equal
 // bits for every output (any NaN equals any NaN) over ordinary, extreme and non-finite
 // operating points.
-#include "TyreFastPath.h"
+#include "model/tyres/TyreFastPath.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "Corvanta.h"
-#include "TestSupport.h"
-#include "tyres/GradeCache.h"
+#include "model/Corvanta.h"
+#include "tests/TestSupport.h"
+#include "model/tyres/GradeCache.h"
 
 namespace {
 

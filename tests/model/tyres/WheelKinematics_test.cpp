@@ -1,13 +1,13 @@
 // Wheel loads, steer angle, slip ratio and slip angle.
-#include "tyres/WheelKinematics.h"
+#include "model/tyres/WheelKinematics.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "Corvanta.h"
-#include "NonFinite.h"
-#include "TestSupport.h"
+#include "model/Corvanta.h"
+#include "runtime/NonFinite.h"
+#include "tests/TestSupport.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 

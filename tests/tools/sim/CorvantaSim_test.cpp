@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
-#include "corvanta.h"
+#include "tests/tools/sim/SimTestSupport.h"
+#include "capi/corvanta.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ TEST_F(CorvantaSim, OutputMatchesTheCFunctionsDrivenDirectlyBitForBit) {
   for (std::size_t row = 0; row < expected.size(); ++row) {
     ASSERT_EQ(expected[row].size(), table.rows[row].size()) << "row " << row;
     for (std::size_t column = 0; column < expected[row].size(); ++column) {
-      ASSERT_EQ(simtest::bitsOf(expected[row][column]), simtest::bitsOf(table.rows[row][column]))
+      ASSERT_EQ(bitsOf(expected[row][column]), bitsOf(table.rows[row][column]))
           << "step " << row << ", " << table.header[column] << ": " << expected[row][column] << " vs "
           << table.lines[row];
     }

@@ -1,6 +1,6 @@
 // The recorder behind --inputs-out: one row per change, a closing row at the end time, and
 // a file that the engine replays into the same record at every step.
-#include "RecordedInputsRecorder.h"
+#include "tools/sim/RecordedInputsRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace corvanta::sim {
 namespace {

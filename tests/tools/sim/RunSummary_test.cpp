@@ -1,12 +1,12 @@
 // Figures of the closing summary, from hand-made step reports.
-#include "RunSummary.h"
+#include "tools/sim/RunSummary.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace corvanta::sim {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <sys/wait.h>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 

@@ -17,19 +17,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/TestSupport.h"
+
 namespace simtest {
 
 namespace fs = std::filesystem;
-
-inline std::uint64_t bitsOf(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-// Bitwise equality, so that -0.0 differs from +0.0.
-#define EXPECT_SAME_BITS(expected, actual) \
-  EXPECT_EQ(simtest::bitsOf(expected), simtest::bitsOf(actual)) << (expected) << " vs " << (actual)
 
 inline std::string readFile(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);

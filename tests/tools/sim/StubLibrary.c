@@ -5,7 +5,7 @@
  */
 #include <stddef.h>
 
-#include "corvanta.h"
+#include "capi/corvanta.h"
 
 static ExtY_Corvanta_T stubOutputs;
 

@@ -1,4 +1,4 @@
-#include "SweepProgressBar.h"
+#include "tools/sim/SweepProgressBar.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 
@@ -213,7 +213,7 @@ TEST(VehicleSweep, TheHostsVehicleIsTheBaseOfTheVariedParameters) {
   ASSERT_EQ(plain.rows.size(), 1u);
   // Columns after "run" and the varied field: the seven outputs and the figures.
   for (std::size_t column = 2; column + 1 < varied.header.size(); ++column) {
-    EXPECT_EQ(simtest::bitsOf(varied.rows[0][column]), simtest::bitsOf(plain.rows[0][column - 1]))
+    EXPECT_EQ(bitsOf(varied.rows[0][column]), bitsOf(plain.rows[0][column - 1]))
         << varied.header[column];
   }
   EXPECT_NE(varied.rows[1][2], plain.rows[0][1]);

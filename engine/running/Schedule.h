@@ -1,0 +1,115 @@
+// A driving scenario turned into step counts: the input values at time 0 and the changes
+// the driver makes at given steps.  Scenario files (JSON or recorded-input CSV) are read
+// into a Schedule; the InputSequencer plays it back step by step.
+#ifndef CORVANTA_ENGINE_SCHEDULE_H
+#define CORVANTA_ENGINE_SCHEDULE_H
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/driving/ClosedLoop.h"
+#include "capi/corvanta.h"
+
+namespace corvanta::engine {
+
+// Model time of one Step(), s.
+inline constexpr double kStepSize = CORVANTA_STEP_SIZE;
+
+// Largest step count a run or an event time may have (2^53): step counts up to it are
+// exact both as unsigned integers and as doubles.
+inline constexpr std::uint64_t kMaxStepCount = std::uint64_t{1} << 53;
+
+// The input record as an array indexed like the record's fields.
+using InputValues = std::array<double, CORVANTA_NUM_INPUTS>;
+using OutputValues = std::array<double, CORVANTA_NUM_OUTPUTS>;
+
+// Field names of the input and output records, in field order.
+inline constexpr std::array<std::string_view, CORVANTA_NUM_INPUTS> kInputNames = {
+#define CORVANTA_ENGINE_NAME(name, unit, text) #name,
+    CORVANTA_INPUT_FIELDS(CORVANTA_ENGINE_NAME)
+#undef CORVANTA_ENGINE_NAME
+};
+inline constexpr std::array<std::string_view, CORVANTA_NUM_OUTPUTS> kOutputNames = {
+#define CORVANTA_ENGINE_NAME(name, unit, text) #name,
+    CORVANTA_OUTPUT_FIELDS(CORVANTA_ENGINE_NAME)
+#undef CORVANTA_ENGINE_NAME
+};
+
+// Index of the input called `name`, if there is one.
+std::optional<int> findInput(std::string_view name);
+
+// "AccelerationDemand, GearSelector, ... or InitialSpeed", for error messages.
+std::string listOfInputNames();
+
+// The record passed to SetInputs for the given values.
+ExtU_Corvanta_T toInputRecord(const InputValues &values);
+
+// Output record as an array in field order.
+OutputValues toOutputArray(const ExtY_Corvanta_T &outputs);
+
+// The step count of a model time: k(t) = floor(t / 0.0001 + 0.5), in double arithmetic.
+inline double stepCountOf(double time) { return std::floor(time / kStepSize + 0.5); }
+
+// The model time after `steps` steps: (double)steps * 0.0001.
+inline double timeOfStep(std::uint64_t steps) { return static_cast<double>(steps) * kStepSize; }
+
+// The step count of a time that a scenario may use (finite, >= 0, step count <= 2^53);
+// otherwise an explanation of what is wrong with it.
+struct StepCountResult {
+  std::uint64_t steps = 0;
+  std::string error;  // empty when `steps` is valid
+};
+StepCountResult checkedStepCount(double time);
+
+struct InputChange {
+  int input = 0;  // field index
+  double value = 0.0;
+};
+
+// A ramp as scheduled: the start value is the value the input holds when it starts.
+struct RampStart {
+  int input = 0;
+  double target = 0.0;
+  std::uint64_t endStep = 0;  // k(until)
+};
+
+struct ScheduledEvent {
+  std::uint64_t step = 0;  // k(time)
+  bool initialize = false;
+  std::vector<InputChange> sets;
+  std::vector<RampStart> ramps;
+};
+
+// The vehicle a scenario names (its "vehicle" key, VehicleChoice.h), paths resolved.
+struct VehicleChoice {
+  std::string file;      // the vehicle file the set starts from; "" none
+  std::string document;  // an inline vehicle document without "base" (JSON text); "" none
+  std::string source;    // names the vehicle in messages
+};
+
+struct Schedule {
+  std::string name;
+  std::string description;
+  std::optional<VehicleChoice> vehicle;  // none: the host's vehicle
+  std::uint64_t stepCount = 0;  // N = k(duration)
+  InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
+  std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
+  driving::DrivingSetup driving;        // the closed-loop driver and the condition events
+  // Whether the run may pass NaN or infinite inputs to the model; otherwise the run
+  // fails at the first one (a valid scenario never has any: values are finite and ramps
+  // cannot overflow).
+  bool allowNonFinite = false;
+
+  // Whether an event restarts the model during the run (after the first step, before the
+  // end), which recorded inputs cannot express.
+  bool reinitializesDuringRun() const;
+};
+
+}  // namespace corvanta::engine
+
+#endif  // CORVANTA_ENGINE_SCHEDULE_H
