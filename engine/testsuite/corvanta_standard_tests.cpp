@@ -1,7 +1,9 @@
 // The C interface of the standard tests (corvanta_standard_tests.h) over the C++ tests.
 #include "engine/testsuite/corvanta_standard_tests.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -474,7 +476,10 @@ int corvanta_test_result_write(const CorvantaTestResult *result, const char *fol
     if (result == nullptr || folder == nullptr || *folder == '\0') {
       throw ArgumentError(result == nullptr ? "no result (NULL)" : "no folder named");
     }
-    ts::writeTestOutput(result->result, folder, every == 0 ? 10 : every);
+    // Every frame past the last is the last alone: a larger `every` changes nothing (and
+    // fits std::size_t on 32-bit hosts).
+    const std::uint64_t step = every == 0 ? 10 : std::min<std::uint64_t>(every, SIZE_MAX);
+    ts::writeTestOutput(result->result, folder, static_cast<std::size_t>(step));
     return CORVANTA_ENGINE_OK;
   });
 }
