@@ -9,6 +9,7 @@
 #   fmi          the FMUs
 #   windows      the Windows leg (MinGW-w64 and Wine)
 #   wasm         the WebAssembly leg (Emscripten and Node)
+#   web          the playground: its module under Node, its page in headless Chromium
 #   sanitize     runs meant for the sanitizer builds (fuzzers)
 #   slow         long runs, left out of CI
 #   soak         hours of model time, left out of CI
@@ -16,7 +17,7 @@
 #   scripts/check-test-labels.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 build=${1:-build}
-known="unit integration tools python fmi windows wasm sanitize slow soak"
+known="unit integration tools python fmi windows wasm web sanitize slow soak"
 ctest_command=${CTEST:-ctest}
 listing=$(mktemp)
 trap 'rm -f "$listing"' EXIT
