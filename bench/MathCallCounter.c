@@ -15,8 +15,8 @@
 
 enum { kSin, kCos, kSincos, kTan, kAtan, kAtan2, kExp, kLog, kPow, kSqrt, kFmod, kFmax, kFmin, kCount };
 
-static const char *const kNames[kCount] = {"sin", "cos", "sincos", "tan", "atan", "atan2",
-                                           "exp", "log", "pow",    "sqrt", "fmod", "fmax", "fmin"};
+static const char *const kNames[kCount] = {"sin", "cos", "sincos", "tan",  "atan", "atan2", "exp",
+                                           "log", "pow", "sqrt",   "fmod", "fmax", "fmin"};
 static unsigned long long calls[kCount];
 
 static void *next(const char *name) {
@@ -28,19 +28,19 @@ static void *next(const char *name) {
   return function;
 }
 
-#define COUNTED_1(name, index)                                      \
-  double name(double x) {                                           \
-    static double (*real)(double);                                  \
-    if (real == NULL) real = (double (*)(double))next(#name);       \
-    ++calls[index];                                                 \
-    return real(x);                                                 \
+#define COUNTED_1(name, index)                                \
+  double name(double x) {                                     \
+    static double (*real)(double);                            \
+    if (real == NULL) real = (double (*)(double))next(#name); \
+    ++calls[index];                                           \
+    return real(x);                                           \
   }
-#define COUNTED_2(name, index)                                          \
-  double name(double x, double y) {                                     \
-    static double (*real)(double, double);                              \
-    if (real == NULL) real = (double (*)(double, double))next(#name);   \
-    ++calls[index];                                                     \
-    return real(x, y);                                                  \
+#define COUNTED_2(name, index)                                        \
+  double name(double x, double y) {                                   \
+    static double (*real)(double, double);                            \
+    if (real == NULL) real = (double (*)(double, double))next(#name); \
+    ++calls[index];                                                   \
+    return real(x, y);                                                \
   }
 
 COUNTED_1(sin, kSin)

@@ -48,13 +48,21 @@ class RandomInputs {
 
   double plausible(int field) {
     switch (field) {
-      case 0: return between(-5.0, 2.5);                                   // demand
-      case 1: return (uniform() < 0.8) ? 1.0 : between(-1.0, 5.0);         // selector
-      case 2: return between(-0.3, 0.3);                                   // steering
-      case 3: return (uniform() < 0.5) ? 0.0 : between(-0.6, 0.6);         // grade
-      case 4: case 5: return between(-100.0, 100.0);                       // initial position
-      case 6: return between(-4.0, 4.0);                                   // initial heading
-      default: return between(-5.0, 40.0);                                 // initial speed
+      case 0:
+        return between(-5.0, 2.5);  // demand
+      case 1:
+        return (uniform() < 0.8) ? 1.0 : between(-1.0, 5.0);  // selector
+      case 2:
+        return between(-0.3, 0.3);  // steering
+      case 3:
+        return (uniform() < 0.5) ? 0.0 : between(-0.6, 0.6);  // grade
+      case 4:
+      case 5:
+        return between(-100.0, 100.0);  // initial position
+      case 6:
+        return between(-4.0, 4.0);  // initial heading
+      default:
+        return between(-5.0, 40.0);  // initial speed
     }
   }
 
@@ -82,9 +90,8 @@ class RandomInputs {
 
   // The eight inputs in record order.
   static constexpr double ExtU_Corvanta_T::*kFields[8] = {
-      &ExtU_Corvanta_T::AccelerationDemand, &ExtU_Corvanta_T::GearSelector,
-      &ExtU_Corvanta_T::SteeringAngle,      &ExtU_Corvanta_T::RoadGrade,
-      &ExtU_Corvanta_T::InitialPositionX,   &ExtU_Corvanta_T::InitialPositionY,
+      &ExtU_Corvanta_T::AccelerationDemand, &ExtU_Corvanta_T::GearSelector,     &ExtU_Corvanta_T::SteeringAngle,
+      &ExtU_Corvanta_T::RoadGrade,          &ExtU_Corvanta_T::InitialPositionX, &ExtU_Corvanta_T::InitialPositionY,
       &ExtU_Corvanta_T::InitialHeading,     &ExtU_Corvanta_T::InitialSpeed};
 
   std::uint64_t state_;

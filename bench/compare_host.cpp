@@ -35,9 +35,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CorvantaLibrary.h"
 #include "bench/RandomInputs.h"
 #include "bench/Regimes.h"
+#include "tools/common/CorvantaLibrary.h"
 
 namespace {
 
@@ -92,9 +92,9 @@ class Pair {
     b_.Step(carB_);
     const ExtY_Corvanta_T *ya = a_.GetOutputs(carA_);
     const ExtY_Corvanta_T *yb = b_.GetOutputs(carB_);
-    const double outA[7] = {ya->PositionX, ya->PositionY, ya->Heading, ya->LongitudinalSpeed,
+    const double outA[7] = {ya->PositionX,  ya->PositionY, ya->Heading,         ya->LongitudinalSpeed,
                             ya->PitchAngle, ya->RollAngle, ya->TipOverIndicator};
-    const double outB[7] = {yb->PositionX, yb->PositionY, yb->Heading, yb->LongitudinalSpeed,
+    const double outB[7] = {yb->PositionX,  yb->PositionY, yb->Heading,         yb->LongitudinalSpeed,
                             yb->PitchAngle, yb->RollAngle, yb->TipOverIndicator};
     for (int k = 0; k < 7; ++k) {
       if (!sameOutput(outA[k], outB[k])) {
@@ -194,7 +194,8 @@ bool compareRandom(const CorvantaApi &a, const CorvantaApi &b, const Options &op
     const ExtU_Corvanta_T &u = stream.inputs();
     nanSteps += std::isnan(u.SteeringAngle) || std::isnan(u.RoadGrade) || std::isnan(u.AccelerationDemand);
   }
-  std::printf("  random stream, seed %" PRIu64 ": %ld steps, %ld re-initialisations%s, %ld steps with a NaN input: "
+  std::printf("  random stream, seed %" PRIu64
+              ": %ld steps, %ld re-initialisations%s, %ld steps with a NaN input: "
               "identical\n",
               options.seed, options.randomSteps, reinitialisations, options.freshInstances ? " (fresh instances)" : "",
               nanSteps);
@@ -248,10 +249,11 @@ int pinToOneCore() {
 
 void measureSpeed(const CorvantaApi &a, const CorvantaApi &b, const Options &options) {
   const int cpu = pinToOneCore();
-  std::printf("\nSpeed: CPU time of one thread%s, %d steps per run from Initialize, %d rounds, A and B "
-              "alternating\n",
-              cpu >= 0 ? (" pinned to core " + std::to_string(cpu)).c_str() : " (not pinned)", options.timedSteps,
-              options.rounds);
+  std::printf(
+      "\nSpeed: CPU time of one thread%s, %d steps per run from Initialize, %d rounds, A and B "
+      "alternating\n",
+      cpu >= 0 ? (" pinned to core " + std::to_string(cpu)).c_str() : " (not pinned)", options.timedSteps,
+      options.rounds);
   std::printf("  %-8s %12s %12s %10s %10s %10s %10s\n", "regime", "A ns/step", "B ns/step", "ratio A/B", "min ratio",
               "max ratio", "time B/A");
   int count = 0;
@@ -364,8 +366,9 @@ int main(int argc, char **argv) {
     std::printf("A: %s\nB: %s\n", a.path().c_str(), b.path().c_str());
     if (options.speedOnly) {
       measureSpeed(a.api(), b.api(), options);
-      std::printf("\nOutput bits not compared (--speed-only); ratio A/B above is the speed-up of B over A, "
-                  "time B/A the median of B's time over A's per round.\n");
+      std::printf(
+          "\nOutput bits not compared (--speed-only); ratio A/B above is the speed-up of B over A, "
+          "time B/A the median of B's time over A's per round.\n");
       return 0;
     }
     std::printf("\nBit identity, every output after every step:\n");

@@ -40,9 +40,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CorvantaLibrary.h"
-#include "runtime/PortableMath.h"
 #include "bench/Regimes.h"
+#include "runtime/PortableMath.h"
+#include "tools/common/CorvantaLibrary.h"
 
 namespace {
 
@@ -123,9 +123,8 @@ const corvanta::tools::CorvantaApi &library(bool portable) {
   static std::map<bool, std::unique_ptr<corvanta::tools::CorvantaLibrary>> open;
   auto &slot = open[portable];
   if (!slot) {
-    const std::string path = portable
-                                 ? libraryPath("CORVANTA_BENCH_PORTABLE_LIBRARY", CORVANTA_BENCH_PORTABLE_LIBRARY)
-                                 : libraryPath("CORVANTA_BENCH_PLATFORM_LIBRARY", CORVANTA_BENCH_PLATFORM_LIBRARY);
+    const std::string path = portable ? libraryPath("CORVANTA_BENCH_PORTABLE_LIBRARY", CORVANTA_BENCH_PORTABLE_LIBRARY)
+                                      : libraryPath("CORVANTA_BENCH_PLATFORM_LIBRARY", CORVANTA_BENCH_PLATFORM_LIBRARY);
     slot = std::make_unique<corvanta::tools::CorvantaLibrary>(corvanta::tools::CorvantaLibrary::open(path));
   }
   return slot->api();
@@ -170,7 +169,7 @@ void registerAll() {
     double (*portable)(double);
   };
   const Function functions[] = {
-      {"sin", platformSin, Corvanta_sin},       {"cos", platformCos, Corvanta_cos},
+      {"sin", platformSin, Corvanta_sin},         {"cos", platformCos, Corvanta_cos},
       {"sincos", platformSincos, portableSincos}, {"atan", platformAtan, Corvanta_atan},
       {"exp", platformExp, Corvanta_exp},
   };

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "model/Corvanta.h"
 #include "bench/Regimes.h"
 #include "capi/corvanta.h"
+#include "model/Corvanta.h"
 
 namespace {
 
@@ -120,11 +120,12 @@ void BM_RegimeThreads(benchmark::State &state) {
     Step(car);
     ++stepInRun;
   }
-  state.counters["steps_per_second"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                          benchmark::Counter::kIsRate);
+  state.counters["steps_per_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   DeleteVehicleModel(car);
 }
-BENCHMARK(BM_RegimeThreads)->DenseThreadRange(1, static_cast<int>(std::max(1U, std::thread::hardware_concurrency())))
+BENCHMARK(BM_RegimeThreads)
+    ->DenseThreadRange(1, static_cast<int>(std::max(1U, std::thread::hardware_concurrency())))
     ->UseRealTime();
 
 // Unit cost of the maths functions the model calls, on arguments of the model's range

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CorvantaLibrary.h"
 #include "bench/Regimes.h"
+#include "tools/common/CorvantaLibrary.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {
@@ -35,8 +35,8 @@ const CorvantaVehicle *vehicleSet(int index) {
     made.push_back(corvanta_vehicle_create_builtin());
     for (const char *file : {"/estate.json", "/low-mu.json"}) {
       char error[4096] = "";
-      CorvantaVehicle *set = corvanta_vehicle_load((std::string(CORVANTA_BENCH_VEHICLES) + file).c_str(), error,
-                                                   sizeof error);
+      CorvantaVehicle *set =
+          corvanta_vehicle_load((std::string(CORVANTA_BENCH_VEHICLES) + file).c_str(), error, sizeof error);
       if (set == nullptr) {
         std::fprintf(stderr, "%s\n", error);
         std::abort();
@@ -66,7 +66,8 @@ const char *regimeName(int regime) {
 
 void setCounters(benchmark::State &state) {
   const double steps = static_cast<double>(state.iterations());
-  state.counters["time_per_step"] = benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_step"] =
+      benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["steps_per_second"] = benchmark::Counter(steps, benchmark::Counter::kIsRate);
 }
 

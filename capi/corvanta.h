@@ -71,6 +71,7 @@ extern "C" {
  * the Python binding, the README tables) come from or are checked against these lists.
  * Units are SI; "code" is a value read by truncation, "1" a pure number.
  */
+/* clang-format off */
 #define CORVANTA_INPUT_FIELDS(X)                                                                    \
   X(AccelerationDemand, "m/s^2",                                                                    \
     "driver's longitudinal demand: > 0 drives (throttle map 0.0125 to 1.99), < 0 brakes "           \
@@ -159,6 +160,7 @@ enum CorvantaOutputIndex {
   CORVANTA_OUT_ROLL_ANGLE = CorvantaOutput_RollAngle,
   CORVANTA_OUT_TIP_OVER_INDICATOR = CorvantaOutput_TipOverIndicator
 };
+/* clang-format on */
 
 /*
  * Layout checks at compile time (C++11 and C11 compilers): every field sits at its
@@ -170,7 +172,7 @@ enum CorvantaOutputIndex {
 #define CORVANTA_STATIC_ASSERT_(condition, message) _Static_assert(condition, message)
 #endif
 #ifdef CORVANTA_STATIC_ASSERT_
-#define CORVANTA_CHECK_INPUT_OFFSET_(name, unit, meaning)                                          \
+#define CORVANTA_CHECK_INPUT_OFFSET_(name, unit, meaning)                                           \
   CORVANTA_STATIC_ASSERT_(offsetof(ExtU_Corvanta_T, name) == CorvantaInput_##name * sizeof(double), \
                           "input " #name " is not at its index");
 #define CORVANTA_CHECK_OUTPUT_OFFSET_(name, unit, meaning)                                           \

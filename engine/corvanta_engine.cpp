@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "engine/messages/ScenarioError.h"
 #include "engine/output/CsvWriter.h"
-#include "engine/running/InstanceStepping.h"
 #include "engine/output/NumberText.h"
 #include "engine/output/OutputRows.h"
+#include "engine/running/InstanceStepping.h"
 #include "engine/running/Runner.h"
-#include "engine/messages/ScenarioError.h"
-#include "engine/scenario/ScenarioFile.h"
 #include "engine/running/Schedule.h"
+#include "engine/scenario/ScenarioFile.h"
 
 struct CorvantaScenario {
   corvanta::engine::Schedule schedule;
@@ -247,8 +247,8 @@ int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelF
     const Schedule &schedule = scenario->schedule;
     if (run.rows != nullptr) {
       const std::uint64_t needed = outputRowCount(schedule.stepCount, every, initialRow);
-      require(run.row_capacity >= needed, "rows: room for " + std::to_string(run.row_capacity) +
-                                              " rows, the run writes " + std::to_string(needed));
+      require(run.row_capacity >= needed,
+              "rows: room for " + std::to_string(run.row_capacity) + " rows, the run writes " + std::to_string(needed));
     }
     // Signal columns: the model's signals after each step (at the start: its start values),
     // the chosen ones appended to each row.
@@ -260,8 +260,8 @@ int corvanta_scenario_run(const CorvantaScenario *scenario, const CorvantaModelF
               "signals: the model functions have no Signals and InitialSignals (a library with signals, such as "
               "libcorvanta_vehicle, provides them)");
       for (std::size_t k = 0; k < signalCount; ++k) {
-        require(run.signals[k] >= 0, "signals[" + std::to_string(k) + "]: negative index " +
-                                         std::to_string(run.signals[k]));
+        require(run.signals[k] >= 0,
+                "signals[" + std::to_string(k) + "]: negative index " + std::to_string(run.signals[k]));
         signalsRead = std::max(signalsRead, static_cast<std::size_t>(run.signals[k]) + 1);
       }
     }
@@ -327,8 +327,8 @@ int corvanta_scenario_input_rows(const CorvantaScenario *scenario, uint64_t ever
     const std::uint64_t step = everyOrDefault(every);
     const std::uint64_t needed = outputRowCount(scenario->schedule.stepCount, step, initial_row != 0);
     require(rows != nullptr || needed == 0, "rows: NULL");
-    require(row_capacity >= needed, "rows: room for " + std::to_string(row_capacity) + " rows, the run has " +
-                                        std::to_string(needed));
+    require(row_capacity >= needed,
+            "rows: room for " + std::to_string(row_capacity) + " rows, the run has " + std::to_string(needed));
     // A buffer of that size fits a 32-bit address space only when its size does.
     require(needed <= SIZE_MAX / CORVANTA_INPUT_ROW_LENGTH / sizeof(double),
             "rows: " + std::to_string(needed) + " rows do not fit in memory");
@@ -424,7 +424,9 @@ int corvanta_csv_close(CorvantaCsvWriter *writer, CorvantaEngineError *error) {
 
 void corvanta_csv_discard(CorvantaCsvWriter *writer) { delete writer; }
 
-int corvanta_csv_failed(const CorvantaCsvWriter *writer) { return (writer != nullptr && !writer->failure.empty()) ? 1 : 0; }
+int corvanta_csv_failed(const CorvantaCsvWriter *writer) {
+  return (writer != nullptr && !writer->failure.empty()) ? 1 : 0;
+}
 
 const char *corvanta_engine_input_name(int index) {
   return (index >= 0 && index < CORVANTA_NUM_INPUTS) ? kInputNames[static_cast<std::size_t>(index)].data() : nullptr;

@@ -109,9 +109,11 @@ typedef struct CorvantaModelFunctions {
 } CorvantaModelFunctions;
 
 /* The functions of the model library the host is linked with. */
-#define CORVANTA_LINKED_MODEL_FUNCTIONS \
-  { CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate, NULL, NULL, \
-    NULL, NULL, NULL, NULL, NULL }
+#define CORVANTA_LINKED_MODEL_FUNCTIONS                                                                           \
+  {                                                                                                               \
+    CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step, GetOutputs, Terminate, NULL, NULL, NULL, \
+        NULL, NULL, NULL, NULL                                                                                    \
+  }
 
 /* Results of the functions that can fail. */
 typedef enum CorvantaEngineStatus {
@@ -227,11 +229,11 @@ typedef int (*CorvantaStepCallback)(void *user, uint64_t steps, int initialized,
    the initial pose and speed, else the zeros of the output record before the first
    step), no callbacks. */
 typedef struct CorvantaRunOptions {
-  uint64_t every;           /* a row after every `every`-th step; 0 means 100 */
-  int skip_initial_row;     /* nonzero: no row at time 0 */
-  double *rows;             /* optional: receives the rows, row_capacity rows of CORVANTA_ROW_LENGTH */
-  uint64_t row_capacity;    /* rows that fit; less than corvanta_scenario_row_count is refused */
-  CorvantaRowCallback on_row;   /* optional, called for each row after it is stored */
+  uint64_t every;             /* a row after every `every`-th step; 0 means 100 */
+  int skip_initial_row;       /* nonzero: no row at time 0 */
+  double *rows;               /* optional: receives the rows, row_capacity rows of CORVANTA_ROW_LENGTH */
+  uint64_t row_capacity;      /* rows that fit; less than corvanta_scenario_row_count is refused */
+  CorvantaRowCallback on_row; /* optional, called for each row after it is stored */
   void *row_user;
   CorvantaStepCallback on_step; /* optional, called after every step (progress, statistics) */
   void *step_user;
@@ -284,8 +286,8 @@ CORVANTA_ENGINE_API int corvanta_model_step(const CorvantaModelFunctions *model,
  * (CORVANTA_NUM_INPUTS doubles in field order) is passed to SetInputs before step k.
  */
 CORVANTA_ENGINE_API int corvanta_model_run_inputs(const CorvantaModelFunctions *model, void *handle,
-                                                  const double *inputs, uint64_t steps, uint64_t every,
-                                                  double *outputs, CorvantaEngineError *error);
+                                                  const double *inputs, uint64_t steps, uint64_t every, double *outputs,
+                                                  CorvantaEngineError *error);
 
 /* A CSV file of numbers: a header line of column names, then one line per row, every
    value in the shortest form that reads back as the same double.  The path "-" is

@@ -84,9 +84,9 @@ fmi3Instance fmi3InstantiateModelExchange(fmi3String, fmi3String, fmi3String, fm
 }
 
 fmi3Instance fmi3InstantiateCoSimulation(fmi3String instanceName, fmi3String instantiationToken,
-                                         fmi3String resourcePath,
-                                         fmi3Boolean, fmi3Boolean loggingOn, fmi3Boolean eventModeUsed, fmi3Boolean,
-                                         const fmi3ValueReference[], size_t nRequiredIntermediateVariables,
+                                         fmi3String resourcePath, fmi3Boolean, fmi3Boolean loggingOn,
+                                         fmi3Boolean eventModeUsed, fmi3Boolean, const fmi3ValueReference[],
+                                         size_t nRequiredIntermediateVariables,
                                          fmi3InstanceEnvironment instanceEnvironment, fmi3LogMessageCallback logMessage,
                                          fmi3IntermediateUpdateCallback) {
   if (instanceName == nullptr || instanceName[0] == '\0') {
@@ -213,8 +213,8 @@ fmi3Status fmi3GetString(fmi3Instance instance, const fmi3ValueReference valueRe
                          fmi3String values[], size_t nValues) {
   CORVANTA_FMI3_INSTANCE(instance)
   if (nValues != nValueReferences) {
-    return status(fmu->fail("fmi3GetString", "%lu values for %lu scalar variables",
-                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
+    return status(fmu->fail("fmi3GetString", "%lu values for %lu scalar variables", static_cast<unsigned long>(nValues),
+                            static_cast<unsigned long>(nValueReferences)));
   }
   return status(fmu->getString("fmi3GetString", valueReferences, nValueReferences, values));
 }
@@ -223,8 +223,8 @@ fmi3Status fmi3SetString(fmi3Instance instance, const fmi3ValueReference valueRe
                          const fmi3String values[], size_t nValues) {
   CORVANTA_FMI3_INSTANCE(instance)
   if (nValues != nValueReferences) {
-    return status(fmu->fail("fmi3SetString", "%lu values for %lu scalar variables",
-                            static_cast<unsigned long>(nValues), static_cast<unsigned long>(nValueReferences)));
+    return status(fmu->fail("fmi3SetString", "%lu values for %lu scalar variables", static_cast<unsigned long>(nValues),
+                            static_cast<unsigned long>(nValueReferences)));
   }
   return status(fmu->setString("fmi3SetString", valueReferences, nValueReferences, values));
 }

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -286,8 +286,9 @@ Status FmuInstance::unsupported(const char *function) {
   // instance has done nothing wrong and stays in its state (it would otherwise be unusable
   // until Reset for a probe such as a derivative query).
   char message[256];
-  std::snprintf(message, sizeof message, "%s: %s", function,
-                "not supported by this FMU (co-simulation only, no derivatives, clocks or events); the instance is unchanged");
+  std::snprintf(
+      message, sizeof message, "%s: %s", function,
+      "not supported by this FMU (co-simulation only, no derivatives, clocks or events); the instance is unchanged");
   emit(LogCategory::StatusError, Status::Error, message);
   return Status::Error;
 }
@@ -632,7 +633,8 @@ Status FmuInstance::setString(const char *function, const std::uint32_t vr[], st
       return fail(function, "VehicleFile: a null string (the empty string names the built-in car)");
     }
     if (std::strlen(values[k]) > kMaxVehicleFileName) {
-      return fail(function, "VehicleFile: a name of more than %lu bytes", static_cast<unsigned long>(kMaxVehicleFileName));
+      return fail(function, "VehicleFile: a name of more than %lu bytes",
+                  static_cast<unsigned long>(kMaxVehicleFileName));
     }
   }
   try {
@@ -661,7 +663,8 @@ Status FmuInstance::noVariablesOfType(const char *function, const std::uint32_t 
   if (nvr == 0) {
     return Status::OK;
   }
-  return fail(function, "no variable of this type has value reference %u (the variables are real, VehicleFile a string)",
+  return fail(function,
+              "no variable of this type has value reference %u (the variables are real, VehicleFile a string)",
               vr != nullptr ? static_cast<unsigned>(vr[0]) : 0U);
 }
 

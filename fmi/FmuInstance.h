@@ -32,10 +32,10 @@
 #include <utility>
 #include <vector>
 
+#include "capi/corvanta.h"
 #include "fmi/FmuIdentity.h"
 #include "fmi/FmuParameters.h"
 #include "fmi/FmuStateRegistry.h"
-#include "capi/corvanta.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta_fmi {
@@ -160,14 +160,14 @@ class FmuInstance {
 
   // The vehicle.
   std::string resourceDirectory_;
-  std::string vehicleFile_;                // as set: "" the built-in car
-  bool vehicleFileRead_ = true;            // fileVehicle_ is VehicleFile's set
-  CorvantaVehicle *fileVehicle_ = nullptr; // the file's set; nullptr: the built-in one
-  std::vector<FmuParameter> parameters_;   // the vehicle parameters (FmuParameters.h)
-  std::vector<double> parameterValues_;    // the values the importer set, where it did
+  std::string vehicleFile_;                 // as set: "" the built-in car
+  bool vehicleFileRead_ = true;             // fileVehicle_ is VehicleFile's set
+  CorvantaVehicle *fileVehicle_ = nullptr;  // the file's set; nullptr: the built-in one
+  std::vector<FmuParameter> parameters_;    // the vehicle parameters (FmuParameters.h)
+  std::vector<double> parameterValues_;     // the values the importer set, where it did
   std::vector<unsigned char> parameterSet_;
-  bool modelCurrent_ = true;               // model_ simulates the set in effect
-  CorvantaVehicle *modelVehicle_ = nullptr; // the set model_ simulates; nullptr: the built-in one
+  bool modelCurrent_ = true;                 // model_ simulates the set in effect
+  CorvantaVehicle *modelVehicle_ = nullptr;  // the set model_ simulates; nullptr: the built-in one
 };
 
 const char *phaseName(Phase phase);

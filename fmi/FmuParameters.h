@@ -39,10 +39,10 @@ inline std::uint32_t parameterValueReference(const std::string &name) {
 
 // One vehicle parameter as the FMUs show it.
 struct FmuParameter {
-  std::string name;      // the FMI variable's name, also the name the vehicle library takes
-  std::uint32_t vr;      // its value reference
-  std::size_t index;     // entry of corvanta_vehicle_parameter_info
-  int axle;              // -1 for a scalar, 0 front tyre, 1 rear tyre
+  std::string name;   // the FMI variable's name, also the name the vehicle library takes
+  std::uint32_t vr;   // its value reference
+  std::size_t index;  // entry of corvanta_vehicle_parameter_info
+  int axle;           // -1 for a scalar, 0 front tyre, 1 rear tyre
   CorvantaParameterInfo info;
 };
 

@@ -11,16 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "capi/corvanta.h"
 #include "fmi/FmuIdentity.h"
 #include "fmi/FmuParameters.h"
-#include "capi/corvanta.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {
@@ -77,9 +77,19 @@ std::string fmuUnit(const std::string &listUnit) {
     const char *fmu;
   };
   static const Mapping kMappings[] = {
-      {"1", ""},          {"kg", "kg"},         {"m", "m"},       {"m/s", "m/s"},       {"m/s^2", "m/s2"},
-      {"s", "s"},         {"rad", "rad"},       {"rad/s", "rad/s"}, {"N", "N"},         {"N*m", "N.m"},
-      {"kg*m^2", "kg.m2"}, {"N*m/rad", "N.m/rad"}, {"N*m*s/rad", "N.m.s/rad"},
+      {"1", ""},
+      {"kg", "kg"},
+      {"m", "m"},
+      {"m/s", "m/s"},
+      {"m/s^2", "m/s2"},
+      {"s", "s"},
+      {"rad", "rad"},
+      {"rad/s", "rad/s"},
+      {"N", "N"},
+      {"N*m", "N.m"},
+      {"kg*m^2", "kg.m2"},
+      {"N*m/rad", "N.m/rad"},
+      {"N*m*s/rad", "N.m.s/rad"},
   };
   for (const Mapping &m : kMappings) {
     if (listUnit == m.list) {
@@ -97,8 +107,8 @@ void addVehicleParameters(std::vector<Variable> &list) {
     const CorvantaParameterInfo &info = p.info;
     std::string description;
     if (p.axle >= 0) {
-      description = std::string(p.axle == 0 ? "Front" : "Rear") + " tyres, " + info.name + " of a tyre property file ([" +
-                    info.tir_section + "]): ";
+      description = std::string(p.axle == 0 ? "Front" : "Rear") + " tyres, " + info.name +
+                    " of a tyre property file ([" + info.tir_section + "]): ";
     }
     std::string meaning = info.meaning;
     if (p.axle < 0 && !meaning.empty() && meaning[0] >= 'a' && meaning[0] <= 'z') {
@@ -107,14 +117,24 @@ void addVehicleParameters(std::vector<Variable> &list) {
     description += meaning;
     if (info.lower_open != 0 || info.upper_open != 0) {
       description += info.lower_open != 0 && info.upper_open != 0 ? " (min and max excluded)"
-                     : info.lower_open != 0                      ? " (min excluded)"
-                                                                 : " (max excluded)";
+                     : info.lower_open != 0                       ? " (min excluded)"
+                                                                  : " (max excluded)";
     }
     if (info.dormant[0] != '\0') {
       description += std::string("; no effect on the outputs: ") + info.dormant;
     }
-    Variable v{p.vr, p.name, "parameter", "fixed", fmuUnit(info.unit), shortest(info.builtin), description,
-               shortest(info.lower), shortest(info.upper), "Real", info.lower_open != 0, info.upper_open != 0};
+    Variable v{p.vr,
+               p.name,
+               "parameter",
+               "fixed",
+               fmuUnit(info.unit),
+               shortest(info.builtin),
+               description,
+               shortest(info.lower),
+               shortest(info.upper),
+               "Real",
+               info.lower_open != 0,
+               info.upper_open != 0};
     list.push_back(v);
   }
 }
@@ -136,7 +156,16 @@ std::vector<Variable> listedVariables() {
 #define CORVANTA_FMU_PARAMETER(vr, name, unit, start, description) \
   {vr, #name, "parameter", "fixed", unit, #start, description, "", ""},
 #define CORVANTA_FMU_SIGNAL(vr, name, variability) \
-  {vr, #name, "output", #variability, signalUnit(CORVANTA_SIGNAL_##name), "", signalDescription(CORVANTA_SIGNAL_##name), "", ""},
+  {                                                \
+      vr,                                          \
+      #name,                                       \
+      "output",                                    \
+      #variability,                                \
+      signalUnit(CORVANTA_SIGNAL_##name),          \
+      "",                                          \
+      signalDescription(CORVANTA_SIGNAL_##name),   \
+      "",                                          \
+      ""},
 #include "fmi/FmuVariables.def"
 #undef CORVANTA_FMU_INDEPENDENT
 #undef CORVANTA_FMU_INPUT
@@ -251,7 +280,8 @@ const char *const kModelDescription =
 
 // Which sin, cos, atan and exp the binaries use (CMake option CORVANTA_PORTABLE_MATH).
 #if defined(CORVANTA_PORTABLE_MATH)
-const char *const kMathsNote = "; maths: correctly rounded sin, cos, atan and exp of its own, the same bits on every platform";
+const char *const kMathsNote =
+    "; maths: correctly rounded sin, cos, atan and exp of its own, the same bits on every platform";
 #else
 const char *const kMathsNote = "; maths: the platform's maths library (last bits may differ between platforms)";
 #endif
@@ -468,7 +498,8 @@ std::string documentation() {
       << "<h2>Capabilities</h2>\n<p>Co-simulation only. Get, set, free, serialise and deserialise the FMU "
       << "state (a serialised state carries a format version and a CRC-32; truncated, corrupted or foreign "
       << "states are rejected). A state carries the FMI state it was saved in: one saved in step mode continues "
-      << "in step mode when set into a fresh or reset instance. Several instances per process, each used by one thread at a time. Not "
+      << "in step mode when set into a fresh or reset instance. Several instances per process, each used by one thread "
+         "at a time. Not "
       << "provided (the functions exist and return the error status): directional and adjoint derivatives, "
       << "input and output derivatives, asynchronous steps, model exchange, scheduled execution, clocks, "
       << "configuration mode. Log categories: ";
@@ -536,9 +567,9 @@ std::string markdownTable() {
   std::ostringstream out;
   out << "| VR | Name | Causality | Unit | Start | Range | Description |\n|---|---|---|---|---|---|---|\n";
   for (const Variable &v : variables()) {
-    out << "| " << v.vr << " | `" << v.name << "` | " << v.causality << (v.variability == "discrete" ? " (discrete)" : "")
-        << " | " << (v.unit.empty() ? "–" : v.unit) << " | " << (v.type == "String" ? "`\"\"`" : v.start) << " | "
-        << rangeText(v) << " | " << cell(v.description) << " |\n";
+    out << "| " << v.vr << " | `" << v.name << "` | " << v.causality
+        << (v.variability == "discrete" ? " (discrete)" : "") << " | " << (v.unit.empty() ? "–" : v.unit) << " | "
+        << (v.type == "String" ? "`\"\"`" : v.start) << " | " << rangeText(v) << " | " << cell(v.description) << " |\n";
   }
   return out.str();
 }

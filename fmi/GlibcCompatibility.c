@@ -142,7 +142,7 @@ __asm__(".symver corvanta_pthread_rwlock_unlock_2_2_5, pthread_rwlock_unlock@GLI
 CORVANTA_LOCAL int __wrap_pthread_key_create(pthread_key_t *key, void (*destroy)(void *));
 int __wrap_pthread_key_create(pthread_key_t *key, void (*destroy)(void *)) {
   return corvanta_pthread_key_create_plain_2_2_5 != NULL ? corvanta_pthread_key_create_plain_2_2_5(key, destroy)
-                                                          : ENOSYS;
+                                                         : ENOSYS;
 }
 
 CORVANTA_LOCAL int __wrap_pthread_key_delete(pthread_key_t key);

@@ -61,8 +61,8 @@ namespace {
 // Interval index and fraction along one dimension of look2_binlxpw.  Below the first
 // breakpoint the fraction is negative, at or above the last breakpoint (and for NaN,
 // which fails both comparisons) the last segment is continued with a fraction >= 1.
-void intervalAndFraction(double u, const double *bp, std::uint32_t last, std::uint32_t *index,
-                         double *fraction, LookupHint *hint) {
+void intervalAndFraction(double u, const double *bp, std::uint32_t last, std::uint32_t *index, double *fraction,
+                         LookupHint *hint) {
   if (u <= bp[0]) {
     *index = 0U;
     *fraction = (u - bp[0]) / (bp[1] - bp[0]);
@@ -100,9 +100,8 @@ void intervalAndFraction(double u, const double *bp, std::uint32_t last, std::ui
 
 }  // namespace
 
-double look2_binlxpw(double u0, double u1, const double *bp0, const double *bp1,
-                     const double *table, const std::uint32_t *lastIndex, std::uint32_t stride,
-                     LookupHint *hint0, LookupHint *hint1) {
+double look2_binlxpw(double u0, double u1, const double *bp0, const double *bp1, const double *table,
+                     const std::uint32_t *lastIndex, std::uint32_t stride, LookupHint *hint0, LookupHint *hint1) {
   std::uint32_t i0;
   std::uint32_t i1;
   double f0;
@@ -117,9 +116,8 @@ double look2_binlxpw(double u0, double u1, const double *bp0, const double *bp1,
   return (y1 - y0) * f1 + y0;
 }
 
-double Corvanta_gridLookup(double a, double b, const double *table, const double *columnAxis,
-                           const double *rowAxis, int nr, int nc, LookupHint *columnHint,
-                           LookupHint *rowHint) {
+double Corvanta_gridLookup(double a, double b, const double *table, const double *columnAxis, const double *rowAxis,
+                           int nr, int nc, LookupHint *columnHint, LookupHint *rowHint) {
   // No extrapolation: outside the grid, or for NaN, the result is NaN.
   if (!(b >= rowAxis[0] && b <= rowAxis[nr - 1] && a >= columnAxis[0] && a <= columnAxis[nc - 1])) {
     return rtNaN;

@@ -24,21 +24,19 @@ double Corvanta_lookup1D(double x, const double *bp, const double *table, int n,
 // linear interpolation, linear extrapolation).  The value of breakpoint pair (i0, i1) is
 // table[i0 + i1 * stride]: the first dimension varies fastest.  lastIndex holds the last
 // breakpoint index of each dimension.  A NaN coordinate gives NaN.
-double look2_binlxpw(double u0, double u1, const double *bp0, const double *bp1,
-                     const double *table, const std::uint32_t *lastIndex, std::uint32_t stride,
-                     LookupHint *hint0 = nullptr, LookupHint *hint1 = nullptr);
+double look2_binlxpw(double u0, double u1, const double *bp0, const double *bp1, const double *table,
+                     const std::uint32_t *lastIndex, std::uint32_t stride, LookupHint *hint0 = nullptr,
+                     LookupHint *hint1 = nullptr);
 
 // Bilinear interpolation inside a grid of nr rows × nc columns stored row after row
 // (value of row r, column c at nc * r + c), NaN outside the grid or for a NaN
 // coordinate; a is the column coordinate, b the row coordinate.
-double Corvanta_gridLookup(double a, double b, const double *table, const double *columnAxis,
-                           const double *rowAxis, int nr, int nc, LookupHint *columnHint = nullptr,
-                           LookupHint *rowHint = nullptr);
+double Corvanta_gridLookup(double a, double b, const double *table, const double *columnAxis, const double *rowAxis,
+                           int nr, int nc, LookupHint *columnHint = nullptr, LookupHint *rowHint = nullptr);
 
 // Value of the breakpoint nearest to x (half-way takes the upper one), NaN when x is NaN
 // or outside the breakpoint range.
-double Corvanta_nearestLookup(double x, const double *bp, const double *table, int n,
-                              LookupHint *hint = nullptr);
+double Corvanta_nearestLookup(double x, const double *bp, const double *table, int n, LookupHint *hint = nullptr);
 
 // Largest k in 0 .. n-2 with bp[k] <= x, for x within [bp[0], bp[n-1]], by bisection.
 // A coordinate on an interior breakpoint selects the interval starting there; one on the

@@ -28,8 +28,12 @@ namespace {
 inline bool fused() { return __builtin_cpu_supports("fma"); }
 }  // namespace
 
-double Corvanta_sin(double x) { return fused() ? corvanta_math::fused::sinEntry(x) : corvanta_math::dekker::sinEntry(x); }
-double Corvanta_cos(double x) { return fused() ? corvanta_math::fused::cosEntry(x) : corvanta_math::dekker::cosEntry(x); }
+double Corvanta_sin(double x) {
+  return fused() ? corvanta_math::fused::sinEntry(x) : corvanta_math::dekker::sinEntry(x);
+}
+double Corvanta_cos(double x) {
+  return fused() ? corvanta_math::fused::cosEntry(x) : corvanta_math::dekker::cosEntry(x);
+}
 void Corvanta_sincos(double x, double *sine, double *cosine) {
   if (fused()) {
     corvanta_math::fused::sinCosEntryPoint(x, sine, cosine);
@@ -37,12 +41,18 @@ void Corvanta_sincos(double x, double *sine, double *cosine) {
     corvanta_math::dekker::sinCosEntryPoint(x, sine, cosine);
   }
 }
-double Corvanta_atan(double x) { return fused() ? corvanta_math::fused::atanEntry(x) : corvanta_math::dekker::atanEntry(x); }
-double Corvanta_exp(double x) { return fused() ? corvanta_math::fused::expEntry(x) : corvanta_math::dekker::expEntry(x); }
+double Corvanta_atan(double x) {
+  return fused() ? corvanta_math::fused::atanEntry(x) : corvanta_math::dekker::atanEntry(x);
+}
+double Corvanta_exp(double x) {
+  return fused() ? corvanta_math::fused::expEntry(x) : corvanta_math::dekker::expEntry(x);
+}
 #else
 double Corvanta_sin(double x) { return corvanta_math::dekker::sinEntry(x); }
 double Corvanta_cos(double x) { return corvanta_math::dekker::cosEntry(x); }
-void Corvanta_sincos(double x, double *sine, double *cosine) { corvanta_math::dekker::sinCosEntryPoint(x, sine, cosine); }
+void Corvanta_sincos(double x, double *sine, double *cosine) {
+  corvanta_math::dekker::sinCosEntryPoint(x, sine, cosine);
+}
 double Corvanta_atan(double x) { return corvanta_math::dekker::atanEntry(x); }
 double Corvanta_exp(double x) { return corvanta_math::dekker::expEntry(x); }
 #endif

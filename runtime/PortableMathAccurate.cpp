@@ -48,10 +48,9 @@ Fixed fromScaled(std::uint64_t m, int shift) {
   }
   const int word = shift / 32;
   const int bit = shift % 32;
-  const std::uint32_t parts[3] = {
-      static_cast<std::uint32_t>(m << bit),
-      static_cast<std::uint32_t>(bit == 0 ? (m >> 32) : (m >> (32 - bit))),
-      static_cast<std::uint32_t>(bit == 0 ? 0 : (m >> (64 - bit)))};
+  const std::uint32_t parts[3] = {static_cast<std::uint32_t>(m << bit),
+                                  static_cast<std::uint32_t>(bit == 0 ? (m >> 32) : (m >> (32 - bit))),
+                                  static_cast<std::uint32_t>(bit == 0 ? 0 : (m >> (64 - bit)))};
   for (int i = 0; i < 3; ++i) {
     if (word + i < kWords) r.w[word + i] = parts[i];
   }
@@ -324,10 +323,22 @@ void accurateSinCos(double x, double *sine, double *cosine) {
   const double cosR = needCos ? roundToDouble(c, 0) : 0.0;
   double sinX, cosX;
   switch (quadrant) {
-    case 0: sinX = sinR; cosX = cosR; break;
-    case 1: sinX = cosR; cosX = -sinR; break;
-    case 2: sinX = -sinR; cosX = -cosR; break;
-    default: sinX = -cosR; cosX = sinR; break;
+    case 0:
+      sinX = sinR;
+      cosX = cosR;
+      break;
+    case 1:
+      sinX = cosR;
+      cosX = -sinR;
+      break;
+    case 2:
+      sinX = -sinR;
+      cosX = -cosR;
+      break;
+    default:
+      sinX = -cosR;
+      cosX = sinR;
+      break;
   }
   if (sine != nullptr) *sine = x < 0.0 ? -sinX : sinX;
   if (cosine != nullptr) *cosine = cosX;
@@ -343,7 +354,7 @@ double accurateAtan(double x) {
   const int exponent = e + 52;  // |x| in [2^exponent, 2^(exponent + 1))
   Fixed a, b;
   if (exponent < 0) {
-    a = powerOfTwo(kFixedFractionBits - 1);        // 1/2
+    a = powerOfTwo(kFixedFractionBits - 1);         // 1/2
     b = fromScaled(m, e - 1 + kFixedFractionBits);  // |x| / 2
   } else {
     a = powerOfTwo(kFixedFractionBits - exponent - 2);  // 2^-(exponent + 2)

@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr double kPi = 0x1.921fb54442d18p+1;            // pi rounded
-constexpr double kHalfPi = 0x1.921fb54442d18p+0;        // pi/2 rounded
-constexpr double kQuarterPi = 0x1.921fb54442d18p-1;     // pi/4 rounded
+constexpr double kPi = 0x1.921fb54442d18p+1;              // pi rounded
+constexpr double kHalfPi = 0x1.921fb54442d18p+0;          // pi/2 rounded
+constexpr double kQuarterPi = 0x1.921fb54442d18p-1;       // pi/4 rounded
 constexpr double kThreeQuarterPi = 0x1.2d97c7f3321d2p+1;  // 3 pi/4 rounded
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "runtime/TransportDelay.h"
 
-double rt_TDelayInterpolate(double tMinusDelay, double tStart, const double *buffer, int bufferSize,
-                            int *last, int oldest, int newest, double initialOutput) {
+double rt_TDelayInterpolate(double tMinusDelay, double tStart, const double *buffer, int bufferSize, int *last,
+                            int oldest, int newest, double initialOutput) {
   const double *values = buffer;
   const double *stamps = buffer + bufferSize;
 

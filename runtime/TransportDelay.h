@@ -9,7 +9,7 @@
 // previous search ended; the search starts there and stores where it ends.  Before any
 // sample beyond the initial entry exists, or for times not after tStart, the result is
 // initialOutput.
-double rt_TDelayInterpolate(double tMinusDelay, double tStart, const double *buffer, int bufferSize,
-                            int *last, int oldest, int newest, double initialOutput);
+double rt_TDelayInterpolate(double tMinusDelay, double tStart, const double *buffer, int bufferSize, int *last,
+                            int oldest, int newest, double initialOutput);
 
 #endif  // CORVANTA_RUNTIME_TRANSPORTDELAY_H

@@ -19,6 +19,7 @@ inline double fromBits(std::uint64_t bits) {
 }
 
 // Bitwise equality, so that -0.0 differs from +0.0 and NaN payloads count.
-#define EXPECT_SAME_BITS(expected, actual) EXPECT_EQ(bitsOf(expected), bitsOf(actual)) << (expected) << " vs " << (actual)
+#define EXPECT_SAME_BITS(expected, actual) \
+  EXPECT_EQ(bitsOf(expected), bitsOf(actual)) << (expected) << " vs " << (actual)
 
 #endif  // CORVANTA_TESTS_TESTSUPPORT_H

@@ -27,8 +27,8 @@ CORVANTA_VEHICLE_API size_t corvanta_instance_initial_signals(const CorvantaInst
     return 0;
   }
   // The copy simulates the instance's own vehicle: the loads of the standing car depend on it.
-  std::unique_ptr<Corvanta> scratch(new (std::nothrow) Corvanta(
-      instance->parameters ? instance->parameters->model : builtinModelParameters()));
+  std::unique_ptr<Corvanta> scratch(
+      new (std::nothrow) Corvanta(instance->parameters ? instance->parameters->model : builtinModelParameters()));
   if (!scratch) {
     return 0;
   }

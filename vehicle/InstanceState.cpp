@@ -283,8 +283,8 @@ int unpack(const CorvantaInstance &instance, const std::uint8_t *bytes, std::siz
   const std::uint64_t expectedIdentity = parameterIdentityOf(instance);
   if (identity != expectedIdentity) {
     return refuse(CORVANTA_STATE_OTHER_VEHICLE, reason, reasonSize,
-                  "saved from an instance of another parameter set (identity %016llx, this instance %016llx)",
-                  identity, expectedIdentity);
+                  "saved from an instance of another parameter set (identity %016llx, this instance %016llx)", identity,
+                  expectedIdentity);
   }
   for (int k = 0; k < kSections; ++k) {
     const std::uint32_t bytesOfSection = readU32(bytes + 24 + 4 * k);
@@ -307,20 +307,20 @@ int unpack(const CorvantaInstance &instance, const std::uint8_t *bytes, std::siz
   // Values that index memory or select code must be in range.
   const DiscStates_Corvanta_T &dw = r.DW;
   const auto inDelay = [](std::int32_t index) { return index >= 0 && index < kTransportDelayEntries; };
-  const bool flagsValid =
-      isFlag(dw.LongitudinalVelocity_FirstInit) && isFlag(dw.Heading_FirstInit) && isFlag(dw.WheelSpeedFL_FirstInit) &&
-      isFlag(dw.WheelSpeedFR_FirstInit) && isFlag(dw.WheelSpeedRL_FirstInit) && isFlag(dw.WheelSpeedRR_FirstInit) &&
-      isFlag(dw.GlobalVelocityX_FirstInit) && isFlag(dw.GlobalVelocityY_FirstInit) && isFlag(dw.PositionX_FirstInit) &&
-      isFlag(dw.PositionY_FirstInit) && isFlag(r.delayWired) && isFlag(r.time.wired) &&
-      isFlag(r.time.firstInitCond) && isFlag(r.time.stopRequested);
+  const bool flagsValid = isFlag(dw.LongitudinalVelocity_FirstInit) && isFlag(dw.Heading_FirstInit) &&
+                          isFlag(dw.WheelSpeedFL_FirstInit) && isFlag(dw.WheelSpeedFR_FirstInit) &&
+                          isFlag(dw.WheelSpeedRL_FirstInit) && isFlag(dw.WheelSpeedRR_FirstInit) &&
+                          isFlag(dw.GlobalVelocityX_FirstInit) && isFlag(dw.GlobalVelocityY_FirstInit) &&
+                          isFlag(dw.PositionX_FirstInit) && isFlag(dw.PositionY_FirstInit) && isFlag(r.delayWired) &&
+                          isFlag(r.time.wired) && isFlag(r.time.firstInitCond) && isFlag(r.time.stopRequested);
   const bool wired = r.time.wired == 1U;
   const bool delayValid = inDelay(dw.TransportDelayTail) && inDelay(dw.TransportDelayHead) &&
                           inDelay(dw.TransportDelayLast) &&
                           (r.delayWired == 1U ? dw.TransportDelayBufferSize == kTransportDelayEntries
                                               : (!wired && dw.TransportDelayBufferSize == 0));
   if (!flagsValid || !delayValid || (wired && r.delayWired != 1U) ||
-      (r.time.timeStepKind != kMinorTimeStep && r.time.timeStepKind != kMajorTimeStep) ||
-      r.time.derivativeRow < -1 || r.time.derivativeRow > 3) {
+      (r.time.timeStepKind != kMinorTimeStep && r.time.timeStepKind != kMajorTimeStep) || r.time.derivativeRow < -1 ||
+      r.time.derivativeRow > 3) {
     return refuse(CORVANTA_STATE_INCONSISTENT, reason, reasonSize,
                   "inconsistent contents: an index or flag out of range");
   }
@@ -386,8 +386,10 @@ CORVANTA_VEHICLE_API int corvanta_instance_save_state(const CorvantaInstance *in
     const DiscStates_Corvanta_T &DW;
     TimeBase time;
     std::uint8_t delayWired;
-  } view{model.U, model.Y, model.B, model.X, model.E, model.DW, timeBaseOf(model),
-         static_cast<std::uint8_t>(model.DW.TransportDelayBufferRef != nullptr ? 1U : 0U)};
+  } view{model.U,           model.Y,
+         model.B,           model.X,
+         model.E,           model.DW,
+         timeBaseOf(model), static_cast<std::uint8_t>(model.DW.TransportDelayBufferRef != nullptr ? 1U : 0U)};
   Writer sections(out + kHeaderBytes);
   transferSections(sections, view);
   const std::uint32_t checksum = stateChecksum(out, kStateBytes - kChecksumBytes);

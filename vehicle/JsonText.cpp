@@ -143,14 +143,30 @@ class Parser {
       if (pos_ >= text_.size()) break;
       const char e = text_[pos_++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           if (pos_ + 4 > text_.size()) return fail("invalid \\u escape");
           unsigned code = 0;
@@ -266,11 +282,21 @@ std::string jsonQuoted(std::string_view s) {
   std::string out = "\"";
   for (const char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char buffer[8];
@@ -286,12 +312,18 @@ std::string jsonQuoted(std::string_view s) {
 
 const char *jsonTypeName(JsonValue::Type type) {
   switch (type) {
-    case JsonValue::Type::Null: return "null";
-    case JsonValue::Type::Boolean: return "a boolean";
-    case JsonValue::Type::Number: return "a number";
-    case JsonValue::Type::String: return "a string";
-    case JsonValue::Type::Array: return "an array";
-    case JsonValue::Type::Object: return "an object";
+    case JsonValue::Type::Null:
+      return "null";
+    case JsonValue::Type::Boolean:
+      return "a boolean";
+    case JsonValue::Type::Number:
+      return "a number";
+    case JsonValue::Type::String:
+      return "a string";
+    case JsonValue::Type::Array:
+      return "an array";
+    case JsonValue::Type::Object:
+      return "an object";
   }
   return "a value";
 }

@@ -17,8 +17,8 @@ struct JsonValue {
   int line = 0;
   bool boolean = false;
   double number = 0.0;
-  std::string text;                                    // String
-  std::vector<JsonValue> elements;                     // Array
+  std::string text;                                        // String
+  std::vector<JsonValue> elements;                         // Array
   std::vector<std::pair<std::string, JsonValue>> members;  // Object, in file order; `line` of each is its key's
   std::vector<int> memberLines;
 };

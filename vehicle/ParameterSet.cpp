@@ -71,7 +71,7 @@ CORVANTA_VEHICLE_API int corvanta_vehicle_parameter_info(size_t index, CorvantaP
   info->name = d.name;
   info->unit = d.unit;
   info->meaning = d.meaning;
-  info->kind = d.kind == ParameterKind::Scalar ? CORVANTA_PARAMETER_SCALAR
+  info->kind = d.kind == ParameterKind::Scalar  ? CORVANTA_PARAMETER_SCALAR
                : d.kind == ParameterKind::Table ? CORVANTA_PARAMETER_TABLE
                                                 : CORVANTA_PARAMETER_TYRE;
   info->count = d.count;
@@ -97,8 +97,9 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_copy(const CorvantaVehicl
   }
 }
 
-CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, size_t length, const char *base_directory,
-                                                             const char *source_name, char *error, size_t error_size) {
+CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, size_t length,
+                                                             const char *base_directory, const char *source_name,
+                                                             char *error, size_t error_size) {
   if (json == nullptr) {
     writeText("no vehicle text", error, error_size);
     return nullptr;
@@ -314,7 +315,8 @@ CORVANTA_VEHICLE_API const char *corvanta_vehicle_warnings(const CorvantaVehicle
   return vehicle != nullptr ? vehicle->warnings.c_str() : "";
 }
 
-CORVANTA_VEHICLE_API int corvanta_vehicle_set_name(CorvantaVehicle *vehicle, const char *name, const char *description) {
+CORVANTA_VEHICLE_API int corvanta_vehicle_set_name(CorvantaVehicle *vehicle, const char *name,
+                                                   const char *description) {
   if (vehicle == nullptr) {
     return CORVANTA_VEHICLE_BAD_ARGUMENT;
   }

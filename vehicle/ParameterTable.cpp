@@ -16,15 +16,25 @@ namespace corvanta::vehicle {
 namespace {
 
 const ParameterDescription kDescriptions[] = {
-#define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning)                      \
-  {#Name, Unit,  Meaning, ParameterKind::Scalar, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, "", "", \
-   false, offsetof(ScalarParameters, Name)},
-#define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning)                                                        \
-  {#Name, Unit, Meaning, ParameterKind::Table, Count, 0.0, -1.0e300, false, 1.0e300, false, "", "", Axis != 0, \
-   offsetof(ConstP_Corvanta_T, Name)},
-#define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning)        \
-  {#Name, Unit, Meaning, ParameterKind::Tyre, 1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, Section, \
-   Dormant, false, offsetof(TyreCoefficients, Name)},
+#define CORVANTA_SCALAR(Name, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Meaning)                           \
+  {#Name, Unit, Meaning, ParameterKind::Scalar,           1, Builtin, Lower, LowerOpen != 0, Upper, UpperOpen != 0, \
+   "",    "",   false,   offsetof(ScalarParameters, Name)},
+#define CORVANTA_TABLE(Name, Count, Unit, Axis, Meaning) \
+  {#Name,     Unit,                                      \
+   Meaning,   ParameterKind::Table,                      \
+   Count,     0.0,                                       \
+   -1.0e300,  false,                                     \
+   1.0e300,   false,                                     \
+   "",        "",                                        \
+   Axis != 0, offsetof(ConstP_Corvanta_T, Name)},
+#define CORVANTA_TYRE(Name, Section, Unit, Lower, LowerOpen, Upper, UpperOpen, Builtin, Dormant, Meaning) \
+  {#Name,   Unit,                                                                                         \
+   Meaning, ParameterKind::Tyre,                                                                          \
+   1,       Builtin,                                                                                      \
+   Lower,   LowerOpen != 0,                                                                               \
+   Upper,   UpperOpen != 0,                                                                               \
+   Section, Dormant,                                                                                      \
+   false,   offsetof(TyreCoefficients, Name)},
 #include "model/ParameterList.def"
 };
 

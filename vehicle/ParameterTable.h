@@ -20,23 +20,24 @@ struct ParameterDescription {
   const char *unit;
   const char *meaning;
   ParameterKind kind;
-  std::size_t count;      // 1 for scalars and tyre coefficients
-  double builtin;         // scalars and tyre coefficients
+  std::size_t count;  // 1 for scalars and tyre coefficients
+  double builtin;     // scalars and tyre coefficients
   double lower;
   bool lowerOpen;
   double upper;
   bool upperOpen;
-  const char *section;    // tyre: the .tir section; "" otherwise
-  const char *dormant;    // "" when the parameter acts, else why it cannot
-  bool axis;              // tables: strictly increasing breakpoints
-  std::size_t offset;     // byte offset in its record (ScalarParameters, TyreCoefficients or ConstP)
+  const char *section;  // tyre: the .tir section; "" otherwise
+  const char *dormant;  // "" when the parameter acts, else why it cannot
+  bool axis;            // tables: strictly increasing breakpoints
+  std::size_t offset;   // byte offset in its record (ScalarParameters, TyreCoefficients or ConstP)
 };
 
 // A view of the parameter list: a constant array, so reading it never allocates (the C
 // functions that read it cannot fail on memory).
 class ParameterDescriptions {
  public:
-  constexpr ParameterDescriptions(const ParameterDescription *first, std::size_t count) : first_(first), count_(count) {}
+  constexpr ParameterDescriptions(const ParameterDescription *first, std::size_t count)
+      : first_(first), count_(count) {}
   const ParameterDescription *begin() const { return first_; }
   const ParameterDescription *end() const { return first_ + count_; }
   std::size_t size() const { return count_; }

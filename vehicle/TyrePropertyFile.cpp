@@ -70,13 +70,31 @@ bool parseNumber(std::string_view s, double &out) {
 // Factor to SI of a unit name of one [UNITS] entry; 0 when unknown.
 double unitFactor(const std::string &quantity, const std::string &unit) {
   static const std::map<std::string, std::map<std::string, double>> factors = {
-      {"LENGTH", {{"METER", 1.0}, {"METRE", 1.0}, {"M", 1.0}, {"MM", 1e-3}, {"MILLIMETER", 1e-3},
-                  {"MILLIMETRE", 1e-3}, {"CM", 1e-2}, {"CENTIMETER", 1e-2}, {"KM", 1e3}, {"KILOMETER", 1e3},
-                  {"INCH", 0.0254}, {"IN", 0.0254}, {"FOOT", 0.3048}, {"FT", 0.3048}}},
-      {"FORCE", {{"NEWTON", 1.0}, {"N", 1.0}, {"KN", 1e3}, {"KILONEWTON", 1e3}, {"POUND_FORCE", 4.4482216152605},
-                 {"LBF", 4.4482216152605}}},
+      {"LENGTH",
+       {{"METER", 1.0},
+        {"METRE", 1.0},
+        {"M", 1.0},
+        {"MM", 1e-3},
+        {"MILLIMETER", 1e-3},
+        {"MILLIMETRE", 1e-3},
+        {"CM", 1e-2},
+        {"CENTIMETER", 1e-2},
+        {"KM", 1e3},
+        {"KILOMETER", 1e3},
+        {"INCH", 0.0254},
+        {"IN", 0.0254},
+        {"FOOT", 0.3048},
+        {"FT", 0.3048}}},
+      {"FORCE",
+       {{"NEWTON", 1.0},
+        {"N", 1.0},
+        {"KN", 1e3},
+        {"KILONEWTON", 1e3},
+        {"POUND_FORCE", 4.4482216152605},
+        {"LBF", 4.4482216152605}}},
       {"ANGLE", {{"RADIAN", 1.0}, {"RADIANS", 1.0}, {"RAD", 1.0}}},
-      {"MASS", {{"KG", 1.0}, {"KILOGRAM", 1.0}, {"GRAM", 1e-3}, {"G", 1e-3}, {"TONNE", 1e3}, {"POUND_MASS", 0.45359237}}},
+      {"MASS",
+       {{"KG", 1.0}, {"KILOGRAM", 1.0}, {"GRAM", 1e-3}, {"G", 1e-3}, {"TONNE", 1e3}, {"POUND_MASS", 0.45359237}}},
       {"TIME", {{"SECOND", 1.0}, {"SECONDS", 1.0}, {"SEC", 1.0}, {"S", 1.0}, {"MILLISECOND", 1e-3}, {"MS", 1e-3}}},
   };
   const auto q = factors.find(quantity);
@@ -88,18 +106,23 @@ double unitFactor(const std::string &quantity, const std::string &unit) {
 // Scaling coefficients the model applies, and the coefficients each scales.
 const std::map<std::string, std::vector<const char *>> &appliedScalings() {
   static const std::map<std::string, std::vector<const char *>> scalings = {
-      {"LFZO", {"FNOMIN"}},        {"LCX", {"PCX1"}},           {"LMUX", {"PDX1", "PDX2"}},
-      {"LKX", {"PKX1", "PKX2"}},   {"LEX", {"PEX1", "PEX2", "PEX3"}},
-      {"LCY", {"PCY1"}},           {"LMUY", {"PDY1", "PDY2"}},  {"LKY", {"PKY1"}},
-      {"LEY", {"PEY1", "PEY2"}},   {"LTR", {"QDZ1", "QDZ2"}},
+      {"LFZO", {"FNOMIN"}},
+      {"LCX", {"PCX1"}},
+      {"LMUX", {"PDX1", "PDX2"}},
+      {"LKX", {"PKX1", "PKX2"}},
+      {"LEX", {"PEX1", "PEX2", "PEX3"}},
+      {"LCY", {"PCY1"}},
+      {"LMUY", {"PDY1", "PDY2"}},
+      {"LKY", {"PKY1"}},
+      {"LEY", {"PEY1", "PEY2"}},
+      {"LTR", {"QDZ1", "QDZ2"}},
   };
   return scalings;
 }
 
 // Sections whose entries are not coefficients: never reported as unused.
 bool metadataSection(const std::string &section) {
-  return section == "MDI_HEADER" || section == "HEADER" || section == "UNITS" || section == "MODEL" ||
-         section.empty();
+  return section == "MDI_HEADER" || section == "HEADER" || section == "UNITS" || section == "MODEL" || section.empty();
 }
 
 }  // namespace
@@ -119,7 +142,8 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
     return result;
   }
   if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    const int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
+    const int line =
+        1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
     result.errors.push_back(source + ":" + std::to_string(line) + ": NUL byte: not a text file");
     return result;
   }
@@ -212,8 +236,8 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
       continue;
     }
     if (numbers.count(key) != 0 && numbers[key].section == section) {
-      error(lineNumber, key + " appears twice in [" + section + "] (first on line " +
-                            std::to_string(numbers[key].line) + ")");
+      error(lineNumber,
+            key + " appears twice in [" + section + "] (first on line " + std::to_string(numbers[key].line) + ")");
     } else if (numbers.count(key) == 0) {
       numbers[key] = Entry{number, lineNumber, section};
       unusedOrder.push_back(key);
@@ -300,11 +324,13 @@ TyreFileResult readTyrePropertyText(std::string_view text, const std::string &so
   // file is a speed or a radius left in m/s or m while [UNITS] says mm.
   std::string implausible;
   if (used.count("LONGVL") != 0 && read.LONGVL < 1.0) {
-    implausible += " LONGVL = " + shortestText(read.LONGVL) + " m/s (a measurement speed below 1 m/s; the file gives "
+    implausible += " LONGVL = " + shortestText(read.LONGVL) +
+                   " m/s (a measurement speed below 1 m/s; the file gives "
                    "speeds in its LENGTH per TIME units, mm/s when LENGTH is mm)";
   }
   if (used.count("UNLOADED_RADIUS") != 0 && read.UNLOADED_RADIUS < 0.05) {
-    implausible += " UNLOADED_RADIUS = " + shortestText(read.UNLOADED_RADIUS) + " m (a radius below 5 cm; the file "
+    implausible += " UNLOADED_RADIUS = " + shortestText(read.UNLOADED_RADIUS) +
+                   " m (a radius below 5 cm; the file "
                    "gives lengths in its LENGTH unit)";
   }
   if (!implausible.empty()) {
@@ -353,8 +379,13 @@ std::string tyrePropertyText(const TyreCoefficients &tyre, const std::string &ti
          "ANGLE                    = 'radian'\n"
          "MASS                     = 'kg'\n"
          "TIME                     = 'second'\n";
-  const char *sections[] = {"MODEL", "DIMENSION", "VERTICAL", "LONGITUDINAL_COEFFICIENTS", "LATERAL_COEFFICIENTS",
-                            "ALIGNING_COEFFICIENTS", "ROLLING_COEFFICIENTS"};
+  const char *sections[] = {"MODEL",
+                            "DIMENSION",
+                            "VERTICAL",
+                            "LONGITUDINAL_COEFFICIENTS",
+                            "LATERAL_COEFFICIENTS",
+                            "ALIGNING_COEFFICIENTS",
+                            "ROLLING_COEFFICIENTS"};
   for (const char *section : sections) {
     out << "[" << section << "]\n";
     for (const ParameterDescription &d : parameterDescriptions()) {

@@ -7,8 +7,8 @@
 #include <map>
 #include <sstream>
 
-#include "vehicle/JsonText.h"
 #include "engine/messages/NameSuggestion.h"
+#include "vehicle/JsonText.h"
 #include "vehicle/TextFile.h"
 #include "vehicle/TyrePropertyFile.h"
 
@@ -47,8 +47,8 @@ std::string directoryOf(const std::string &path) {
 
 }  // namespace
 
-VehicleFileResult readVehicleText(std::string_view text, const std::string &source,
-                                  const std::string &baseDirectory, CorvantaVehicle &vehicle) {
+VehicleFileResult readVehicleText(std::string_view text, const std::string &source, const std::string &baseDirectory,
+                                  CorvantaVehicle &vehicle) {
   VehicleFileResult result;
   auto at = [&source](int line) { return source + ":" + std::to_string(line) + ": "; };
   if (text.size() > kMaxVehicleFileBytes) {
@@ -126,7 +126,8 @@ VehicleFileResult readVehicleText(std::string_view text, const std::string &sour
         parameters = &value;
       }
     } else {
-      result.errors.push_back(at(line) + "unknown key " + quotedExcerpt(key) + " (known: name, description, tyre, parameters)" +
+      result.errors.push_back(at(line) + "unknown key " + quotedExcerpt(key) +
+                              " (known: name, description, tyre, parameters)" +
                               corvanta::engine::didYouMean(key, kTopLevelKeys));
     }
   }

@@ -20,8 +20,8 @@ struct VehicleFileResult {
 // Reads a vehicle document into `vehicle` (which starts as the built-in car).  Tyre files
 // are found relative to `baseDirectory`; `source` names the document in messages.  The
 // result is validated: a set with any problem is refused.
-VehicleFileResult readVehicleText(std::string_view text, const std::string &source,
-                                  const std::string &baseDirectory, CorvantaVehicle &vehicle);
+VehicleFileResult readVehicleText(std::string_view text, const std::string &source, const std::string &baseDirectory,
+                                  CorvantaVehicle &vehicle);
 VehicleFileResult readVehicleFile(const std::string &path, CorvantaVehicle &vehicle);
 
 // The set as a complete vehicle file: every parameter, numbers in their shortest

@@ -17,8 +17,8 @@ std::shared_ptr<ParameterBlock> ParameterBlock::builtin() {
     block->values.tyre[kRearAxle] = TyreCoefficients{};
     // The compiled tables themselves, through a pointer that owns nothing: a set that
     // changes a table copies them first.
-    block->values.tables = std::shared_ptr<const ConstP_Corvanta_T>(std::shared_ptr<const ConstP_Corvanta_T>(),
-                                                                    &Corvanta_ConstP);
+    block->values.tables =
+        std::shared_ptr<const ConstP_Corvanta_T>(std::shared_ptr<const ConstP_Corvanta_T>(), &Corvanta_ConstP);
     block->derive();
     block->checkAll();
     return block;
@@ -125,9 +125,9 @@ bool checkValues(const VehicleValues &values, const ParameterDescription &d, int
       if (!(v[i] > v[i - 1])) {
         if (problems != nullptr) {
           const std::string name = fileName(d, axle, bothAlike);
-          problems->push_back({name, name + " is not strictly increasing: [" + std::to_string(i - 1) + "] = " +
-                                         shortestText(v[i - 1]) + ", [" + std::to_string(i) + "] = " +
-                                         shortestText(v[i])});
+          problems->push_back({name, name + " is not strictly increasing: [" + std::to_string(i - 1) +
+                                         "] = " + shortestText(v[i - 1]) + ", [" + std::to_string(i) +
+                                         "] = " + shortestText(v[i])});
         }
         return false;
       }
@@ -150,20 +150,21 @@ bool checkCombinations(const VehicleValues &values, std::vector<Problem> *proble
   const ScalarParameters &s = values.scalars;
   if (!(s.Wheelbase > s.FrontAxleDistance)) {
     found("Wheelbase", [&] {
-      return "Wheelbase = " + shortestText(s.Wheelbase) + " m must exceed FrontAxleDistance = " +
-             shortestText(s.FrontAxleDistance) + " m: the centre of mass must lie between the axles";
+      return "Wheelbase = " + shortestText(s.Wheelbase) +
+             " m must exceed FrontAxleDistance = " + shortestText(s.FrontAxleDistance) +
+             " m: the centre of mass must lie between the axles";
     });
   }
   if (!(s.SprungMass <= s.VehicleMass)) {
     found("SprungMass", [&] {
-      return "SprungMass = " + shortestText(s.SprungMass) + " kg exceeds VehicleMass = " +
-             shortestText(s.VehicleMass) + " kg";
+      return "SprungMass = " + shortestText(s.SprungMass) + " kg exceeds VehicleMass = " + shortestText(s.VehicleMass) +
+             " kg";
     });
   }
   if (!(s.EngineSpeedMin < s.EngineSpeedMax)) {
     found("EngineSpeedMin", [&] {
-      return "EngineSpeedMin = " + shortestText(s.EngineSpeedMin) + " rad/s must be below EngineSpeedMax = " +
-             shortestText(s.EngineSpeedMax) + " rad/s";
+      return "EngineSpeedMin = " + shortestText(s.EngineSpeedMin) +
+             " rad/s must be below EngineSpeedMax = " + shortestText(s.EngineSpeedMax) + " rad/s";
     });
   }
   const double *ratios = values.tables->GearRatio_Table;
@@ -237,9 +238,7 @@ void ParameterBlock::recheck(std::size_t index) {
   mark(index);
 }
 
-bool ParameterBlock::withoutProblems() const {
-  return problemsMarked_ == 0 && checkCombinations(values, nullptr);
-}
+bool ParameterBlock::withoutProblems() const { return problemsMarked_ == 0 && checkCombinations(values, nullptr); }
 
 std::uint64_t identity(const VehicleValues &values) {
   std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the value bits

@@ -104,12 +104,12 @@ CORVANTA_VEHICLE_API void corvanta_instance_terminate(CorvantaInstance *instance
 
 /* Result codes. */
 #define CORVANTA_VEHICLE_OK 0
-#define CORVANTA_VEHICLE_UNKNOWN_NAME 1   /* no parameter has that name */
-#define CORVANTA_VEHICLE_WRONG_SIZE 2     /* value count differs from the parameter's count */
-#define CORVANTA_VEHICLE_AXLES_DIFFER 3   /* a plain tyre name while the axles' values differ */
-#define CORVANTA_VEHICLE_INVALID 4        /* the set or the file has problems (see the error text) */
-#define CORVANTA_VEHICLE_IO_ERROR 5       /* a file could not be read or written */
-#define CORVANTA_VEHICLE_BAD_ARGUMENT 6   /* a NULL handle or name, or an axle other than 0 and 1 */
+#define CORVANTA_VEHICLE_UNKNOWN_NAME 1 /* no parameter has that name */
+#define CORVANTA_VEHICLE_WRONG_SIZE 2   /* value count differs from the parameter's count */
+#define CORVANTA_VEHICLE_AXLES_DIFFER 3 /* a plain tyre name while the axles' values differ */
+#define CORVANTA_VEHICLE_INVALID 4      /* the set or the file has problems (see the error text) */
+#define CORVANTA_VEHICLE_IO_ERROR 5     /* a file could not be read or written */
+#define CORVANTA_VEHICLE_BAD_ARGUMENT 6 /* a NULL handle or name, or an axle other than 0 and 1 */
 #define CORVANTA_VEHICLE_NO_MEMORY 7
 
 /* Kinds of parameters. */
@@ -122,10 +122,10 @@ typedef struct CorvantaParameterInfo {
   const char *name;
   const char *unit;
   const char *meaning;
-  int kind;              /* CORVANTA_PARAMETER_... */
-  size_t count;          /* 1 for scalars and tyre coefficients */
-  double builtin;        /* built-in value (scalars and tyre coefficients; 0 for tables) */
-  double lower, upper;   /* allowed range (scalars and tyre coefficients) */
+  int kind;                   /* CORVANTA_PARAMETER_... */
+  size_t count;               /* 1 for scalars and tyre coefficients */
+  double builtin;             /* built-in value (scalars and tyre coefficients; 0 for tables) */
+  double lower, upper;        /* allowed range (scalars and tyre coefficients) */
   int lower_open, upper_open; /* 1: the bound itself is excluded */
   int strictly_increasing;    /* tables: breakpoints */
   const char *tir_section;    /* tyre coefficients: the section of a .tir file, else "" */
@@ -152,8 +152,9 @@ CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_load(const char *path, ch
 
 /* The same from the text of a vehicle document; `base_directory` (NULL: ".") resolves tyre
  * files, `source_name` (NULL: "vehicle") names the document in messages. */
-CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, size_t length, const char *base_directory,
-                                                             const char *source_name, char *error, size_t error_size);
+CORVANTA_VEHICLE_API CorvantaVehicle *corvanta_vehicle_parse(const char *json, size_t length,
+                                                             const char *base_directory, const char *source_name,
+                                                             char *error, size_t error_size);
 
 /* Reads the tyre property file (.tir) at `path` into the tyre of `axle` (0 front, 1 rear,
  * -1 both).  Coefficients the model does not use are listed in corvanta_vehicle_warnings. */
@@ -230,7 +231,6 @@ CORVANTA_VEHICLE_API int corvanta_signal_index(const char *name);
  * start of a run use corvanta_instance_initial_signals. */
 CORVANTA_VEHICLE_API size_t corvanta_instance_signals(const CorvantaInstance *instance, double *out, size_t count);
 
-
 /* ---- Start of a run ------------------------------------------------------------------ */
 
 /* Between Initialize and the first Step an instance has not evaluated anything: its
@@ -272,15 +272,15 @@ CORVANTA_VEHICLE_API int corvanta_instance_initial_outputs(const CorvantaInstanc
 
 /* Results of the state functions. */
 #define CORVANTA_STATE_OK 0
-#define CORVANTA_STATE_INVALID_ARGUMENT 1   /* NULL instance or buffer */
-#define CORVANTA_STATE_BUFFER_TOO_SMALL 2   /* the caller's buffer is shorter than the state */
-#define CORVANTA_STATE_NOT_A_STATE 3        /* wrong magic number or shorter than a header */
-#define CORVANTA_STATE_WRONG_VERSION 4      /* a format version this build does not read */
-#define CORVANTA_STATE_OTHER_VEHICLE 5      /* saved from an instance of another parameter set */
-#define CORVANTA_STATE_OTHER_LAYOUT 6       /* saved by a build with other record sizes */
-#define CORVANTA_STATE_WRONG_SIZE 7         /* truncated or extended */
-#define CORVANTA_STATE_CORRUPT 8            /* checksum mismatch */
-#define CORVANTA_STATE_INCONSISTENT 9       /* an index or flag out of range */
+#define CORVANTA_STATE_INVALID_ARGUMENT 1 /* NULL instance or buffer */
+#define CORVANTA_STATE_BUFFER_TOO_SMALL 2 /* the caller's buffer is shorter than the state */
+#define CORVANTA_STATE_NOT_A_STATE 3      /* wrong magic number or shorter than a header */
+#define CORVANTA_STATE_WRONG_VERSION 4    /* a format version this build does not read */
+#define CORVANTA_STATE_OTHER_VEHICLE 5    /* saved from an instance of another parameter set */
+#define CORVANTA_STATE_OTHER_LAYOUT 6     /* saved by a build with other record sizes */
+#define CORVANTA_STATE_WRONG_SIZE 7       /* truncated or extended */
+#define CORVANTA_STATE_CORRUPT 8          /* checksum mismatch */
+#define CORVANTA_STATE_INCONSISTENT 9     /* an index or flag out of range */
 
 /* Bytes of a saved state of this instance (the same for every instance of one build and
  * parameter set); 0 for NULL. */

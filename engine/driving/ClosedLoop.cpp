@@ -52,8 +52,8 @@ void ClosedLoop::updateDriver() {
   const double dt = static_cast<double>(setup_.driver.updateSteps) * stepSize_;
   const double speed = frame_[kLongitudinalSpeed];
   if (speed_) {
-    speedCommand_ = speed_->update(speed, frame_[kTime] - speedEngagedTime_, frame_[kDistance] - speedEngagedDistance_,
-                                   dt);
+    speedCommand_ =
+        speed_->update(speed, frame_[kTime] - speedEngagedTime_, frame_[kDistance] - speedEngagedDistance_, dt);
   }
   if (follower_) {
     const bool reverse = std::trunc(frame_[kGearSelector]) == kGearReverse;
@@ -90,9 +90,8 @@ void ClosedLoop::afterStep(std::uint64_t steps, const double *inputs, const doub
   derived_.update(frame_, stepSize_);
   frame_[kLateralDeviation] =
       follower_ ? follower_->locate(Point2{frame_[kPositionX], frame_[kPositionY]}).lateral : NAN;
-  frame_[kTargetSpeed] = speed_ ? speed_->targetAt(frame_[kTime] - speedEngagedTime_,
-                                                   frame_[kDistance] - speedEngagedDistance_)
-                                : NAN;
+  frame_[kTargetSpeed] =
+      speed_ ? speed_->targetAt(frame_[kTime] - speedEngagedTime_, frame_[kDistance] - speedEngagedDistance_) : NAN;
   frame_[kTimeInState] = frame_[kTime] - stateStart_;
 
   for (std::size_t index = 0; index < conditions_.size(); ++index) {

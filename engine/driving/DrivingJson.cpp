@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/messages/NameSuggestion.h"
-#include "engine/output/NumberText.h"
 #include "engine/driving/PathShapes.h"
-#include "engine/running/Schedule.h"
+#include "engine/messages/NameSuggestion.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/output/NumberText.h"
+#include "engine/running/Schedule.h"
 
 namespace corvanta::engine {
 
@@ -42,9 +42,8 @@ class DrivingReader {
           expected += std::string(key);
           ++index;
         }
-        fail(childPath(path, item.key()), "unknown key" +
-                                              didYouMean(item.key(), std::vector<std::string_view>(allowed)) +
-                                              "; expected " + expected);
+        fail(childPath(path, item.key()),
+             "unknown key" + didYouMean(item.key(), std::vector<std::string_view>(allowed)) + "; expected " + expected);
       }
     }
   }
@@ -103,8 +102,8 @@ class DrivingReader {
 
   SpeedControllerSettings speed(const Json &object, const std::string &path) const {
     expectObject(object, path);
-    onlyKeys(object, path, {"target", "profile", "demand", "gear", "kp", "ki", "integral_band", "min_demand",
-                            "max_demand"});
+    onlyKeys(object, path,
+             {"target", "profile", "demand", "gear", "kp", "ki", "integral_band", "min_demand", "max_demand"});
     SpeedControllerSettings settings;
     const int modes = static_cast<int>(object.contains("target")) + static_cast<int>(object.contains("profile")) +
                       static_cast<int>(object.contains("demand"));
@@ -131,8 +130,9 @@ class DrivingReader {
     }
     if (const auto gearValue = object.find("gear"); gearValue != object.end()) {
       if (settings.mode != SpeedControllerSettings::Mode::Demand) {
-        fail(childPath(path, "gear"), "\"gear\" goes with \"demand\"; a target speed chooses drive or reverse by "
-                                      "its sign");
+        fail(childPath(path, "gear"),
+             "\"gear\" goes with \"demand\"; a target speed chooses drive or reverse by "
+             "its sign");
       }
       settings.gear = gear(*gearValue, childPath(path, "gear"));
     }
@@ -154,10 +154,12 @@ class DrivingReader {
     }
   }
 
-  driving::PathDefinition path(const Json &object, const std::string &path, driving::PathFollowerSettings &follower) const {
+  driving::PathDefinition path(const Json &object, const std::string &path,
+                               driving::PathFollowerSettings &follower) const {
     expectObject(object, path);
-    onlyKeys(object, path, {"points", "closed", "straight", "circle", "lane_change", "double_lane_change",
-                            "look_ahead_time", "min_look_ahead", "wheelbase", "max_angle", "max_rate"});
+    onlyKeys(object, path,
+             {"points", "closed", "straight", "circle", "lane_change", "double_lane_change", "look_ahead_time",
+              "min_look_ahead", "wheelbase", "max_angle", "max_rate"});
     const char *const shapes[] = {"points", "straight", "circle", "lane_change", "double_lane_change"};
     const char *shape = nullptr;
     for (const char *candidate : shapes) {
@@ -169,8 +171,9 @@ class DrivingReader {
       }
     }
     if (shape == nullptr) {
-      fail(path, "expected one of \"points\", \"straight\", \"circle\", \"lane_change\" or "
-                 "\"double_lane_change\"");
+      fail(path,
+           "expected one of \"points\", \"straight\", \"circle\", \"lane_change\" or "
+           "\"double_lane_change\"");
     }
     if (object.contains("closed") && std::string_view(shape) != "points") {
       fail(childPath(path, "closed"), "\"closed\" goes with \"points\"");
@@ -206,8 +209,8 @@ class DrivingReader {
         if (!value[index].is_array() || value[index].size() != 2) {
           fail(pointPath, "expected a point [x, y] in m");
         }
-        setup.points.push_back({number(value[index][0], elementPath(pointPath, 0)),
-                               number(value[index][1], elementPath(pointPath, 1))});
+        setup.points.push_back(
+            {number(value[index][0], elementPath(pointPath, 0)), number(value[index][1], elementPath(pointPath, 1))});
       }
       return setup;
     }
@@ -259,8 +262,8 @@ class DrivingReader {
       const double seconds = number(*period, periodPath);
       const double steps = stepCountOf(seconds);
       if (!(steps >= 1.0) || steps > 1e6 || std::fabs(steps * kStepSize - seconds) > 1e-12) {
-        fail(periodPath, "expected a whole number of 0.0001 s steps from 0.0001 to 100 s, got " +
-                             shortestText(seconds));
+        fail(periodPath,
+             "expected a whole number of 0.0001 s steps from 0.0001 to 100 s, got " + shortestText(seconds));
       }
       setup.updateSteps = static_cast<std::uint64_t>(steps);
     }
@@ -295,8 +298,8 @@ class DrivingReader {
       const std::string signalPath = childPath(path, item.key());
       const std::optional<driving::Signal> signal = driving::findSignal(item.key());
       if (!signal) {
-        fail(signalPath, "unknown signal" + didYouMean(item.key(), names) + "; expected " +
-                             driving::listOfSignalNames());
+        fail(signalPath,
+             "unknown signal" + didYouMean(item.key(), names) + "; expected " + driving::listOfSignalNames());
       }
       expectObject(item.value(), signalPath);
       if (item.value().empty()) {
@@ -318,8 +321,9 @@ class DrivingReader {
     expectObject(event, path);
     for (const char *timed : {"time", "until", "ramp", "initialize"}) {
       if (event.contains(timed)) {
-        fail(childPath(path, timed), std::string("\"") + timed + "\" does not go with \"when\": a condition event "
-                                     "may \"set\" inputs, change the \"driver\" or \"stop\" the run");
+        fail(childPath(path, timed), std::string("\"") + timed +
+                                         "\" does not go with \"when\": a condition event "
+                                         "may \"set\" inputs, change the \"driver\" or \"stop\" the run");
       }
     }
     onlyKeys(event, path, {"when", "set", "stop", "driver"});
@@ -332,8 +336,8 @@ class DrivingReader {
       for (const auto &item : set->items()) {
         const std::optional<int> input = findInput(item.key());
         if (!input) {
-          fail(childPath(setPath, item.key()), "unknown input name" + didYouMean(item.key(), names) + "; expected " +
-                                                   listOfInputNames());
+          fail(childPath(setPath, item.key()),
+               "unknown input name" + didYouMean(item.key(), names) + "; expected " + listOfInputNames());
         }
         result.sets.push_back({*input, number(item.value(), childPath(setPath, item.key()))});
       }

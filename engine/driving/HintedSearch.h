@@ -21,7 +21,7 @@ inline constexpr std::size_t kHintNeighbours = 4;
 // set to the result.
 template <class Predicate>
 std::size_t hintedPartitionPoint(std::size_t n, std::size_t &hint, Predicate holds) {
-  std::size_t low = 0;   // the result lies in [low, high]
+  std::size_t low = 0;  // the result lies in [low, high]
   std::size_t high = n;
   const std::size_t start = hint < n ? hint : n;
   if (start < n && holds(start)) {

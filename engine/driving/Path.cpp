@@ -48,8 +48,7 @@ Path::Path(std::vector<Point2> points, bool closed) : points_(std::move(points))
     const double length = std::hypot(b.x - a.x, b.y - a.y);
     if (!(length > 0.0) || !std::isfinite(length)) {
       throw DrivingError("path points " + std::to_string(segment) + " and " +
-                         std::to_string((segment + 1) % points_.size()) +
-                         " must be finite and distinct");
+                         std::to_string((segment + 1) % points_.size()) + " must be finite and distinct");
     }
     cumulative_.push_back(cumulative_.back() + length);
   }
@@ -74,9 +73,7 @@ double Path::wrap(double s) const {
   return wrapped < 0.0 ? wrapped + length() : wrapped;
 }
 
-bool Path::extended(std::size_t segment) const {
-  return !closed_ && (segment == 0 || segment + 1 == segmentCount());
-}
+bool Path::extended(std::size_t segment) const { return !closed_ && (segment == 0 || segment + 1 == segmentCount()); }
 
 // The radius of `node` (leaves firstLeaf .. endLeaf - 1) and of the nodes below it.  A
 // leaf's from the distances of its points to its chord, a parent's from its children's:
@@ -138,8 +135,8 @@ Point2 Path::pointAt(double s, PathCursor &cursor) const {
   return Point2{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
 }
 
-void Path::projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bool extendAfter,
-                            PathProjection &best, double &bestDistance2) const {
+void Path::projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bool extendAfter, PathProjection &best,
+                            double &bestDistance2) const {
   const Point2 a = points_[segment];
   const Point2 b = segmentEnd(segment);
   const double dx = b.x - a.x;

@@ -81,8 +81,8 @@ class Path {
   double wrap(double s) const;
   bool extended(std::size_t segment) const;
   void buildBounds(std::size_t node, std::size_t firstLeaf, std::size_t endLeaf);
-  void projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bool extendAfter,
-                        PathProjection &best, double &bestDistance2) const;
+  void projectOnSegment(std::size_t segment, Point2 p, bool extendBefore, bool extendAfter, PathProjection &best,
+                        double &bestDistance2) const;
 
   std::vector<Point2> points_;
   std::vector<double> cumulative_;  // arc length at each point, then the total length

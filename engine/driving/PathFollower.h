@@ -23,11 +23,11 @@
 namespace corvanta::driving {
 
 struct PathFollowerSettings {
-  double lookAheadTime = 0.8;   // s
-  double minLookAhead = 4.0;    // m
-  double wheelbase = 2.8;       // m: 1.159 m + 1.641 m between the axles
-  double maxAngle = 0.6;        // rad, front road-wheel angle
-  double maxRate = 1.0;         // rad/s
+  double lookAheadTime = 0.8;  // s
+  double minLookAhead = 4.0;   // m
+  double wheelbase = 2.8;      // m: 1.159 m + 1.641 m between the axles
+  double maxAngle = 0.6;       // rad, front road-wheel angle
+  double maxRate = 1.0;        // rad/s
 };
 
 // Throws DrivingError when a setting is not finite and > 0.

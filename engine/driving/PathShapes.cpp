@@ -71,8 +71,9 @@ std::vector<Point2> circlePath(double radius, bool turnLeft) {
 
 std::vector<Point2> laneChangePath(const LaneChangeCourse &course) {
   const double step = 0.5;
-  requireSampledLength(course.totalLength(), step, "the double lane change's length (lead-in " +
-                                                       shortestText(course.leadIn) + " m and the course)");
+  requireSampledLength(
+      course.totalLength(), step,
+      "the double lane change's length (lead-in " + shortestText(course.leadIn) + " m and the course)");
   const double entryEnd = course.entryStart() + course.entryLength;
   const double offsetEnd = course.offsetStart() + course.offsetLength;
   const auto halfCosine = [](double from, double to, double x0, double length) {

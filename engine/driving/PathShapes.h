@@ -35,8 +35,8 @@ struct LaneChangeCourse {
   double secondTransition = 25.0;
   double exitLength = 15.0;
   double runOut = 30.0;
-  double offset = 3.5;           // lateral offset of the middle lane's centre line, m (> 0 left)
-  double vehicleWidth = 1.8;     // b, m: sets the lane widths below
+  double offset = 3.5;        // lateral offset of the middle lane's centre line, m (> 0 left)
+  double vehicleWidth = 1.8;  // b, m: sets the lane widths below
   double entryWidth() const { return 1.1 * vehicleWidth + 0.25; }
   double offsetWidth() const { return 1.2 * vehicleWidth + 0.25; }
   double exitWidth() const { return 1.3 * vehicleWidth + 0.25; }

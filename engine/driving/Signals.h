@@ -62,16 +62,34 @@ inline constexpr int kFirstInputSignal = kAccelerationDemand;
 inline constexpr int kOutputCount = 7;
 inline constexpr int kInputCount = 8;
 
-inline constexpr std::array<std::string_view, kSignalCount> kSignalNames = {
-    "time", "PositionX", "PositionY", "Heading", "LongitudinalSpeed", "PitchAngle", "RollAngle",
-    "TipOverIndicator", "AccelerationDemand", "GearSelector", "SteeringAngle", "RoadGrade",
-    "InitialPositionX", "InitialPositionY", "InitialHeading", "InitialSpeed", "Distance", "YawRate",
-    "LongitudinalAcceleration", "LateralAcceleration", "PathRadius", "LateralDeviation", "TargetSpeed",
-    "time_in_state"};
+inline constexpr std::array<std::string_view, kSignalCount> kSignalNames = {"time",
+                                                                            "PositionX",
+                                                                            "PositionY",
+                                                                            "Heading",
+                                                                            "LongitudinalSpeed",
+                                                                            "PitchAngle",
+                                                                            "RollAngle",
+                                                                            "TipOverIndicator",
+                                                                            "AccelerationDemand",
+                                                                            "GearSelector",
+                                                                            "SteeringAngle",
+                                                                            "RoadGrade",
+                                                                            "InitialPositionX",
+                                                                            "InitialPositionY",
+                                                                            "InitialHeading",
+                                                                            "InitialSpeed",
+                                                                            "Distance",
+                                                                            "YawRate",
+                                                                            "LongitudinalAcceleration",
+                                                                            "LateralAcceleration",
+                                                                            "PathRadius",
+                                                                            "LateralDeviation",
+                                                                            "TargetSpeed",
+                                                                            "time_in_state"};
 
 inline constexpr std::array<std::string_view, kSignalCount> kSignalUnits = {
-    "s", "m", "m", "rad", "m/s", "rad", "rad", "1", "m/s^2", "code", "rad", "rad", "m", "m", "rad", "m/s",
-    "m", "rad/s", "m/s^2", "m/s^2", "m", "m", "m/s", "s"};
+    "s", "m", "m",   "rad", "m/s", "rad",   "rad",   "1",     "m/s^2", "code", "rad", "rad",
+    "m", "m", "rad", "m/s", "m",   "rad/s", "m/s^2", "m/s^2", "m",     "m",    "m/s", "s"};
 
 // The signal called `name`, if there is one.
 std::optional<Signal> findSignal(std::string_view name);

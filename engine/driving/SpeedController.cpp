@@ -18,7 +18,8 @@ double SpeedProfile::valueAt(double where, std::size_t &hint) const {
     return speed.front();
   }
   // The first knot beyond `where`, searched from the last one found.
-  const std::size_t i = hintedPartitionPoint(at.size(), hint, [&](std::size_t k) { return k == 0 || !(where < at[k]); });
+  const std::size_t i =
+      hintedPartitionPoint(at.size(), hint, [&](std::size_t k) { return k == 0 || !(where < at[k]); });
   if (i == at.size()) {
     return speed.back();
   }

@@ -28,8 +28,8 @@
 
 namespace corvanta::driving {
 
-inline constexpr double kMinDemand = -4.204974631199062;   // m/s^2, first brake-map demand
-inline constexpr double kMaxDemand = 1.9924867053765989;   // m/s^2, last throttle-map demand
+inline constexpr double kMinDemand = -4.204974631199062;  // m/s^2, first brake-map demand
+inline constexpr double kMaxDemand = 1.9924867053765989;  // m/s^2, last throttle-map demand
 
 // GearSelector codes of the model's input record.
 inline constexpr double kGearDrive = 1.0;
@@ -50,15 +50,15 @@ struct SpeedProfile {
 struct SpeedControllerSettings {
   enum class Mode { Target, Profile, Demand };
   Mode mode = Mode::Target;
-  double target = 0.0;           // m/s, Mode::Target
-  SpeedProfile profile;          // Mode::Profile
-  double demand = 0.0;           // m/s^2, Mode::Demand
-  double gear = kGearDrive;      // Mode::Demand: the GearSelector code held
-  double kp = 2.0;               // (m/s^2) per (m/s)
-  double ki = 0.5;               // (m/s^2) per (m/s) per s
-  double integralBand = 0.5;     // m/s: |e| within which the integral acts
-  double minDemand = kMinDemand; // m/s^2
-  double maxDemand = kMaxDemand; // m/s^2
+  double target = 0.0;            // m/s, Mode::Target
+  SpeedProfile profile;           // Mode::Profile
+  double demand = 0.0;            // m/s^2, Mode::Demand
+  double gear = kGearDrive;       // Mode::Demand: the GearSelector code held
+  double kp = 2.0;                // (m/s^2) per (m/s)
+  double ki = 0.5;                // (m/s^2) per (m/s) per s
+  double integralBand = 0.5;      // m/s: |e| within which the integral acts
+  double minDemand = kMinDemand;  // m/s^2
+  double maxDemand = kMaxDemand;  // m/s^2
 };
 
 // Throws DrivingError for gains that are negative or not finite, a limit range that is
@@ -66,7 +66,7 @@ struct SpeedControllerSettings {
 void validate(const SpeedControllerSettings &settings);
 
 struct SpeedCommand {
-  double demand = 0.0;  // AccelerationDemand, m/s^2
+  double demand = 0.0;       // AccelerationDemand, m/s^2
   double gear = kGearDrive;  // GearSelector code
 };
 

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "engine/output/NumberText.h"
-#include "engine/running/Schedule.h"
 #include "engine/output/TemporaryFiles.h"
+#include "engine/running/Schedule.h"
 
 namespace corvanta::engine {
 

@@ -14,8 +14,8 @@ inline constexpr std::size_t kNumberTextCapacity = 32;
 
 // Writes the shortest round-trip form of `value` to `buffer` (no terminating NUL) and
 // returns its length: positional for decimal exponents -4 .. 15 ("0.0002", "20",
-// "1000000000000"), else with an exponent ("1e-05", "1e+16"), as Python's repr does.  Infinities are "inf" and "-inf"; every NaN is "nan" or "-nan"
-// after its sign bit.
+// "1000000000000"), else with an exponent ("1e-05", "1e+16"), as Python's repr does.  Infinities are "inf" and "-inf";
+// every NaN is "nan" or "-nan" after its sign bit.
 std::size_t formatShortest(double value, char *buffer);
 
 std::string shortestText(double value);

@@ -8,9 +8,7 @@
 
 namespace corvanta::engine {
 
-std::uint64_t steppedRowCount(std::uint64_t steps, std::uint64_t every) {
-  return outputRowCount(steps, every, false);
-}
+std::uint64_t steppedRowCount(std::uint64_t steps, std::uint64_t every) { return outputRowCount(steps, every, false); }
 
 void stepInstance(const CorvantaModelFunctions &model, void *handle, const double *inputs, std::uint64_t steps,
                   std::uint64_t every, double *outputs) {

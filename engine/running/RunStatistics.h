@@ -33,12 +33,9 @@ class RunStatistics {
   // and the outputs after it, both in field order.
   void afterStep(std::uint64_t steps, bool initialized, const double *inputs, const double *outputs) {
     // After Initialize the step starts from the initial pose, not from where the car stood.
-    const double startX =
-        initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_X] : final_[CORVANTA_OUT_POSITION_X];
-    const double startY =
-        initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_Y] : final_[CORVANTA_OUT_POSITION_Y];
-    const double startHeading =
-        initialized ? inputs[CORVANTA_IN_INITIAL_HEADING] : final_[CORVANTA_OUT_HEADING];
+    const double startX = initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_X] : final_[CORVANTA_OUT_POSITION_X];
+    const double startY = initialized ? inputs[CORVANTA_IN_INITIAL_POSITION_Y] : final_[CORVANTA_OUT_POSITION_Y];
+    const double startHeading = initialized ? inputs[CORVANTA_IN_INITIAL_HEADING] : final_[CORVANTA_OUT_HEADING];
 
     const double travelled =
         std::hypot(outputs[CORVANTA_OUT_POSITION_X] - startX, outputs[CORVANTA_OUT_POSITION_Y] - startY);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/running/InputSequencer.h"
-#include "engine/output/NumberText.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/output/NumberText.h"
+#include "engine/running/InputSequencer.h"
 #include "engine/scenario/VehicleChoice.h"
 
 namespace corvanta::engine {
@@ -119,8 +119,8 @@ RunEnd runSchedule(const CorvantaModelFunctions &model, const Schedule &schedule
       }
       last = last || loop->stopRequested();
     }
-    const StepReport report{step + 1, reinitialize || step == 0, *inputs, outputs, last,
-                            loop ? &*loop : nullptr, instance.handle()};
+    const StepReport report{step + 1, reinitialize || step == 0, *inputs,          outputs,
+                            last,     loop ? &*loop : nullptr,   instance.handle()};
     if (observer.stepped && !observer.stepped(report)) {
       return RunEnd::Stopped;
     }

@@ -7,8 +7,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "engine/running/Schedule.h"
 #include "engine/corvanta_engine.h"
+#include "engine/running/Schedule.h"
 
 namespace corvanta::engine {
 
@@ -20,13 +20,13 @@ class ModelError : public std::runtime_error {
 
 // What one step did, as seen by the host.
 struct StepReport {
-  std::uint64_t steps;             // steps taken, including this one; model time = steps * 0.0001 s
-  bool initialized;                // Initialize was called right before this step
-  const InputValues &inputs;       // the record passed to SetInputs for this step
-  const ExtY_Corvanta_T &outputs;  // the output record after the step
-  bool last;                       // the run ends after this step (its end or a stop condition)
+  std::uint64_t steps;                    // steps taken, including this one; model time = steps * 0.0001 s
+  bool initialized;                       // Initialize was called right before this step
+  const InputValues &inputs;              // the record passed to SetInputs for this step
+  const ExtY_Corvanta_T &outputs;         // the output record after the step
+  bool last;                              // the run ends after this step (its end or a stop condition)
   const driving::ClosedLoop *closedLoop;  // its signals and fired events after the step; NULL without a driver
-  const void *handle;              // the instance, for the model's Signals
+  const void *handle;                     // the instance, for the model's Signals
 };
 
 // Either hook may be empty.  Returning false stops the run.

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/driving/ClosedLoop.h"
 #include "capi/corvanta.h"
+#include "engine/driving/ClosedLoop.h"
 
 namespace corvanta::engine {
 
@@ -96,10 +96,10 @@ struct Schedule {
   std::string name;
   std::string description;
   std::optional<VehicleChoice> vehicle;  // none: the host's vehicle
-  std::uint64_t stepCount = 0;  // N = k(duration)
-  InputValues initialInputs{};  // the record before the first step; unnamed inputs are 0
-  std::vector<ScheduledEvent> events;  // in file order, steps non-decreasing
-  driving::DrivingSetup driving;        // the closed-loop driver and the condition events
+  std::uint64_t stepCount = 0;           // N = k(duration)
+  InputValues initialInputs{};           // the record before the first step; unnamed inputs are 0
+  std::vector<ScheduledEvent> events;    // in file order, steps non-decreasing
+  driving::DrivingSetup driving;         // the closed-loop driver and the condition events
   // Whether the run may pass NaN or infinite inputs to the model; otherwise the run
   // fails at the first one (a valid scenario never has any: values are finite and ramps
   // cannot overflow).

@@ -15,7 +15,8 @@ namespace {
 // newlines among them and the column the bytes read since the last newline.
 std::pair<std::size_t, std::size_t> lineAndColumn(const std::string &text, std::size_t position) {
   const std::size_t scanned = std::min(position, text.size());
-  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scanned), '\n'));
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scanned), '\n'));
   const std::size_t lastNewline = (scanned == 0) ? std::string::npos : text.rfind('\n', scanned - 1);
   const std::size_t column = (lastNewline == std::string::npos) ? position : position - (lastNewline + 1);
   return {lines + 1, column};
@@ -61,7 +62,8 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
   // at its line and column.
   ScenarioError failure(const std::string &text, const std::string &source) const {
     if (!duplicateKey_.empty()) {
-      return ScenarioError::atPath(source, duplicatePath_, "the key " + quotedExcerpt(duplicateKey_) + " appears twice");
+      return ScenarioError::atPath(source, duplicatePath_,
+                                   "the key " + quotedExcerpt(duplicateKey_) + " appears twice");
     }
 
     const auto [line, column] = lineAndColumn(text, syntaxErrorPosition_);
@@ -177,9 +179,8 @@ std::string elementPath(const std::string &parent, std::size_t index) {
 Json parseJsonDocument(const std::string &text, const std::string &source) {
   if (const std::size_t at = tooDeepAt(text); at != std::string::npos) {
     const auto [line, column] = lineAndColumn(text, at + 1);
-    throw ScenarioError::atPosition(source, line, column,
-                                    "arrays and objects nested more than " + std::to_string(kMaxJsonDepth) +
-                                        " levels deep");
+    throw ScenarioError::atPosition(
+        source, line, column, "arrays and objects nested more than " + std::to_string(kMaxJsonDepth) + " levels deep");
   }
   Json document;
   DocumentBuilder builder(document);

@@ -8,17 +8,19 @@
 #include <vector>
 
 #include "engine/driving/DrivingJson.h"
-#include "engine/scenario/JsonDocument.h"
 #include "engine/messages/NameSuggestion.h"
-#include "engine/output/NumberText.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/output/NumberText.h"
+#include "engine/scenario/JsonDocument.h"
 #include "engine/scenario/VehicleChoice.h"
 
 namespace corvanta::engine {
 
 namespace {
 
-std::vector<std::string_view> inputNameList() { return std::vector<std::string_view>(kInputNames.begin(), kInputNames.end()); }
+std::vector<std::string_view> inputNameList() {
+  return std::vector<std::string_view>(kInputNames.begin(), kInputNames.end());
+}
 
 const char *typeName(const Json &value) {
   switch (value.type()) {
@@ -147,8 +149,8 @@ class ScenarioReader {
       const std::string itemPath = childPath(path, item.key());
       const std::optional<int> input = findInput(item.key());
       if (!input) {
-        fail(itemPath, "unknown input name" + didYouMean(item.key(), inputNameList()) + "; expected " +
-                           listOfInputNames());
+        fail(itemPath,
+             "unknown input name" + didYouMean(item.key(), inputNameList()) + "; expected " + listOfInputNames());
       }
       changes.push_back(InputChange{*input, number(item.value(), itemPath)});
     }
@@ -172,8 +174,8 @@ class ScenarioReader {
       // A time that cannot be counted in steps is reported as such before any ordering.
       steps(time, childPath(path, "time"));
       if (time < previousTime) {
-        fail(childPath(path, "time"), "times must not decrease; " + shortestText(time) + " comes after " +
-                                          shortestText(previousTime));
+        fail(childPath(path, "time"),
+             "times must not decrease; " + shortestText(time) + " comes after " + shortestText(previousTime));
       }
       previousTime = time;
       schedule.push_back(readEvent(events[index], path, time));
@@ -214,8 +216,8 @@ class ScenarioReader {
       const std::string untilPath = childPath(path, "until");
       const double endTime = number(*until, untilPath);
       if (!(endTime > time)) {
-        fail(untilPath, "expected a time after the event's time " + shortestText(time) + ", got " +
-                            shortestText(endTime));
+        fail(untilPath,
+             "expected a time after the event's time " + shortestText(time) + ", got " + shortestText(endTime));
       }
       const std::uint64_t endStep = steps(endTime, untilPath);
       for (const InputChange &target : readInputValues(*ramp, childPath(path, "ramp"))) {

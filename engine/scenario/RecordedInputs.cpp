@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/messages/NameSuggestion.h"
-#include "engine/output/NumberText.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/output/NumberText.h"
 
 namespace corvanta::engine {
 
@@ -31,7 +31,8 @@ std::vector<std::string_view> splitFields(std::string_view line) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = line.find(',', start);
-    fields.push_back(trimmed(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
+    fields.push_back(
+        trimmed(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
     if (comma == std::string_view::npos) {
       return fields;
     }
@@ -55,7 +56,8 @@ std::vector<Line> splitLines(std::string_view text) {
   std::size_t number = 1;
   while (start < text.size()) {
     const std::size_t newline = text.find('\n', start);
-    std::string_view line = text.substr(start, newline == std::string_view::npos ? std::string_view::npos : newline - start);
+    std::string_view line =
+        text.substr(start, newline == std::string_view::npos ? std::string_view::npos : newline - start);
     if (!line.empty() && line.back() == '\r') {
       line.remove_suffix(1);
     }
@@ -105,7 +107,8 @@ class RecordedInputsReader {
       lastRowStep = schedule.events.back().step;
     }
     if (!headerRead) {
-      throw ScenarioError::forSource(fileName_, "empty file; expected a header line such as \"time,AccelerationDemand\"");
+      throw ScenarioError::forSource(fileName_,
+                                     "empty file; expected a header line such as \"time,AccelerationDemand\"");
     }
     if (options.durationSteps) {
       schedule.stepCount = *options.durationSteps;
@@ -258,4 +261,3 @@ Schedule parseRecordedInputs(const std::string &text, const std::string &fileNam
 }
 
 }  // namespace corvanta::engine
-

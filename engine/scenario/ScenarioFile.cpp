@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/scenario/JsonScenario.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/scenario/JsonScenario.h"
 
 namespace corvanta::engine {
 
@@ -59,8 +59,8 @@ std::string readTextFile(const std::string &path, std::uint64_t maxBytes) {
   const int code = errno;
   std::fclose(file);
   if (tooLarge) {
-    throw ScenarioError::forSource(path, "larger than the limit of " + std::to_string(maxBytes) +
-                                             " bytes for a scenario or recorded-input file");
+    throw ScenarioError::forSource(
+        path, "larger than the limit of " + std::to_string(maxBytes) + " bytes for a scenario or recorded-input file");
   }
   if (failed) {
     throw ScenarioError::plain("cannot read '" + path + "': " + reasonFor(code));
@@ -70,14 +70,15 @@ std::string readTextFile(const std::string &path, std::uint64_t maxBytes) {
 
 Schedule loadScenarioText(const std::string &text, const std::string &source, const LoadOptions &options) {
   if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
-    throw ScenarioError::atLine(source, line, "a NUL byte (at byte " + std::to_string(nul) +
-                                                  "); a scenario is text, JSON or CSV");
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
+    throw ScenarioError::atLine(source, line,
+                                "a NUL byte (at byte " + std::to_string(nul) + "); a scenario is text, JSON or CSV");
   }
   const ScenarioFormat format = options.format.value_or(scenarioFormatOf(source, text));
   if (format == ScenarioFormat::RecordedInputs) {
-    return parseRecordedInputs(text, source,
-                               RecordedInputsOptions{options.durationSteps, options.interpolation, options.allowNonFinite});
+    return parseRecordedInputs(
+        text, source, RecordedInputsOptions{options.durationSteps, options.interpolation, options.allowNonFinite});
   }
   Schedule schedule = parseJsonScenario(text, source);
   if (options.durationSteps) {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/scenario/RecordedInputs.h"
 #include "engine/running/Schedule.h"
+#include "engine/scenario/RecordedInputs.h"
 
 namespace corvanta::engine {
 
@@ -27,9 +27,9 @@ inline constexpr std::uint64_t kDefaultMaxSourceBytes = std::uint64_t{64} << 20;
 std::string readTextFile(const std::string &path, std::uint64_t maxBytes = kDefaultMaxSourceBytes);
 
 struct LoadOptions {
-  std::optional<ScenarioFormat> format;        // none: scenarioFormatOf
-  std::optional<std::uint64_t> durationSteps;  // replaces the source's duration
-  std::optional<Interpolation> interpolation;  // replaces the recorded inputs' own choice
+  std::optional<ScenarioFormat> format;                   // none: scenarioFormatOf
+  std::optional<std::uint64_t> durationSteps;             // replaces the source's duration
+  std::optional<Interpolation> interpolation;             // replaces the recorded inputs' own choice
   std::uint64_t maxSourceBytes = kDefaultMaxSourceBytes;  // files only
   bool allowNonFinite = false;                            // see RecordedInputsOptions
 };

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/running/Runner.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/running/Runner.h"
 
 namespace corvanta::engine {
 
@@ -63,8 +63,8 @@ using VehicleHandle = std::unique_ptr<void, VehicleFree>;
 VehicleHandle parse(const CorvantaModelFunctions &model, const std::string &text, const std::string &directory,
                     const std::string &source) {
   std::vector<char> error(8192, '\0');
-  void *vehicle = model.ParseVehicle(text.data(), text.size(), directory.c_str(), source.c_str(), error.data(),
-                                     error.size());
+  void *vehicle =
+      model.ParseVehicle(text.data(), text.size(), directory.c_str(), source.c_str(), error.data(), error.size());
   if (vehicle == nullptr) {
     std::string message(error.data());
     while (!message.empty() && message.back() == '\n') {
@@ -83,8 +83,9 @@ Json startingDocument(const CorvantaModelFunctions &model, const VehicleChoice &
     return document;
   }
   if (model.VehicleToJson == nullptr) {
-    throw ModelError("the scenario changes parameters of the host's vehicle, and the model functions have no "
-                     "VehicleToJson");
+    throw ModelError(
+        "the scenario changes parameters of the host's vehicle, and the model functions have no "
+        "VehicleToJson");
   }
   const std::size_t length = model.VehicleToJson(model.Vehicle, nullptr, 0);
   std::string text(length + 1, '\0');
@@ -169,12 +170,12 @@ void *createInstance(const CorvantaModelFunctions &model, const VehicleChoice *v
     handle = model.CreateFromVehicle(model.Vehicle);
   } else {
     if (model.ParseVehicle == nullptr || model.FreeVehicle == nullptr || model.CreateFromVehicle == nullptr) {
-      throw ModelError("the scenario names a vehicle, and this model library simulates the built-in car only (a "
-                       "library with the seven functions alone cannot take a parameter set)");
+      throw ModelError(
+          "the scenario names a vehicle, and this model library simulates the built-in car only (a "
+          "library with the seven functions alone cannot take a parameter set)");
     }
-    VehicleHandle set = vehicle->document.empty()
-                            ? parse(model, readTextFile(vehicle->file, kMaxVehicleBytes), directoryOf(vehicle->file),
-                                    vehicle->file)
+    VehicleHandle set = vehicle->document.empty() ? parse(model, readTextFile(vehicle->file, kMaxVehicleBytes),
+                                                          directoryOf(vehicle->file), vehicle->file)
                         : (vehicle->file.empty() && model.Vehicle == nullptr)
                             ? parse(model, vehicle->document, ".", vehicle->source)
                             : parse(model, mergedDocument(model, *vehicle), ".", vehicle->source);

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/scenario/JsonDocument.h"
 #include "engine/corvanta_engine.h"
+#include "engine/scenario/JsonDocument.h"
 
 namespace corvanta::engine {
 

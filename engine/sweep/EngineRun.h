@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/corvanta_engine.h"
 #include "engine/sweep/RunMetrics.h"
 #include "engine/sweep/SweepJson.h"
-#include "engine/corvanta_engine.h"
 
 namespace corvanta::sweep {
 

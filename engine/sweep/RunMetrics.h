@@ -58,9 +58,10 @@ struct RunMetrics {
 
 // Metric columns after the outputs, in order.
 inline constexpr std::array<std::string_view, 15> kMetricNames = {
-    "distance",       "top_speed",      "stop_time",      "stop_distance",           "max_heading_rate",
-    "tip_over_time",  "non_finite",     "max_lateral_acceleration", "max_slip_angle", "time_in_gear_1",
-    "time_in_gear_2", "time_in_gear_3", "time_in_gear_4", "time_in_gear_5",          "wall_time"};
+    "distance",         "top_speed",      "stop_time",      "stop_distance",
+    "max_heading_rate", "tip_over_time",  "non_finite",     "max_lateral_acceleration",
+    "max_slip_angle",   "time_in_gear_1", "time_in_gear_2", "time_in_gear_3",
+    "time_in_gear_4",   "time_in_gear_5", "wall_time"};
 
 // The signals the signal metrics read, in the order afterSignals takes them: Gear,
 // LateralAcceleration, then the slip angles FL, FR, RL, RR.

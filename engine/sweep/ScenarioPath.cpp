@@ -64,8 +64,9 @@ ScenarioPath ScenarioPath::resolve(const std::string &text, const Json &base, st
     const auto vehicle = base.find("vehicle");
     if (path.vehicleParameter_.empty() || path.vehicleParameter_.front() == '.' ||
         path.vehicleParameter_.back() == '.') {
-      error = "unknown path: expected vehicle.NAME with a parameter name (vehicle.VehicleMass, "
-              "vehicle.FrontTyre.PDY1)";
+      error =
+          "unknown path: expected vehicle.NAME with a parameter name (vehicle.VehicleMass, "
+          "vehicle.FrontTyre.PDY1)";
     } else if (vehicle != base.end() && !vehicle->is_string() && !vehicle->is_object()) {
       error = "unknown path: the base's vehicle is " + describeJson(*vehicle) + ", not a file or a vehicle object";
     } else if (vehicle != base.end() && vehicle->is_object() && vehicle->contains("parameters") &&

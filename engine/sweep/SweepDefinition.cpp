@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <initializer_list>
 
-#include "engine/output/NumberText.h"
 #include "engine/messages/ScenarioError.h"
-#include "engine/sweep/Sampling.h"
+#include "engine/output/NumberText.h"
 #include "engine/scenario/VehicleChoice.h"
+#include "engine/sweep/Sampling.h"
 
 namespace corvanta::sweep {
 
@@ -70,8 +70,8 @@ class Reader {
   }
 
   // A whole number in [minimum, maximum]; JSON 1000 and 1000.0 are both whole.
-  std::uint64_t wholeNumber(const Json &value, const std::string &where, std::uint64_t minimum,
-                            std::uint64_t maximum, const std::string &what) const {
+  std::uint64_t wholeNumber(const Json &value, const std::string &where, std::uint64_t minimum, std::uint64_t maximum,
+                            const std::string &what) const {
     if (value.is_number_unsigned()) {
       const auto number = value.get<std::uint64_t>();
       if (number >= minimum && number <= maximum) {
@@ -128,8 +128,9 @@ Distribution readDistribution(const Reader &reader, const Json &value, const std
   const int kinds = static_cast<int>(value.contains("uniform")) + static_cast<int>(value.contains("normal")) +
                     static_cast<int>(value.contains("choice"));
   if (kinds != 1) {
-    reader.fail(where, "expected exactly one of \"uniform\": [low, high], \"normal\": [mean, sd] or "
-                       "\"choice\": [values]");
+    reader.fail(where,
+                "expected exactly one of \"uniform\": [low, high], \"normal\": [mean, sd] or "
+                "\"choice\": [values]");
   }
   if (value.contains("bounds") && !value.contains("normal")) {
     reader.fail(where + ".bounds", "bounds apply to a normal distribution only");
@@ -139,8 +140,8 @@ Distribution readDistribution(const Reader &reader, const Json &value, const std
     distribution.kind = Distribution::Kind::Uniform;
     const auto [low, high] = reader.pair(value["uniform"], where + ".uniform", "[low, high]");
     if (low > high) {
-      reader.fail(where + ".uniform", "bounds reversed: low " + describeJson(value["uniform"][0]) +
-                                          " is above high " + describeJson(value["uniform"][1]));
+      reader.fail(where + ".uniform", "bounds reversed: low " + describeJson(value["uniform"][0]) + " is above high " +
+                                          describeJson(value["uniform"][1]));
     }
     if (!std::isfinite(high - low)) {
       reader.fail(where + ".uniform", "the range is too wide to sample");
@@ -151,8 +152,7 @@ Distribution readDistribution(const Reader &reader, const Json &value, const std
     distribution.kind = Distribution::Kind::Normal;
     const auto [mean, deviation] = reader.pair(value["normal"], where + ".normal", "[mean, standard deviation]");
     if (deviation < 0.0) {
-      reader.fail(where + ".normal[1]", "the standard deviation must be >= 0, got " +
-                                            describeJson(value["normal"][1]));
+      reader.fail(where + ".normal[1]", "the standard deviation must be >= 0, got " + describeJson(value["normal"][1]));
     }
     distribution.first = mean;
     distribution.second = deviation;
@@ -232,8 +232,9 @@ SweepDefinition SweepDefinition::fromJson(const Json &document, const std::strin
     return definition;
   }
   if (!document.is_object()) {
-    reader.fail("", "expected a sweep definition (an object with \"base\" and \"grid\" or \"monte_carlo\") "
-                    "or a list of scenarios");
+    reader.fail("",
+                "expected a sweep definition (an object with \"base\" and \"grid\" or \"monte_carlo\") "
+                "or a list of scenarios");
   }
   reader.onlyKeys(document, "top level", {"name", "description", "base", "grid", "monte_carlo"});
   if (!document.contains("base")) {
@@ -282,12 +283,13 @@ SweepDefinition SweepDefinition::fromJson(const Json &document, const std::strin
   }
   definition.runCount_ =
       reader.wholeNumber(monteCarlo["count"], "monte_carlo.count", 1, kMaxRuns, "a whole number of runs >= 1");
-  definition.seed_ = reader.wholeNumber(monteCarlo["seed"], "monte_carlo.seed", 0, UINT64_MAX,
-                                        "a whole number from 0 to 2^64 - 1");
+  definition.seed_ =
+      reader.wholeNumber(monteCarlo["seed"], "monte_carlo.seed", 0, UINT64_MAX, "a whole number from 0 to 2^64 - 1");
   const Json &fields = reader.object(monteCarlo["fields"], "monte_carlo.fields");
   if (fields.empty()) {
-    reader.fail("monte_carlo.fields", "no fields to vary; name at least one, e.g. "
-                                      "\"inputs.InitialSpeed\": {\"uniform\": [5, 35]}");
+    reader.fail("monte_carlo.fields",
+                "no fields to vary; name at least one, e.g. "
+                "\"inputs.InitialSpeed\": {\"uniform\": [5, 35]}");
   }
   for (const auto &member : fields.items()) {
     const std::string where = quotedKey("monte_carlo.fields", member.key());

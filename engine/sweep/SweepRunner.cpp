@@ -38,7 +38,8 @@ class RowQueue {
   // The next run for a worker, or none when all are claimed or the sweep has stopped.
   std::optional<std::uint64_t> claim() {
     std::unique_lock<std::mutex> lock(mutex_);
-    workerWakeup_.wait(lock, [&] { return stopped_ || nextToClaim_ >= end_ || nextToClaim_ < nextToTake_ + slots_.size(); });
+    workerWakeup_.wait(lock,
+                       [&] { return stopped_ || nextToClaim_ >= end_ || nextToClaim_ < nextToTake_ + slots_.size(); });
     if (stopped_ || nextToClaim_ >= end_) {
       return std::nullopt;
     }
@@ -108,7 +109,8 @@ unsigned threadCountFor(unsigned threads) {
 std::string runLabel(const SweepDefinition &definition, std::uint64_t run, const std::vector<double> &values) {
   std::string label = definition.fileName() + ": run " + std::to_string(run);
   for (std::size_t index = 0; index < values.size(); ++index) {
-    label += (index == 0 ? " (" : ", ") + definition.fields()[index].path.text() + " = " + engine::shortestText(values[index]);
+    label += (index == 0 ? " (" : ", ") + definition.fields()[index].path.text() + " = " +
+             engine::shortestText(values[index]);
   }
   return values.empty() ? label : label + ")";
 }
@@ -118,7 +120,8 @@ SweepProgress runSweep(const SweepDefinition &definition, const RunScenario &run
   const std::uint64_t total = definition.runCount();
   const std::uint64_t first = std::min(options.firstRun, total);
   const std::uint64_t end = first + std::min(options.runCount, total - first);
-  const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(threadCountFor(options.threads), std::max<std::uint64_t>(end - first, 1)));
+  const auto threads = static_cast<unsigned>(
+      std::min<std::uint64_t>(threadCountFor(options.threads), std::max<std::uint64_t>(end - first, 1)));
   RowQueue queue(first, end, kRowsAheadPerThread * threads);
 
   const auto work = [&] {

@@ -56,7 +56,8 @@ struct SweepOptions {
 
 // Runs runs [firstRun, firstRun + runCount) of the definition.  `progress` (may be empty)
 // is called about ten times a second and once at the end.  The first failure, by run
-// index, stops the sweep: rows before it have been delivered; its exception is rethrown.  Returns the final progress (runs, steps, wall time).
+// index, stops the sweep: rows before it have been delivered; its exception is rethrown.  Returns the final progress
+// (runs, steps, wall time).
 SweepProgress runSweep(const SweepDefinition &definition, const RunScenario &runScenario, const SweepOptions &options,
                        const RowSink &sink, const ProgressSink &progress = {});
 

@@ -10,8 +10,8 @@ namespace corvanta::sweep {
 namespace {
 
 ColumnKind kindOfMetric(std::string_view name) {
-  if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time" ||
-      name == "max_lateral_acceleration" || name == "max_slip_angle" || name.substr(0, 13) == "time_in_gear_") {
+  if (name == "stop_time" || name == "stop_distance" || name == "tip_over_time" || name == "max_lateral_acceleration" ||
+      name == "max_slip_angle" || name.substr(0, 13) == "time_in_gear_") {
     return ColumnKind::Optional;
   }
   return name == "non_finite" ? ColumnKind::Flag : ColumnKind::Number;

@@ -2,9 +2,9 @@
 // status codes and error records, and the opaque handle.
 #include "engine/sweep/corvanta_sweep.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -266,8 +266,7 @@ int corvanta_sweep_run(const CorvantaSweep *sweep, const CorvantaModelFunctions 
       return runScenarioInEngine(*model, scenario, label, &cancel);
     };
     const unsigned threads = threadCountFor(settings.threads);
-    const SweepProgress done =
-        runSweep(sweep->definition, run, SweepOptions{threads, first, count}, sink, progress);
+    const SweepProgress done = runSweep(sweep->definition, run, SweepOptions{threads, first, count}, sink, progress);
     if (csv) {
       csv->commit();
     }

@@ -75,18 +75,18 @@ CORVANTA_ENGINE_API int corvanta_sweep_scenario_text(const CorvantaSweep *sweep,
 
 /* Progress, on the calling thread, about ten times a second and once at the end.  Return 0
    to go on, anything else to stop the sweep (CORVANTA_ENGINE_STOPPED). */
-typedef int (*CorvantaSweepProgressCallback)(void *user, uint64_t runs_done, uint64_t runs_total,
-                                             uint64_t steps_done, double wall_seconds);
+typedef int (*CorvantaSweepProgressCallback)(void *user, uint64_t runs_done, uint64_t runs_total, uint64_t steps_done,
+                                             double wall_seconds);
 
 /* How a sweep runs.  All zero: one thread per core, every run, no outputs but the totals. */
 typedef struct CorvantaSweepOptions {
-  unsigned threads;                  /* worker threads; 0 means one per core */
-  uint64_t first_run;                /* the first run to do */
-  uint64_t run_count;                /* runs from first_run; 0 means all (clipped to the sweep) */
-  double *rows;                      /* optional: one row of column_count doubles per run, in run order */
-  uint64_t row_capacity;             /* rows that fit; fewer than the runs to do is refused */
-  const char *csv_path;              /* optional: the rows as CSV ("-": standard output), complete or absent */
-  CorvantaRowCallback on_row;        /* optional: each row, in run order, on the calling thread */
+  unsigned threads;           /* worker threads; 0 means one per core */
+  uint64_t first_run;         /* the first run to do */
+  uint64_t run_count;         /* runs from first_run; 0 means all (clipped to the sweep) */
+  double *rows;               /* optional: one row of column_count doubles per run, in run order */
+  uint64_t row_capacity;      /* rows that fit; fewer than the runs to do is refused */
+  const char *csv_path;       /* optional: the rows as CSV ("-": standard output), complete or absent */
+  CorvantaRowCallback on_row; /* optional: each row, in run order, on the calling thread */
   void *row_user;
   CorvantaSweepProgressCallback on_progress; /* optional */
   void *progress_user;

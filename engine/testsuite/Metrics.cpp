@@ -149,8 +149,8 @@ LineFit fitLine(const std::vector<double> &x, const std::vector<double> &y, doub
 }
 
 StepResponse stepResponse(const std::vector<double> &time, const std::vector<double> &input,
-                          const std::vector<double> &response, double stepStart, double baseline,
-                          double steadyWindow, double peakWindow) {
+                          const std::vector<double> &response, double stepStart, double baseline, double steadyWindow,
+                          double peakWindow) {
   StepResponse result;
   const double end = time.back();
   const double input0 = meanOver(time, input, stepStart - baseline, stepStart);
@@ -233,8 +233,8 @@ FrequencyPoint frequencyPoint(const std::vector<double> &time, const std::vector
   return FrequencyPoint{frequency, out.amplitude / in.amplitude, phase};
 }
 
-Braking braking(const std::vector<double> &time, const std::vector<double> &speed,
-                const std::vector<double> &distance, double onset, double stopSpeed) {
+Braking braking(const std::vector<double> &time, const std::vector<double> &speed, const std::vector<double> &distance,
+                double onset, double stopSpeed) {
   Braking result;
   result.initialSpeed = valueAt(time, speed, onset);
   const double startDistance = valueAt(time, distance, onset);

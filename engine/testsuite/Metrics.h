@@ -66,8 +66,8 @@ struct StepResponse {
   double overshoot = 0.0;
 };
 StepResponse stepResponse(const std::vector<double> &time, const std::vector<double> &input,
-                          const std::vector<double> &response, double stepStart, double baseline,
-                          double steadyWindow, double peakWindow);
+                          const std::vector<double> &response, double stepStart, double baseline, double steadyWindow,
+                          double peakWindow);
 
 // Sine of a known frequency fitted by least squares over samples with from <= t <= to:
 // x(t) = a sin(w t) + b cos(w t) + c + d t.  amplitude = sqrt(a^2 + b^2); phase in rad,
@@ -101,8 +101,8 @@ struct Braking {
   double time = 0.0;
   double mfdd = 0.0;
 };
-Braking braking(const std::vector<double> &time, const std::vector<double> &speed,
-                const std::vector<double> &distance, double onset, double stopSpeed);
+Braking braking(const std::vector<double> &time, const std::vector<double> &speed, const std::vector<double> &distance,
+                double onset, double stopSpeed);
 
 // Time and distance from the start until the speed first reaches `target`.
 struct SpeedReached {

@@ -45,15 +45,15 @@ const std::vector<TestDefinition> &standardTests() {
       {"braking",
        "from a held speed to standstill: stopping distance, time, mean fully developed deceleration",
        {{"speed", 10.0, "m/s", "speed held before braking", 1.0, 14.0},
-        {"demand", driving::kMinDemand, "m/s^2", "AccelerationDemand while braking; the strongest the brake map covers by default",
-         driving::kMinDemand, -0.1}},
+        {"demand", driving::kMinDemand, "m/s^2",
+         "AccelerationDemand while braking; the strongest the brake map covers by default", driving::kMinDemand, -0.1}},
        brakingTest},
       {"acceleration",
        "from standstill: time and distance to given speeds",
        {{"to", 12.0, "m/s", "highest speed (the run stops there)", 0.5, 15.0},
         {"interval", 2.0, "m/s", "speeds reported: every interval up to --to", 0.1, 15.0},
-        {"demand", driving::kMaxDemand, "m/s^2", "AccelerationDemand; the largest the throttle map covers by default", 0.1,
-         driving::kMaxDemand},
+        {"demand", driving::kMaxDemand, "m/s^2", "AccelerationDemand; the largest the throttle map covers by default",
+         0.1, driving::kMaxDemand},
         {"time-limit", 60.0, "s", "longest run", 1.0, 600.0}},
        accelerationTest},
       {"coast-down",
@@ -90,9 +90,10 @@ OptionValues withVehicleDefaults(const TestDefinition &test, OptionValues option
     }
     const std::optional<double> value = vehicleParameter(model, option.vehicleParameter);
     if (!value) {
-      throw TestOptionError(test.name + ": --" + option.name + " defaults to the vehicle's " +
-                            option.vehicleParameter + ", which a model library of the seven functions only does not "
-                            "give: give --" + option.name);
+      throw TestOptionError(test.name + ": --" + option.name + " defaults to the vehicle's " + option.vehicleParameter +
+                            ", which a model library of the seven functions only does not "
+                            "give: give --" +
+                            option.name);
     }
     options[option.name] = *value;
   }

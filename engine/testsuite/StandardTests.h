@@ -44,8 +44,7 @@ OptionValues resolveOptions(const TestDefinition &test, const std::vector<std::p
 // `options` with the defaults the vehicle gives filled in from the parameter set of
 // `model` (VehicleParameter.h).  Throws TestOptionError when the model functions give no
 // parameter set and such an option was not given.
-OptionValues withVehicleDefaults(const TestDefinition &test, OptionValues options,
-                                 const CorvantaModelFunctions &model);
+OptionValues withVehicleDefaults(const TestDefinition &test, OptionValues options, const CorvantaModelFunctions &model);
 
 // Runs a test with resolved options, the vehicle's defaults filled in first.  Throws
 // TestOptionError, driving::DrivingError, engine::ModelError and TestStopped.

@@ -16,18 +16,27 @@ constexpr double kRight = 20.0;
 constexpr double kTop = 40.0;
 constexpr double kGap = 30.0;
 constexpr double kBottom = 50.0;
-const char *const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2",
-                                "#7f7f7f", "#bcbd22", "#17becf"};
+const char *const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
 
 std::string escaped(const std::string &text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -192,8 +201,8 @@ std::string renderSvg(const Plot &plot) {
         << kPanelHeight << "\" fill=\"none\" stroke=\"black\"/>\n";
     for (const double tick : niceTicks(y.low, y.high, 5)) {
       const double py = yAxis(tick);
-      svg << "<line x1=\"" << kLeft << "\" x2=\"" << number(kLeft + plotWidth) << "\" y1=\"" << number(py)
-          << "\" y2=\"" << number(py) << "\" stroke=\"#ddd\"/>"
+      svg << "<line x1=\"" << kLeft << "\" x2=\"" << number(kLeft + plotWidth) << "\" y1=\"" << number(py) << "\" y2=\""
+          << number(py) << "\" stroke=\"#ddd\"/>"
           << "<text x=\"" << kLeft - 6 << "\" y=\"" << number(py + 4) << "\" text-anchor=\"end\">" << tickLabel(tick)
           << "</text>\n";
     }
@@ -202,13 +211,13 @@ std::string renderSvg(const Plot &plot) {
       svg << "<line x1=\"" << number(px) << "\" x2=\"" << number(px) << "\" y1=\"" << top << "\" y2=\"" << bottom
           << "\" stroke=\"#ddd\"/>";
       if (p + 1 == plot.panels.size()) {
-        svg << "<text x=\"" << number(px) << "\" y=\"" << bottom + 16 << "\" text-anchor=\"middle\">"
-            << tickLabel(tick) << "</text>";
+        svg << "<text x=\"" << number(px) << "\" y=\"" << bottom + 16 << "\" text-anchor=\"middle\">" << tickLabel(tick)
+            << "</text>";
       }
       svg << "\n";
     }
-    svg << "<text transform=\"translate(18," << number(0.5 * (top + bottom)) << ") rotate(-90)\" text-anchor=\"middle\">"
-        << escaped(panel.yLabel) << "</text>\n";
+    svg << "<text transform=\"translate(18," << number(0.5 * (top + bottom))
+        << ") rotate(-90)\" text-anchor=\"middle\">" << escaped(panel.yLabel) << "</text>\n";
     std::ostringstream legend;
     for (std::size_t s = 0; s < panel.series.size(); ++s) {
       const Series &series = panel.series[s];
@@ -234,8 +243,7 @@ std::string renderSvg(const Plot &plot) {
         }
       }
       if (!series.markers && !points.str().empty()) {
-        svg << "<path d=\"" << points.str() << "\" fill=\"none\" stroke=\"" << colour
-            << "\" stroke-width=\"1.5\"/>\n";
+        svg << "<path d=\"" << points.str() << "\" fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"1.5\"/>\n";
       }
       const double ly = top + 16.0 + 16.0 * static_cast<double>(s);
       legend << "<rect x=\"" << kLeft + plotWidth - 190 << "\" y=\"" << ly - 9 << "\" width=\"12\" height=\"3\" fill=\""

@@ -7,8 +7,8 @@
 #include <set>
 #include <string_view>
 
-#include "engine/messages/NameSuggestion.h"
 #include "engine/driving/Condition.h"
+#include "engine/messages/NameSuggestion.h"
 #include "runtime/DoubleText.h"
 
 namespace corvanta::testsuite {

@@ -201,8 +201,8 @@ std::string markdownReport(const std::vector<TestResult> &results) {
   text += "| test | metric | value | unit |\n|---|---|---:|---|\n";
   for (const TestResult &result : results) {
     for (const Metric &metric : result.metrics) {
-      text += "| " + result.test + " | " + metric.name + " | " + displayValue(metric.value) + " | " + metric.unit +
-              " |\n";
+      text +=
+          "| " + result.test + " | " + metric.name + " | " + displayValue(metric.value) + " | " + metric.unit + " |\n";
     }
   }
   for (const TestResult &result : results) {

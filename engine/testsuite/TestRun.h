@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/running/Schedule.h"
 #include "engine/corvanta_engine.h"
 #include "engine/driving/ClosedLoop.h"
+#include "engine/running/Schedule.h"
 
 namespace corvanta::testsuite {
 
@@ -24,7 +24,7 @@ struct TestScenario {
 
 struct RunRecord {
   std::string name;
-  std::string scenarioJson;  // the scenario as a JSON file, when the run has one
+  std::string scenarioJson;                  // the scenario as a JSON file, when the run has one
   std::vector<driving::SignalFrame> frames;  // the initial frame, then every recordEvery-th step and the last
   std::vector<driving::FiredEvent> fired;
   std::vector<driving::Point2> path;  // the driver's path as placed (empty without one)

@@ -12,10 +12,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/running/Runner.h"
-#include "engine/messages/ScenarioError.h"
 #include "engine/driving/Condition.h"
 #include "engine/driving/Path.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/running/Runner.h"
 #include "engine/testsuite/StandardTests.h"
 #include "engine/testsuite/TestOutput.h"
 

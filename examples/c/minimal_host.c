@@ -35,9 +35,8 @@ int main(void) {
     Step(car);
   }
 
-  printf("Corvanta %s, %.1f s at full throttle: speed %.6f m/s, position X %.6f m, Y %.6f m\n",
-         CORVANTA_VERSION_STRING, (double)steps * CORVANTA_STEP_SIZE, outputs->LongitudinalSpeed,
-         outputs->PositionX, outputs->PositionY);
+  printf("Corvanta %s, %.1f s at full throttle: speed %.6f m/s, position X %.6f m, Y %.6f m\n", CORVANTA_VERSION_STRING,
+         (double)steps * CORVANTA_STEP_SIZE, outputs->LongitudinalSpeed, outputs->PositionX, outputs->PositionY);
 
   Terminate(car);
   DeleteVehicleModel(car);

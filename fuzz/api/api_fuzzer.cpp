@@ -46,18 +46,18 @@
 //     with the same output and signal bits as the instance it came from, and restored into
 //     that instance repeats them; a changed byte is refused (the CRC sees every one) and
 //     leaves the instance exactly as it was.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "model/Corvanta.h"
 #include "capi/corvanta.h"
+#include "model/Corvanta.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {
@@ -179,8 +179,8 @@ void checkReplay(const Slot &slot) {
   for (const Command &c : slot.history) {
     apply(c, handle, trace);
   }
-  const bool same = trace.hash == slot.trace.hash &&
-                    std::memcmp(GetOutputs(handle), slot.outputs, sizeof(ExtY_Corvanta_T)) == 0;
+  const bool same =
+      trace.hash == slot.trace.hash && std::memcmp(GetOutputs(handle), slot.outputs, sizeof(ExtY_Corvanta_T)) == 0;
   DeleteVehicleModel(handle);
   if (!same) {
     fail("replay on a new instance gave different output bits");
@@ -219,8 +219,6 @@ class Reader {
   std::size_t pos_ = 0;
 };
 
-
-
 // A slot that stands for a new instance gets one when it is used (creating an instance
 // is a large part of a short sequence's cost, and most sequences use few slots).
 Slot &used(Slot &slot) {
@@ -236,7 +234,6 @@ void startSequence(Slot (&slots)[kSlots]) {
     slot.pending = true;
   }
 }
-
 
 // ---- The vehicle library ----
 
@@ -436,7 +433,8 @@ class VehicleSession {
       fail("the instance's own set made no second instance");
     }
     char reason[256];
-    if (corvanta_instance_restore_state(other, state.data(), state.size(), reason, sizeof reason) != CORVANTA_STATE_OK) {
+    if (corvanta_instance_restore_state(other, state.data(), state.size(), reason, sizeof reason) !=
+        CORVANTA_STATE_OK) {
       fail("a saved state was refused by an instance of the same set", reason);
     }
     if (!(observe(other) == observe(instance_))) {

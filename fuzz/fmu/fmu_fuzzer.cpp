@@ -96,7 +96,9 @@ class Instance {
   int getState(void **state) {
     return version_ == 2 ? fmi2GetFMUstate(handle_, state) : fmi3GetFMUState(handle_, state);
   }
-  int setState(void *state) { return version_ == 2 ? fmi2SetFMUstate(handle_, state) : fmi3SetFMUState(handle_, state); }
+  int setState(void *state) {
+    return version_ == 2 ? fmi2SetFMUstate(handle_, state) : fmi3SetFMUState(handle_, state);
+  }
   int freeState(void **state) {
     return version_ == 2 ? fmi2FreeFMUstate(handle_, state) : fmi3FreeFMUState(handle_, state);
   }
@@ -203,8 +205,8 @@ void fuzzState(int version, const std::uint8_t *data, std::size_t size, bool edi
     bytes = validState(version);
     Bytes edits(data, size);
     while (!edits.empty()) {
-      const std::size_t offset = (static_cast<std::size_t>(edits.byte()) | (static_cast<std::size_t>(edits.byte()) << 8)) %
-                                 (bytes.size() - 4);
+      const std::size_t offset =
+          (static_cast<std::size_t>(edits.byte()) | (static_cast<std::size_t>(edits.byte()) << 8)) % (bytes.size() - 4);
       bytes[offset] ^= edits.byte();
     }
     const std::uint32_t crc = crc32(bytes.data(), bytes.size() - 4);

@@ -22,12 +22,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/running/InputSequencer.h"
-#include "engine/running/Runner.h"
-#include "engine/messages/ScenarioError.h"
-#include "engine/scenario/ScenarioFile.h"
 #include "capi/corvanta.h"
 #include "engine/corvanta_engine.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/running/InputSequencer.h"
+#include "engine/running/Runner.h"
+#include "engine/scenario/ScenarioFile.h"
 
 namespace {
 

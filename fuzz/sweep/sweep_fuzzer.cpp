@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/sweep/EngineRun.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/sweep/EngineRun.h"
 #include "engine/sweep/SweepDefinition.h"
 #include "engine/sweep/SweepRunner.h"
 

@@ -153,8 +153,8 @@ const std::string &scratchFolder() {
 
 void vehicleDocument(const std::uint8_t *data, std::size_t size) {
   std::vector<char> error(kMessageBytes);
-  CorvantaVehicle *vehicle = corvanta_vehicle_parse(reinterpret_cast<const char *>(data), size, CORVANTA_FUZZ_VEHICLE_DATA,
-                                                    "fuzz.json", error.data(), error.size());
+  CorvantaVehicle *vehicle = corvanta_vehicle_parse(
+      reinterpret_cast<const char *>(data), size, CORVANTA_FUZZ_VEHICLE_DATA, "fuzz.json", error.data(), error.size());
   if (vehicle == nullptr) {
     checkMessage(error.data(), "refusal of a vehicle document");
     if (error[0] == '\0') {

@@ -8,8 +8,8 @@
 #include <limits>
 #include <new>
 
-#include "model/Corvanta.h"
 #include "capi/corvanta.h"
+#include "model/Corvanta.h"
 
 namespace {
 

@@ -122,7 +122,7 @@ TEST(Lifecycle, InitialConditionsChangeOnlyThroughInitialize) {
 TEST(PublicRecords, ListsAgreeWithTheStructs) {
   // The field lists and the structs describe the same records in the same order.
   std::size_t index = 0;
-#define CHECK_INPUT(name, unit, text)                                                \
+#define CHECK_INPUT(name, unit, text)                                          \
   EXPECT_EQ(offsetof(ExtU_Corvanta_T, name), index * sizeof(double)) << #name; \
   ++index;
   CORVANTA_INPUT_FIELDS(CHECK_INPUT)
@@ -130,7 +130,7 @@ TEST(PublicRecords, ListsAgreeWithTheStructs) {
   EXPECT_EQ(index, static_cast<std::size_t>(CORVANTA_NUM_INPUTS));
   EXPECT_EQ(sizeof(ExtU_Corvanta_T), CORVANTA_NUM_INPUTS * sizeof(double));
   index = 0;
-#define CHECK_OUTPUT(name, unit, text)                                               \
+#define CHECK_OUTPUT(name, unit, text)                                         \
   EXPECT_EQ(offsetof(ExtY_Corvanta_T, name), index * sizeof(double)) << #name; \
   ++index;
   CORVANTA_OUTPUT_FIELDS(CHECK_OUTPUT)
@@ -139,9 +139,9 @@ TEST(PublicRecords, ListsAgreeWithTheStructs) {
   EXPECT_EQ(sizeof(ExtY_Corvanta_T), CORVANTA_NUM_OUTPUTS * sizeof(double));
   EXPECT_EQ(offsetof(ExtU_Corvanta_T, InitialSpeed), CORVANTA_IN_INITIAL_SPEED * sizeof(double));
   EXPECT_EQ(offsetof(ExtY_Corvanta_T, TipOverIndicator), CORVANTA_OUT_TIP_OVER_INDICATOR * sizeof(double));
-  EXPECT_EQ(std::string(CORVANTA_VERSION_STRING),
-            std::to_string(CORVANTA_VERSION_MAJOR) + "." + std::to_string(CORVANTA_VERSION_MINOR) + "." +
-                std::to_string(CORVANTA_VERSION_PATCH));
+  EXPECT_EQ(std::string(CORVANTA_VERSION_STRING), std::to_string(CORVANTA_VERSION_MAJOR) + "." +
+                                                      std::to_string(CORVANTA_VERSION_MINOR) + "." +
+                                                      std::to_string(CORVANTA_VERSION_PATCH));
   EXPECT_EQ(CORVANTA_VERSION, CORVANTA_VERSION_MAJOR * 10000 + CORVANTA_VERSION_MINOR * 100 + CORVANTA_VERSION_PATCH);
 }
 

@@ -10,11 +10,11 @@
 
 #include "capi/corvanta.h"
 
-#define BIND(type, name)                                              \
-  type name##_ = (type)dlsym(library, #name);                         \
-  if (name##_ == NULL) {                                              \
+#define BIND(type, name)                                                       \
+  type name##_ = (type)dlsym(library, #name);                                  \
+  if (name##_ == NULL) {                                                       \
     fprintf(stderr, "dlopen_host: missing symbol %s: %s\n", #name, dlerror()); \
-    return 1;                                                         \
+    return 1;                                                                  \
   }
 
 int main(int argc, char **argv) {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CorvantaLibrary.h"
 #include "capi/corvanta.h"
+#include "tools/common/CorvantaLibrary.h"
 
 namespace corvanta::conformance {
 

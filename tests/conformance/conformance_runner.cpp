@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/conformance/CommandStream.h"
 #include "tests/TestSupport.h"
+#include "tests/conformance/CommandStream.h"
 
 namespace {
 
@@ -50,9 +50,9 @@ bool compare(const std::vector<OutputRecord> &expected, const std::vector<Output
       const double want = expected[row].outputs[k];
       const double got = actual[row].outputs[k];
       if (!((std::isnan(want) && std::isnan(got)) || bitsOf(want) == bitsOf(got))) {
-        std::fprintf(stderr, "%s: record %zu, step %llu, %s: expected %016" PRIx64 " (%.17g), got %016" PRIx64
-                     " (%.17g)\n", expectedName, row + 1, expected[row].steps, kOutputNames[k], bitsOf(want), want,
-                     bitsOf(got), got);
+        std::fprintf(stderr,
+                     "%s: record %zu, step %llu, %s: expected %016" PRIx64 " (%.17g), got %016" PRIx64 " (%.17g)\n",
+                     expectedName, row + 1, expected[row].steps, kOutputNames[k], bitsOf(want), want, bitsOf(got), got);
         return false;
       }
     }
@@ -75,8 +75,8 @@ int main(int argc, char **argv) {
   if (!runs) {
     return usageError(std::string("cannot open ") + argv[1]);
   }
-  const corvanta::tools::CorvantaApi api{CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs,
-                                         Step,               GetOutputs,         Terminate};
+  const corvanta::tools::CorvantaApi api{CreateVehicleModel, DeleteVehicleModel, Initialize, SetInputs, Step,
+                                         GetOutputs,         Terminate};
   std::vector<OutputRecord> actual;
   const std::string problem = corvanta::conformance::replay(runs, argv[1], api, actual);
   if (!problem.empty()) {

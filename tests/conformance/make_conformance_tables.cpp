@@ -19,12 +19,12 @@ struct Member {
 
 // The members of the table block in storage order.
 const Member kDoubleMembers[] = {
-    {"EngineTorqueMap_Table", 190}, {"EngineTorqueMap_Axis1", 10}, {"EngineTorqueMap_Axis2", 19},
-    {"GearRatio_Axis1", 7},         {"GearRatio_Table", 7},        {"InvCapacityFactor_Table", 24},
-    {"InvCapacityFactor_Axis1", 24}, {"TorqueRatio_Table", 29},    {"TorqueRatio_Axis1", 29},
-    {"DownshiftMap_Table", 505},    {"ShiftMap_Axis1", 101},       {"ShiftMap_Axis2", 5},
-    {"UpshiftMap_Table", 505},      {"ThrottleMap_Table", 24079},  {"DemandMapSpeed_Axis1", 121},
-    {"ThrottleMap_Axis2", 199},     {"BrakeMap_Table", 49973},     {"BrakeMap_Axis2", 413},
+    {"EngineTorqueMap_Table", 190},  {"EngineTorqueMap_Axis1", 10}, {"EngineTorqueMap_Axis2", 19},
+    {"GearRatio_Axis1", 7},          {"GearRatio_Table", 7},        {"InvCapacityFactor_Table", 24},
+    {"InvCapacityFactor_Axis1", 24}, {"TorqueRatio_Table", 29},     {"TorqueRatio_Axis1", 29},
+    {"DownshiftMap_Table", 505},     {"ShiftMap_Axis1", 101},       {"ShiftMap_Axis2", 5},
+    {"UpshiftMap_Table", 505},       {"ThrottleMap_Table", 24079},  {"DemandMapSpeed_Axis1", 121},
+    {"ThrottleMap_Axis2", 199},      {"BrakeMap_Table", 49973},     {"BrakeMap_Axis2", 413},
 };
 const Member kIndexMembers[] = {{"ThrottleMap_LastIndex", 2}, {"BrakeMap_LastIndex", 2}};
 

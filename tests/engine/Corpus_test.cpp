@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/sim/SimTestSupport.h"
 #include "engine/corvanta_engine.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {
@@ -45,9 +45,9 @@ TEST(Corpus, GoodFilesGiveTheExpectedRowsBitForBit) {
   // The built-in car of the vehicle library, as the runner drives it: the row at time 0
   // shows the car as it starts.
   const CorvantaInstanceFunctions &f = *corvanta_instance_functions();
-  const CorvantaModelFunctions model{f.create, f.free,      f.initialize, f.set_inputs,     f.step,
-                                     f.outputs, f.terminate, f.signals,    f.initial_signals,
-                                     nullptr,   nullptr,     nullptr,      nullptr,         nullptr};
+  const CorvantaModelFunctions model{f.create,    f.free,    f.initialize,      f.set_inputs, f.step,  f.outputs,
+                                     f.terminate, f.signals, f.initial_signals, nullptr,      nullptr, nullptr,
+                                     nullptr,     nullptr};
   for (const fs::path &file : corpusFiles("good")) {
     CorvantaEngineError error;
     CorvantaScenario *scenario = corvanta_scenario_load_file(file.string().c_str(), nullptr, &error);

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/corvanta_engine.h"
+#include "engine/messages/ScenarioError.h"
 #include "engine/output/CsvWriter.h"
 #include "engine/running/InputSequencer.h"
-#include "engine/scenario/RecordedInputs.h"
 #include "engine/running/Runner.h"
-#include "engine/messages/ScenarioError.h"
+#include "engine/scenario/RecordedInputs.h"
 #include "engine/scenario/ScenarioFile.h"
 #include "tests/tools/sim/SimTestSupport.h"
-#include "engine/corvanta_engine.h"
 
 namespace corvanta::engine {
 namespace {
@@ -102,9 +102,10 @@ TEST(Messages, EscapesDoNotLengthenAMessagePastItsBound) {
 TEST(Messages, QuoteABoundedEscapedExcerptOfTheSource) {
   // A 1 MB key with a control character went to the message whole.
   const std::string message = errorOf("{\"duration\": 1, \"bad\\u0001" + std::string(1000000, 'x') + "\": 2}");
-  EXPECT_EQ("s.json: bad\\x01xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: unknown key; expected name, "
-            "description, duration, inputs, events, driver or vehicle",
-            message);
+  EXPECT_EQ(
+      "s.json: bad\\x01xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: unknown key; expected name, "
+      "description, duration, inputs, events, driver or vehicle",
+      message);
   // Raw bytes that are not UTF-8 in a syntax error's excerpt are escaped.
   const std::string syntax = errorOf("{\"duration\": 1, \"\xff\xfe" + std::string(1000000, 'y') + "\": 2}");
   EXPECT_LT(syntax.size(), 2000U);
@@ -115,7 +116,11 @@ TEST(Messages, QuoteABoundedEscapedExcerptOfTheSource) {
   EXPECT_LT(csv.size(), 200U);
   EXPECT_TRUE(contains(csv, "got \"\\x1b[2J999")) << csv;
   // Valid UTF-8 stays readable.
-  EXPECT_EQ("Gr\xc3\xa4" "de", boundedExcerpt("Gr\xc3\xa4" "de"));
+  EXPECT_EQ(
+      "Gr\xc3\xa4"
+      "de",
+      boundedExcerpt("Gr\xc3\xa4"
+                     "de"));
   EXPECT_EQ("\\xc3(", boundedExcerpt("\xc3("));
   EXPECT_EQ("\\xed\\xa0\\x80", boundedExcerpt("\xed\xa0\x80"));  // a surrogate
   EXPECT_EQ("abc...", boundedExcerpt("abcdef", 3));
@@ -223,8 +228,8 @@ TEST(Outputs, AppearOnlyWhenCompleteAndLeaveOldFilesOnFailure) {
 
 TEST(Outputs, AWriteErrorStopsTheRunAtOnce) {
   // A full disk was noticed only when the file was closed, after the whole run.
-  const char *columns[] = {"time", "PositionX", "PositionY", "Heading", "LongitudinalSpeed", "PitchAngle",
-                           "RollAngle", "TipOverIndicator"};
+  const char *columns[] = {"time",       "PositionX", "PositionY",       "Heading", "LongitudinalSpeed",
+                           "PitchAngle", "RollAngle", "TipOverIndicator"};
   CorvantaEngineError error;
   CorvantaCsvWriter *writer = corvanta_csv_open("/dev/full", columns, 8, &error);
   ASSERT_NE(nullptr, writer) << error.message;

@@ -43,7 +43,8 @@ struct Loaded {
   ~Loaded() { corvanta_scenario_free(scenario); }
 };
 
-void loadText(Loaded &loaded, const std::string &text, const char *source, const CorvantaLoadOptions *options = nullptr) {
+void loadText(Loaded &loaded, const std::string &text, const char *source,
+              const CorvantaLoadOptions *options = nullptr) {
   loaded.scenario = corvanta_scenario_load_text(text.data(), text.size(), source, options, &loaded.error);
 }
 
@@ -65,14 +66,14 @@ void expectSameRows(const std::vector<Row> &expected, const std::vector<Row> &ac
   ASSERT_EQ(expected.size(), actual.size());
   for (std::size_t row = 0; row < expected.size(); ++row) {
     for (std::size_t column = 0; column < CORVANTA_ROW_LENGTH; ++column) {
-      ASSERT_EQ(bitsOf(expected[row][column]), bitsOf(actual[row][column]))
-          << "row " << row << " column " << column;
+      ASSERT_EQ(bitsOf(expected[row][column]), bitsOf(actual[row][column])) << "row " << row << " column " << column;
     }
   }
 }
 
 Row rowOf(double time, const ExtY_Corvanta_T &y) {
-  return {time, y.PositionX, y.PositionY, y.Heading, y.LongitudinalSpeed, y.PitchAngle, y.RollAngle, y.TipOverIndicator};
+  return {time,         y.PositionX, y.PositionY,       y.Heading, y.LongitudinalSpeed,
+          y.PitchAngle, y.RollAngle, y.TipOverIndicator};
 }
 
 // A ramp, a set and a restart with new initial conditions.
@@ -208,7 +209,8 @@ TEST(EngineApi, RunRefusesBadArgumentsAndReportsModelFailures) {
   EXPECT_STREQ("rows: room for 5 rows, the run writes 6", error.message);
   CorvantaModelFunctions incomplete = kModel;
   incomplete.Terminate = nullptr;
-  EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT, corvanta_scenario_run(loaded.scenario, &incomplete, nullptr, nullptr, &error));
+  EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT,
+            corvanta_scenario_run(loaded.scenario, &incomplete, nullptr, nullptr, &error));
   EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT, corvanta_scenario_run(nullptr, &kModel, nullptr, nullptr, &error));
   CorvantaModelFunctions failing = kModel;
   failing.CreateVehicleModel = failingCreate;
@@ -229,7 +231,8 @@ TEST(EngineApi, LoadErrorsCarryTheMessageAndItsPosition) {
   loadText(value, R"({"duration": 1, "events": [{"time": 0, "set": {"SteeringAngel": 1}}]})", "<string>");
   EXPECT_STREQ("events[0].set.SteeringAngel", value.error.path);
   EXPECT_EQ(0u, value.error.line);
-  EXPECT_EQ(0, std::string(value.error.problem).rfind("unknown input name (did you mean SteeringAngle?); expected ", 0));
+  EXPECT_EQ(0,
+            std::string(value.error.problem).rfind("unknown input name (did you mean SteeringAngle?); expected ", 0));
   EXPECT_EQ("<string>: events[0].set.SteeringAngel: " + std::string(value.error.problem), value.error.message);
 
   Loaded csv;
@@ -294,7 +297,8 @@ TEST(EngineApi, InputRowsShowTheRecordEachRowsStepUsed) {
   EXPECT_SAME_BITS(-1.0, rows[3 * CORVANTA_INPUT_ROW_LENGTH + 1 + CORVANTA_IN_ACCELERATION_DEMAND]);
   EXPECT_SAME_BITS(2.0, rows[4 * CORVANTA_INPUT_ROW_LENGTH + 1 + CORVANTA_IN_INITIAL_SPEED]);
   CorvantaEngineError error;
-  EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT, corvanta_scenario_input_rows(loaded.scenario, 150, 1, rows.data(), 4, &error));
+  EXPECT_EQ(CORVANTA_ENGINE_BAD_ARGUMENT,
+            corvanta_scenario_input_rows(loaded.scenario, 150, 1, rows.data(), 4, &error));
 }
 
 TEST(EngineApi, SteppingAnInstanceMatchesSingleStepsBitForBit) {
@@ -317,15 +321,17 @@ TEST(EngineApi, SteppingAnInstanceMatchesSingleStepsBitForBit) {
   }
   Step(car);
   Step(car);
-  const std::array<double, CORVANTA_NUM_OUTPUTS> afterTwoMore = {GetOutputs(car)->PositionX, GetOutputs(car)->PositionY,
-      GetOutputs(car)->Heading, GetOutputs(car)->LongitudinalSpeed, GetOutputs(car)->PitchAngle,
-      GetOutputs(car)->RollAngle, GetOutputs(car)->TipOverIndicator};
+  const std::array<double, CORVANTA_NUM_OUTPUTS> afterTwoMore = {
+      GetOutputs(car)->PositionX,         GetOutputs(car)->PositionY,  GetOutputs(car)->Heading,
+      GetOutputs(car)->LongitudinalSpeed, GetOutputs(car)->PitchAngle, GetOutputs(car)->RollAngle,
+      GetOutputs(car)->TipOverIndicator};
   DeleteVehicleModel(car);
 
   void *instance = CreateVehicleModel();
   Initialize(instance);
   std::vector<double> every10((kSteps / 10) * CORVANTA_NUM_OUTPUTS);
-  ASSERT_EQ(CORVANTA_ENGINE_OK, corvanta_model_run_inputs(&kModel, instance, inputs.data(), kSteps, 10, every10.data(), nullptr));
+  ASSERT_EQ(CORVANTA_ENGINE_OK,
+            corvanta_model_run_inputs(&kModel, instance, inputs.data(), kSteps, 10, every10.data(), nullptr));
   std::vector<double> lastTwo(CORVANTA_NUM_OUTPUTS);  // every 5 over 2 steps: the last step only
   ASSERT_EQ(CORVANTA_ENGINE_OK, corvanta_model_step(&kModel, instance, 2, 5, lastTwo.data(), nullptr));
   DeleteVehicleModel(instance);

@@ -29,8 +29,8 @@
 #define make_folder(path) mkdir(path, 0777)
 #endif
 
-#include "vehicle/corvanta_vehicle.h"
 #include "tests/fmi/fmu_binding.h"
+#include "vehicle/corvanta_vehicle.h"
 
 static int failures = 0;
 #define CHECK(condition, ...)                              \

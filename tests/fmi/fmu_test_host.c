@@ -400,8 +400,7 @@ static void start_with(Fmu *fmu, FmuLibrary *lib, const char *name) {
   const char *names[] = {"InitialPositionX", "InitialPositionY", "InitialHeading", "InitialSpeed"};
   const double values[] = {10.0, -2.5, 0.3, 5.0};
   int k;
-  CHECK(fmu_instantiate(fmu, lib, name, NULL) == FMU_OK && fmu_enter_initialization(fmu, 0.0) == FMU_OK,
-        "instantiate");
+  CHECK(fmu_instantiate(fmu, lib, name, NULL) == FMU_OK && fmu_enter_initialization(fmu, 0.0) == FMU_OK, "instantiate");
   for (k = 0; k < 4; ++k) {
     unsigned vr = fmu_vr(lib, names[k]);
     CHECK(fmu_set(fmu, &vr, 1, &values[k]) == FMU_OK, "set %s", names[k]);
@@ -410,8 +409,9 @@ static void start_with(Fmu *fmu, FmuLibrary *lib, const char *name) {
 }
 
 static void test_time_zero(FmuLibrary *lib) {
-  const char *const all[] = {"PositionX", "PositionY", "Heading", "LongitudinalSpeed", "PitchAngle", "RollAngle",
-                             "TipOverIndicator", "Gear", "EngineSpeed", "TyreLoadFL", "YawRate", "SlipRatioRL"};
+  const char *const all[] = {"PositionX",   "PositionY",  "Heading",          "LongitudinalSpeed",
+                             "PitchAngle",  "RollAngle",  "TipOverIndicator", "Gear",
+                             "EngineSpeed", "TyreLoadFL", "YawRate",          "SlipRatioRL"};
   const size_t n = sizeof all / sizeof all[0];
   double read_first[12], not_read[12];
   Fmu fmu, other;
@@ -710,8 +710,8 @@ static void test_accumulating_host(FmuLibrary *lib) {
   int k;
   ExtU_Corvanta_T u = inputs_at(s, 0);
   CHECK(fmu_instantiate(&fmu, lib, "accumulating", NULL) == FMU_OK, "instantiate");
-  CHECK(fmu_enter_initialization(&fmu, start) == FMU_OK && fmu_set(&fmu, input_vr, 8, &u.AccelerationDemand) == FMU_OK &&
-            fmu_exit_initialization(&fmu) == FMU_OK,
+  CHECK(fmu_enter_initialization(&fmu, start) == FMU_OK &&
+            fmu_set(&fmu, input_vr, 8, &u.AccelerationDemand) == FMU_OK && fmu_exit_initialization(&fmu) == FMU_OK,
         "initialise at %g s", start);
   reference_start(&ref, s);
   for (k = 0; k < steps; ++k) {
@@ -877,8 +877,9 @@ static void test_state_handles(FmuLibrary *lib) {
   fmu_reset(&fmu);
 
   /* States belong to the instance that issued them. */
-  CHECK(fmu_instantiate(&other, lib, "other", NULL) == FMU_OK && fmu_deserialize(&other, bytes, size, &foreign) == FMU_OK,
-        "other");
+  CHECK(
+      fmu_instantiate(&other, lib, "other", NULL) == FMU_OK && fmu_deserialize(&other, bytes, size, &foreign) == FMU_OK,
+      "other");
   CHECK(fmu_set_state(&fmu, foreign) == FMU_ERROR, "a state of another instance must be refused");
   fmu_reset(&fmu);
   CHECK(fmu_free_state(&other, &foreign) == FMU_OK, "free");
@@ -1006,9 +1007,11 @@ static void test_out_of_memory(FmuLibrary *lib) {
   }
   CHECK(child > 0 && waitpid(child, &status, 0) == child, "fork");
   CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "out of memory: the child %s %d",
-        WIFEXITED(status) ? "exited with" : "was killed by signal", WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
-  printf("  heap exhausted under a 256 MiB address-space limit: Instantiate NULL, Get/Set/DeSerialize "
-         "error, no abort; the instance resumes from its state afterwards\n");
+        WIFEXITED(status) ? "exited with" : "was killed by signal",
+        WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+  printf(
+      "  heap exhausted under a 256 MiB address-space limit: Instantiate NULL, Get/Set/DeSerialize "
+      "error, no abort; the instance resumes from its state afterwards\n");
 }
 #else
 static void test_out_of_memory(FmuLibrary *lib) {

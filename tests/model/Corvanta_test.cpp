@@ -6,9 +6,9 @@
 #include <cmath>
 #include <memory>
 
+#include "model/VehicleConstants.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/VehicleConstants.h"
 
 namespace {
 

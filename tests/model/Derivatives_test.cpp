@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "model/Corvanta.h"
+#include "model/VehicleConstants.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/VehicleConstants.h"
 
 namespace {
 

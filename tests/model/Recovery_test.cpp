@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr int kDrivingSteps = 500;      // before the bad input arrives
-constexpr int kPoisonedSteps = 2;       // the bad input lasts two steps
-constexpr int kComparedSteps = 10000;   // 1 s after the restart
+constexpr int kDrivingSteps = 500;     // before the bad input arrives
+constexpr int kPoisonedSteps = 2;      // the bad input lasts two steps
+constexpr int kComparedSteps = 10000;  // 1 s after the restart
 
 ExtU_Corvanta_T driving(double initialSpeed) {
   ExtU_Corvanta_T u{};

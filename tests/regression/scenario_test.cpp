@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "capi/corvanta.h"
 #include "model/Corvanta.h"
 #include "tests/TestSupport.h"
-#include "capi/corvanta.h"
 
 #ifndef CORVANTA_GOLDEN_FILE
 #error "CORVANTA_GOLDEN_FILE must name the golden checkpoint file"
@@ -43,7 +43,7 @@ struct Scenario {
 };
 
 struct Trajectory {
-  std::vector<Sample> samples;  // after every 100th step
+  std::vector<Sample> samples;                         // after every 100th step
   std::vector<std::pair<double, double>> gearChanges;  // (time, speed) of each change of the engaged gear
 };
 
@@ -114,7 +114,9 @@ const Trajectory &runOf(const std::string &name) {
   return found->second;
 }
 
-const Sample &at(const Trajectory &run, double time) { return run.samples.at(static_cast<std::size_t>(std::lround(time * 100.0)) - 1); }
+const Sample &at(const Trajectory &run, double time) {
+  return run.samples.at(static_cast<std::size_t>(std::lround(time * 100.0)) - 1);
+}
 
 double pathLength(const Trajectory &run) {
   double length = 0.0;
@@ -128,8 +130,8 @@ double pathLength(const Trajectory &run) {
 void report(const std::string &name, const Trajectory &run) {
   const Sample &last = run.samples.back();
   std::printf("%s: t=%.2f s  speed %.3f m/s  distance %.2f m  pose (%.3f, %.3f, %.4f rad)  gear %.0f\n", name.c_str(),
-              last.time, last.y.LongitudinalSpeed, pathLength(run), last.y.PositionX, last.y.PositionY,
-              last.y.Heading, last.gear);
+              last.time, last.y.LongitudinalSpeed, pathLength(run), last.y.PositionX, last.y.PositionY, last.y.Heading,
+              last.gear);
   for (const auto &change : run.gearChanges) {
     std::printf("  gear change at %.4f s, %.3f m/s\n", change.first, change.second);
   }
@@ -223,8 +225,8 @@ std::string checkpointLine(const std::string &name, const Sample &sample) {
   int used = std::snprintf(buffer, sizeof buffer, "%s %d", name.c_str(), sample.step);
   const double *values = reinterpret_cast<const double *>(&sample.y);
   for (int k = 0; k < CORVANTA_NUM_OUTPUTS; ++k) {
-    used += std::snprintf(buffer + used, sizeof buffer - static_cast<std::size_t>(used), " %016" PRIx64,
-                          bitsOf(values[k]));
+    used +=
+        std::snprintf(buffer + used, sizeof buffer - static_cast<std::size_t>(used), " %016" PRIx64, bitsOf(values[k]));
   }
   return buffer;
 }

@@ -42,16 +42,38 @@ void expectSameText(double value) {
     if (format == static_cast<int>(std::chars_format::fixed) && std::fabs(value) > 1e30) {
       continue;  // hundreds of digits; the fixed form is only used for moderate values
     }
-    ASSERT_EQ(text(value, format), standard(value, format)) << "format " << format << ", bits of the value "
-                                                            << std::hexfloat << value;
+    ASSERT_EQ(text(value, format), standard(value, format))
+        << "format " << format << ", bits of the value " << std::hexfloat << value;
   }
 }
 
 std::vector<double> probes() {
-  std::vector<double> values = {0.0,     -0.0,    1.0,     0.1,    0.03,     1e-05,    1e16,  123456789012345680.0,
-                                5e-324,  2.2250738585072014e-308, 1.7976931348623157e308, 9.999999999999999e15,
-                                0.0001,  9.5,     0.5,     2.5,    1e22,     1e23,     0.3,   2.0 / 3.0,
-                                1e-4 * 3.0, 20.0, 19.99294053063924, 100000.0, 1e15, 123.456};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                0.1,
+                                0.03,
+                                1e-05,
+                                1e16,
+                                123456789012345680.0,
+                                5e-324,
+                                2.2250738585072014e-308,
+                                1.7976931348623157e308,
+                                9.999999999999999e15,
+                                0.0001,
+                                9.5,
+                                0.5,
+                                2.5,
+                                1e22,
+                                1e23,
+                                0.3,
+                                2.0 / 3.0,
+                                1e-4 * 3.0,
+                                20.0,
+                                19.99294053063924,
+                                100000.0,
+                                1e15,
+                                123.456};
   for (int exponent = -1074; exponent <= 1023; ++exponent) {
     const double power = std::ldexp(1.0, exponent);  // the gap below is half the gap above
     values.push_back(power);
@@ -106,10 +128,37 @@ void expectSameReading(const std::string &input) {
 }
 
 TEST(DoubleText, ReadsWhatFromCharsReads) {
-  for (const char *input : {"0", "-0", "1.5", ".5", "5.", "1e5", "1E-5", "-2.5e+3", "0x1p3", "+1", " 1", "", "-",
-                            "e5", "1e", "1e+", "inf", "-inf", "INF", "infinity", "nan", "NaN", "1.5abc", "1..2",
-                            "9007199254740993", "2.4703282292062328e-324", "1e400", "-1e400", "0.1e-400",
-                            "123456789012345678901234567890", "0.000000000000000000000000000001"}) {
+  for (const char *input : {"0",
+                            "-0",
+                            "1.5",
+                            ".5",
+                            "5.",
+                            "1e5",
+                            "1E-5",
+                            "-2.5e+3",
+                            "0x1p3",
+                            "+1",
+                            " 1",
+                            "",
+                            "-",
+                            "e5",
+                            "1e",
+                            "1e+",
+                            "inf",
+                            "-inf",
+                            "INF",
+                            "infinity",
+                            "nan",
+                            "NaN",
+                            "1.5abc",
+                            "1..2",
+                            "9007199254740993",
+                            "2.4703282292062328e-324",
+                            "1e400",
+                            "-1e400",
+                            "0.1e-400",
+                            "123456789012345678901234567890",
+                            "0.000000000000000000000000000001"}) {
     expectSameReading(input);
   }
   std::mt19937_64 random(7);

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "model/data/ConstantBlocks.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/data/ConstantBlocks.h"
 
 namespace {
 
@@ -61,8 +61,8 @@ TEST(Lookup1D, ExtrapolatesTheEndSegments) {
 TEST(Lookup1D, NaNGivesNaN) { EXPECT_TRUE(rtIsNaN(torqueRatio(rtNaN))); }
 
 double brake(double speed, double demand) {
-  return look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table,
-                       P.BrakeMap_LastIndex, kDemandMapSpeeds);
+  return look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table, P.BrakeMap_LastIndex,
+                       kDemandMapSpeeds);
 }
 
 double throttle(double speed, double demand) {
@@ -145,9 +145,9 @@ TEST(GridLookup, ShiftScheduleEdges) {
   EXPECT_SAME_BITS(0.5 * y0 + 0.5 * y1, downshift(89.5, 2.0));
   EXPECT_NEAR(downshift(89.5, 2.0), (32.666666666666667 + 35.5) / 2.0, 1e-12);
   // Between gears the rows are interpolated first.
-  EXPECT_SAME_BITS(0.5 * P.UpshiftMap_Table[2 * kShiftMapThrottles + 40] +
-                       0.5 * P.UpshiftMap_Table[3 * kShiftMapThrottles + 40],
-                   upshift(40.0, 3.5));
+  EXPECT_SAME_BITS(
+      0.5 * P.UpshiftMap_Table[2 * kShiftMapThrottles + 40] + 0.5 * P.UpshiftMap_Table[3 * kShiftMapThrottles + 40],
+      upshift(40.0, 3.5));
 }
 
 double engineMap(double throttleFraction, double rpm) {
@@ -252,11 +252,11 @@ TEST(LookupHint, TwoDimensionalLookupsMatchTheBisection) {
                                    P.BrakeMap_LastIndex, kDemandMapSpeeds, &speedHint, &demandHint));
     const double throttle = 0.5 + 0.05 * speed;
     const double rpm = 700.0 * speed;
-    EXPECT_SAME_BITS(Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1,
-                                         P.EngineTorqueMap_Axis2, kEngineMapSpeeds, kEngineMapThrottles),
-                     Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1,
-                                         P.EngineTorqueMap_Axis2, kEngineMapSpeeds, kEngineMapThrottles,
-                                         &throttleHint, &rpmHint));
+    EXPECT_SAME_BITS(
+        Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1, P.EngineTorqueMap_Axis2,
+                            kEngineMapSpeeds, kEngineMapThrottles),
+        Corvanta_gridLookup(throttle, rpm, P.EngineTorqueMap_Table, P.EngineTorqueMap_Axis1, P.EngineTorqueMap_Axis2,
+                            kEngineMapSpeeds, kEngineMapThrottles, &throttleHint, &rpmHint));
   }
 }
 

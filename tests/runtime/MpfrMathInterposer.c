@@ -48,14 +48,14 @@ static double correctlyRounded(int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t), doub
 /* Same bits, or both NaN. */
 static int same(double a, double b) { return (a != a && b != b) || memcmp(&a, &b, sizeof a) == 0; }
 
-#define INTERPOSED(name, index, mpfrFunction)                               \
-  double name(double x) {                                                   \
-    static double (*platform)(double);                                      \
-    if (platform == NULL) platform = (double (*)(double))next(#name);       \
-    const double exact = correctlyRounded(mpfrFunction, x);                 \
-    ++calls[index];                                                         \
-    if (!same(platform(x), exact)) ++misrounded[index];                     \
-    return exact;                                                           \
+#define INTERPOSED(name, index, mpfrFunction)                         \
+  double name(double x) {                                             \
+    static double (*platform)(double);                                \
+    if (platform == NULL) platform = (double (*)(double))next(#name); \
+    const double exact = correctlyRounded(mpfrFunction, x);           \
+    ++calls[index];                                                   \
+    if (!same(platform(x), exact)) ++misrounded[index];               \
+    return exact;                                                     \
   }
 
 INTERPOSED(sin, kSin, mpfr_sin)

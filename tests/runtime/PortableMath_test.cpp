@@ -148,8 +148,16 @@ TEST(PortableMath, SpecialValues) {
 
 TEST(PortableMath, RangeBoundaries) {
   // The thresholds of the shortcuts, the fast paths and the special ranges.
-  std::vector<double> trig{0x1p-27, 0x1p-26, 1.5e6, 0x1p20, 0x1p60, 0x1p1023, 1.7976931348623157e308,
-                           std::numeric_limits<double>::min(), 0.7853981633974483, 1.5707963267948966};
+  std::vector<double> trig{0x1p-27,
+                           0x1p-26,
+                           1.5e6,
+                           0x1p20,
+                           0x1p60,
+                           0x1p1023,
+                           1.7976931348623157e308,
+                           std::numeric_limits<double>::min(),
+                           0.7853981633974483,
+                           1.5707963267948966};
   // Where the reduction's quotient x 2/pi changes (odd multiples of pi/4) and the table
   // entries i/64 of the reduced argument and the midpoints between them.
   for (int n = 1; n < 400; n += 2) trig.push_back(n * 0.7853981633974483);
@@ -172,8 +180,8 @@ TEST(PortableMath, RangeBoundaries) {
   const std::vector<double> trigArguments = neighbourhoods(trig);
   for (const Function *f : {&kSin, &kCos, &kSincosSin, &kSincosCos}) expectCorrectlyRounded(*f, trigArguments);
 
-  std::vector<double> atan{0x1p-27, 0x1p60, 5.8e15, 1.0, 0x1p-11, std::numeric_limits<double>::min(),
-                           1.7976931348623157e308};
+  std::vector<double> atan{
+      0x1p-27, 0x1p60, 5.8e15, 1.0, 0x1p-11, std::numeric_limits<double>::min(), 1.7976931348623157e308};
   for (int i = 0; i <= 1024; ++i) {
     atan.push_back(i / 1024.0);
     atan.push_back((i + 0.5) / 1024.0);
@@ -182,8 +190,7 @@ TEST(PortableMath, RangeBoundaries) {
   }
   expectCorrectlyRounded(kAtan, neighbourhoods(atan));
 
-  std::vector<double> exp{0x1p-54, 0x1p-53, 708.0, 709.0, 709.78, 709.782712893384, 709.8, 745.13, 745.2,
-                          707.0, 1.0};
+  std::vector<double> exp{0x1p-54, 0x1p-53, 708.0, 709.0, 709.78, 709.782712893384, 709.8, 745.13, 745.2, 707.0, 1.0};
   // The reduction's intervals: N ln2/128 and (N + 1/2) ln2/128.
   for (int n = -128 * 8; n <= 128 * 8; n += 7) {
     exp.push_back(n * 0.005415212348111709);
@@ -259,7 +266,8 @@ std::vector<double> randomArguments(std::uint64_t seed, double lo, double hi, in
   for (std::size_t i = 0; i < n; ++i) out.push_back(uniform(random));
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t r = random();
-    const int exponent = minExponent + static_cast<int>(random() % static_cast<std::uint64_t>(maxExponent - minExponent + 1));
+    const int exponent =
+        minExponent + static_cast<int>(random() % static_cast<std::uint64_t>(maxExponent - minExponent + 1));
     const double significand = 1.0 + static_cast<double>(r >> 12) * 0x1p-52;
     out.push_back((r & 1u) ? -std::ldexp(significand, exponent) : std::ldexp(significand, exponent));
   }
@@ -423,8 +431,8 @@ void expectQuickStagesWithinBounds(const char *build, SinCosQuick sinCos, ExpQui
     const int k = exp(x, parts, bounds);
     worstExp = std::max(worstExp, errorOverBound(mpfr_exp, x, k, parts[0], parts[1], bounds[0]));
   }
-  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g, atan %.3g\n", build,
-              worstSin, worstCos, worstExp, worstAtan);
+  std::printf("%s quick stages, largest error over bound: sin %.3g, cos %.3g, exp %.3g, atan %.3g\n", build, worstSin,
+              worstCos, worstExp, worstAtan);
   EXPECT_LE(worstSin, 1.0) << build;
   EXPECT_LE(worstCos, 1.0) << build;
   EXPECT_LE(worstExp, 1.0) << build;

@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint64_t kStepsPerSecond = 10000;
 constexpr std::uint64_t kStepsPerHour = 3600 * kStepsPerSecond;
-constexpr std::uint64_t kPhaseSteps = 30 * kStepsPerSecond;       // inputs change every 30 s
+constexpr std::uint64_t kPhaseSteps = 30 * kStepsPerSecond;           // inputs change every 30 s
 constexpr std::uint64_t kReinitializeEvery = 1200 * kStepsPerSecond;  // a restart every 20 min
 constexpr std::uint64_t kProgressEvery = 600 * kStepsPerSecond;
 
@@ -27,12 +27,32 @@ ExtU_Corvanta_T cycleInputs(std::uint64_t step) {
   const double weave = std::sin(0.5 * t);
   u.GearSelector = CORVANTA_GEAR_DRIVE;
   switch (phase) {
-    case 0: u.AccelerationDemand = 1.5; u.SteeringAngle = 0.02 * weave; break;
-    case 1: u.AccelerationDemand = 0.3; u.SteeringAngle = -0.05; u.RoadGrade = -0.02; break;
-    case 2: u.AccelerationDemand = -3.0; u.SteeringAngle = 0.01 * weave; break;
-    case 3: u.GearSelector = CORVANTA_GEAR_NEUTRAL; u.RoadGrade = 0.05; u.SteeringAngle = 0.03 * weave; break;
-    case 4: u.GearSelector = CORVANTA_GEAR_REVERSE; u.AccelerationDemand = 0.8; u.SteeringAngle = 0.1 * weave; break;
-    default: u.AccelerationDemand = -4.0; break;
+    case 0:
+      u.AccelerationDemand = 1.5;
+      u.SteeringAngle = 0.02 * weave;
+      break;
+    case 1:
+      u.AccelerationDemand = 0.3;
+      u.SteeringAngle = -0.05;
+      u.RoadGrade = -0.02;
+      break;
+    case 2:
+      u.AccelerationDemand = -3.0;
+      u.SteeringAngle = 0.01 * weave;
+      break;
+    case 3:
+      u.GearSelector = CORVANTA_GEAR_NEUTRAL;
+      u.RoadGrade = 0.05;
+      u.SteeringAngle = 0.03 * weave;
+      break;
+    case 4:
+      u.GearSelector = CORVANTA_GEAR_REVERSE;
+      u.AccelerationDemand = 0.8;
+      u.SteeringAngle = 0.1 * weave;
+      break;
+    default:
+      u.AccelerationDemand = -4.0;
+      break;
   }
   u.InitialSpeed = 5.0;
   u.InitialHeading = 0.3;
@@ -62,8 +82,7 @@ void soak(Corvanta &car, std::uint64_t steps, const char *name) {
     }
     if ((k + 1) % kProgressEvery == 0) {
       std::printf("%s: %llu s of model time, X = %.3f m, speed %.3f m/s\n", name,
-                  static_cast<unsigned long long>((k + 1) / kStepsPerSecond), car.Y.PositionX,
-                  car.Y.LongitudinalSpeed);
+                  static_cast<unsigned long long>((k + 1) / kStepsPerSecond), car.Y.PositionX, car.Y.LongitudinalSpeed);
       std::fflush(stdout);
     }
   }

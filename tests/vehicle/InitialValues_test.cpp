@@ -89,7 +89,8 @@ TEST(VehicleInitialValues, AreTheFirstStepsStartAndChangeNothingLater) {
   const std::vector<double> b = trace(plain, u, 1500);
   ASSERT_EQ(a.size(), b.size());
   for (std::size_t i = 0; i < a.size(); ++i) {
-    ASSERT_EQ(bitsOf(b[i]), bitsOf(a[i])) << i / CORVANTA_NUM_SIGNALS << " " << corvanta_signal_name(i % CORVANTA_NUM_SIGNALS);
+    ASSERT_EQ(bitsOf(b[i]), bitsOf(a[i]))
+        << i / CORVANTA_NUM_SIGNALS << " " << corvanta_signal_name(i % CORVANTA_NUM_SIGNALS);
   }
   // After a Step there is no start to show; before Initialize neither.
   double s[CORVANTA_NUM_SIGNALS] = {};

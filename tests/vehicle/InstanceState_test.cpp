@@ -76,12 +76,15 @@ int firstStepWhere(const InputsAt &inputs, const std::function<bool(const Corvan
 CorvantaInstance *busyInstance() {
   CorvantaInstance *car = corvanta_instance_create(nullptr);
   corvanta_instance_initialize(car);
-  run(car, [](int) {
-    ExtU_Corvanta_T u = scenarioInputs(-1.0, 3.0, 0.0);
-    u.RoadGrade = -0.1;
-    u.SteeringAngle = -0.1;
-    return u;
-  }, 0, 700);
+  run(
+      car,
+      [](int) {
+        ExtU_Corvanta_T u = scenarioInputs(-1.0, 3.0, 0.0);
+        u.RoadGrade = -0.1;
+        u.SteeringAngle = -0.1;
+        return u;
+      },
+      0, 700);
   return car;
 }
 
@@ -125,7 +128,8 @@ TEST(VehicleState, ContinuesAcrossAGearShiftInProgress) {
 
 TEST(VehicleState, ContinuesAcrossTheTransportDelayWrap) {
   // The delay's 1024 entries fill after 1023 major steps; the next write wraps the head.
-  const int wrap = firstStepWhere(drivingInputs, [](const Corvanta &m) { return m.DW.TransportDelayHead == 0 && m.M.ticks > 1; });
+  const int wrap =
+      firstStepWhere(drivingInputs, [](const Corvanta &m) { return m.DW.TransportDelayHead == 0 && m.M.ticks > 1; });
   ASSERT_EQ(wrap, 1024);
   expectContinuation(drivingInputs, wrap - 2, 200);
   expectContinuation(drivingInputs, wrap, 200);

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
-#include "tests/TestSupport.h"
 #include "capi/corvanta.h"
+#include "tests/TestSupport.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {

@@ -66,9 +66,8 @@ int main() {
   // Nothing of either library has run yet.
   allocationsFail = true;
   noException("CreateVehicleModel", [] { check(CreateVehicleModel() == nullptr, "CreateVehicleModel gives NULL"); });
-  noException("corvanta_vehicle_parameter_count", [] {
-    check(corvanta_vehicle_parameter_count() > 0, "the parameter list is readable without memory");
-  });
+  noException("corvanta_vehicle_parameter_count",
+              [] { check(corvanta_vehicle_parameter_count() > 0, "the parameter list is readable without memory"); });
   noException("corvanta_vehicle_parameter_info", [] {
     CorvantaParameterInfo info;
     check(corvanta_vehicle_parameter_info(0, &info) == CORVANTA_VEHICLE_OK && std::strcmp(info.name, "") != 0,
@@ -155,8 +154,8 @@ int main() {
     check(corvanta_instance_create(invalid) == nullptr, "instance_create of a sound set gives NULL without memory");
     check(corvanta_vehicle_to_json(vehicle, text, sizeof text) == 0, "to_json: 0 without memory");
     check(corvanta_vehicle_copy(vehicle) == nullptr, "copy: NULL without memory");
-    check(corvanta_vehicle_set_name(vehicle, "a name too long for any short-string storage of the library",
-                                    nullptr) == CORVANTA_VEHICLE_NO_MEMORY,
+    check(corvanta_vehicle_set_name(vehicle, "a name too long for any short-string storage of the library", nullptr) ==
+              CORVANTA_VEHICLE_NO_MEMORY,
           "set_name: NO_MEMORY");
     check(corvanta_vehicle_save(vehicle, "/nonexistent/vehicle.json", text, sizeof text) != CORVANTA_VEHICLE_OK,
           "save fails");

@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "vehicle/Instance.h"
-#include "tests/TestSupport.h"
-#include "vehicle/VehicleSet.h"
 #include "capi/corvanta.h"
+#include "tests/TestSupport.h"
+#include "vehicle/Instance.h"
+#include "vehicle/VehicleSet.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace {
@@ -219,14 +219,15 @@ TEST(ParameterSet, ValidateReportsEveryProblemAndInstancesRefuseAnInvalidSet) {
   corvanta_vehicle_set(set.get(), "DemandMapSpeed_Axis1", axis, 121, nullptr, 0);
   char report[2048];
   EXPECT_EQ(corvanta_vehicle_validate(set.get(), report, sizeof report), 7);
-  EXPECT_STREQ(report,
-               "VehicleMass = -5 is outside its range (0, 100000] kg\n"
-               "YawInertia = 0 is outside its range (0, 10000000] kg*m^2\n"
-               "DemandMapSpeed_Axis1 is not strictly increasing: [39] = 3.9, [40] = 3.9\n"
-               "FNOMIN = 0 is outside its range (0, 1000000] N\n"
-               "PDX1 = nan is outside its range (0, 10]\n"
-               "Wheelbase = 1 m must exceed FrontAxleDistance = 1.159 m: the centre of mass must lie between the axles\n"
-               "SprungMass = 1590 kg exceeds VehicleMass = -5 kg");
+  EXPECT_STREQ(
+      report,
+      "VehicleMass = -5 is outside its range (0, 100000] kg\n"
+      "YawInertia = 0 is outside its range (0, 10000000] kg*m^2\n"
+      "DemandMapSpeed_Axis1 is not strictly increasing: [39] = 3.9, [40] = 3.9\n"
+      "FNOMIN = 0 is outside its range (0, 1000000] N\n"
+      "PDX1 = nan is outside its range (0, 10]\n"
+      "Wheelbase = 1 m must exceed FrontAxleDistance = 1.159 m: the centre of mass must lie between the axles\n"
+      "SprungMass = 1590 kg exceeds VehicleMass = -5 kg");
   EXPECT_EQ(corvanta_instance_create(set.get()), nullptr);
 }
 
@@ -342,8 +343,8 @@ TEST(ParameterSet, EveryParameterActsUnlessTheListSaysWhyItCannot) {
       continue;
     }
     const bool changed = !sameBits(builtin, run(set.get(), 80000, exercise));
-    EXPECT_EQ(changed, info.dormant[0] == '\0') << info.name << (changed ? " changed the outputs though dormant"
-                                                                           : " did not change the outputs");
+    EXPECT_EQ(changed, info.dormant[0] == '\0')
+        << info.name << (changed ? " changed the outputs though dormant" : " did not change the outputs");
   }
 }
 
@@ -414,7 +415,7 @@ TEST(ParameterSet, TheParametersTheGeneralRunMissesActInRunsOfTheirOwn) {
   const std::vector<double> builtinTip = signalTrace(nullptr, 30000, brakingFrom15, "TipOverIndicator");
   for (double v : builtinTip) ASSERT_EQ(v, -1.0);
   for (const auto &[name, value] : {std::pair<const char *, double>{"RestoringLever", 0.0},
-                                     std::pair<const char *, double>{"OverturningLeverOffset", 10.0}}) {
+                                    std::pair<const char *, double>{"OverturningLeverOffset", 10.0}}) {
     VehiclePtr set = changed(name, {value});
     ASSERT_NE(set, nullptr) << name;
     const std::vector<double> tip = signalTrace(set.get(), 30000, brakingFrom15, "TipOverIndicator");
@@ -438,7 +439,8 @@ TEST(ParameterSet, TheParametersTheGeneralRunMissesActInRunsOfTheirOwn) {
   // speeds, so the first upshift comes later.
   VehiclePtr probe = builtinSet();
   std::vector<double> axis(101);
-  ASSERT_EQ(corvanta_vehicle_get(probe.get(), "ShiftMap_Axis1", axis.data(), axis.size(), nullptr), CORVANTA_VEHICLE_OK);
+  ASSERT_EQ(corvanta_vehicle_get(probe.get(), "ShiftMap_Axis1", axis.data(), axis.size(), nullptr),
+            CORVANTA_VEHICLE_OK);
   for (double &x : axis) x = x * x / 100.0;
   VehiclePtr squeezed = changed("ShiftMap_Axis1", axis);
   ASSERT_NE(squeezed, nullptr);

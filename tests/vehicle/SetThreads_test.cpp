@@ -20,9 +20,7 @@ constexpr int kSteps = 60;
 struct Seen {
   std::vector<std::uint64_t> identities;
   std::vector<unsigned char> outputs;  // bytes of the output record after the last step of each run
-  bool operator==(const Seen &other) const {
-    return identities == other.identities && outputs == other.outputs;
-  }
+  bool operator==(const Seen &other) const { return identities == other.identities && outputs == other.outputs; }
 };
 
 void runOn(const CorvantaVehicle *set, Seen &seen) {

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "tests/TestSupport.h"
 #include "vehicle/Instance.h"
 #include "vehicle/StateChecksum.h"
-#include "tests/TestSupport.h"
 #include "vehicle/VehicleSet.h"
 #include "vehicle/corvanta_vehicle.h"
 

@@ -12,14 +12,13 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <vector>
 #include <string>
 #include <vector>
 
+#include "capi/corvanta.h"
 #include "model/Corvanta.h"
 #include "tests/TestSupport.h"
 #include "tests/vehicle/VehicleScenarios.h"
-#include "capi/corvanta.h"
 #include "vehicle/corvanta_vehicle.h"
 
 #ifndef CORVANTA_GOLDEN_FILE
@@ -190,13 +189,41 @@ TEST(VehicleSignals, EveryFmuOutputIsASignalAndPublishedReferencesKeepTheirNames
   text << file.rdbuf();
   const std::string all = text.str();
   const std::regex entry(R"re(CORVANTA_FMU_SIGNAL\(\s*(\d+),\s*(\w+),\s*(\w+)\))re");
-  const char *const published[] = {
-      "PositionX",    "PositionY",    "Heading",      "LongitudinalSpeed", "PitchAngle",    "RollAngle",
-      "TipOverIndicator", "ModelTime", "Gear",       "EngineSpeed",       "EngineTorque",  "Throttle",
-      "Brake",        "YawRate",      "LateralVelocity", "SideslipAngle",  "LongitudinalAcceleration",
-      "LateralAcceleration", "WheelSpeedFL", "WheelSpeedFR", "WheelSpeedRL", "WheelSpeedRR", "TyreForceXFL",
-      "TyreForceXFR", "TyreForceXRL", "TyreForceXRR", "TyreForceYFL", "TyreForceYFR", "TyreForceYRL",
-      "TyreForceYRR", "TyreLoadFL",   "TyreLoadFR",   "TyreLoadRL",   "TyreLoadRR",   "FrontSteerAngle"};
+  const char *const published[] = {"PositionX",
+                                   "PositionY",
+                                   "Heading",
+                                   "LongitudinalSpeed",
+                                   "PitchAngle",
+                                   "RollAngle",
+                                   "TipOverIndicator",
+                                   "ModelTime",
+                                   "Gear",
+                                   "EngineSpeed",
+                                   "EngineTorque",
+                                   "Throttle",
+                                   "Brake",
+                                   "YawRate",
+                                   "LateralVelocity",
+                                   "SideslipAngle",
+                                   "LongitudinalAcceleration",
+                                   "LateralAcceleration",
+                                   "WheelSpeedFL",
+                                   "WheelSpeedFR",
+                                   "WheelSpeedRL",
+                                   "WheelSpeedRR",
+                                   "TyreForceXFL",
+                                   "TyreForceXFR",
+                                   "TyreForceXRL",
+                                   "TyreForceXRR",
+                                   "TyreForceYFL",
+                                   "TyreForceYFR",
+                                   "TyreForceYRL",
+                                   "TyreForceYRR",
+                                   "TyreLoadFL",
+                                   "TyreLoadFR",
+                                   "TyreLoadRL",
+                                   "TyreLoadRR",
+                                   "FrontSteerAngle"};
   std::vector<int> seen(corvanta_signal_count(), 0);
   int found = 0;
   for (auto it = std::sregex_iterator(all.begin(), all.end(), entry); it != std::sregex_iterator(); ++it) {
@@ -281,11 +308,14 @@ TEST(VehicleSignals, EachSignalIsTheModelsValueAtTheRegressionCheckpoints) {
   const auto golden = goldenCheckpoints();
   // Every signal either has its model value above, is an output, or a derived value checked
   // by the formula relations.
-  const std::set<std::string> derived = {"SideslipAngle", "LongitudinalAcceleration", "LateralAcceleration",
-                                         "SlipRatioFL",   "SlipRatioFR",              "SlipRatioRL",
-                                         "SlipRatioRR",   "SlipAngleFL",              "SlipAngleFR",
-                                         "SlipAngleRL",   "SlipAngleRR",              "TyreLoadFL",
-                                         "TyreLoadFR",    "TyreLoadRL",               "TyreLoadRR"};
+  const std::set<std::string> derived = {"SideslipAngle",       "LongitudinalAcceleration",
+                                         "LateralAcceleration", "SlipRatioFL",
+                                         "SlipRatioFR",         "SlipRatioRL",
+                                         "SlipRatioRR",         "SlipAngleFL",
+                                         "SlipAngleFR",         "SlipAngleRL",
+                                         "SlipAngleRR",         "TyreLoadFL",
+                                         "TyreLoadFR",          "TyreLoadRL",
+                                         "TyreLoadRR"};
   for (size_t k = CORVANTA_NUM_OUTPUTS; k < corvanta_signal_count(); ++k) {
     const std::string name = corvanta_signal_name(k);
     EXPECT_TRUE(modelValues().count(name) == 1 || derived.count(name) == 1) << name << " is not checked";

@@ -19,7 +19,6 @@ std::string tempPath(const std::string &name) {
   return ::testing::TempDir() + "corvanta_files_" + std::to_string(::getpid()) + "_" + name;
 }
 
-
 // The error text of parsing `json` (empty when it parses).
 std::string parseError(const std::string &json, const std::string &base = kData) {
   char error[4096] = "";
@@ -100,7 +99,8 @@ TEST(TyrePropertyFile, HostileAndBrokenFilesGetAClearMessageAndChangeNothing) {
   EXPECT_EQ(firstError("[LATERAL_COEFFICIENTS]\nPDY1 = 1e999\n"), "t.tir:2: PDY1 = 1e999 is not a finite number");
   EXPECT_EQ(firstError("[LATERAL_COEFFICIENTS]\nPDY1 = 1\nPDY1 = 2\n"),
             "t.tir:3: PDY1 appears twice in [LATERAL_COEFFICIENTS] (first on line 2)");
-  EXPECT_EQ(firstError("[LATERAL_COEFFICIENTS\nPDY1 = 1\n"), "t.tir:1: section header without ']': [LATERAL_COEFFICIENTS");
+  EXPECT_EQ(firstError("[LATERAL_COEFFICIENTS\nPDY1 = 1\n"),
+            "t.tir:1: section header without ']': [LATERAL_COEFFICIENTS");
   EXPECT_EQ(firstError("[VERTICAL]\nFNOMIN 4000\n"), "t.tir:2: expected KEY = VALUE, found FNOMIN 4000");
   // Huge: refused by size before anything is parsed.
   const std::string huge(17u << 20, 'x');
@@ -111,7 +111,8 @@ TEST(TyrePropertyFile, HostileAndBrokenFilesGetAClearMessageAndChangeNothing) {
   TyreCoefficients tyre;
   EXPECT_EQ(readTyrePropertyText(bad, "t.tir", tyre).errors.size(), 21u);
   // Unknown sections and table data are read past; their numbers are listed, not lost.
-  const auto odd = readTyrePropertyText("[FANCY_SECTION]\nMAGIC = 3\n{a b}\n 1 2\n[VERTICAL]\nFNOMIN = 4500\n", "t.tir", tyre);
+  const auto odd =
+      readTyrePropertyText("[FANCY_SECTION]\nMAGIC = 3\n{a b}\n 1 2\n[VERTICAL]\nFNOMIN = 4500\n", "t.tir", tyre);
   EXPECT_TRUE(odd.ok);
   EXPECT_SAME_BITS(4500.0, tyre.FNOMIN);
   EXPECT_NE(odd.warning.find("1 coefficients the model does not use"), std::string::npos) << odd.warning;
@@ -171,22 +172,28 @@ TEST(TyrePropertyFile, ValuesLeftInTheWrongUnitsAreNamedInAWarning) {
   // leave the tyre with almost no friction (1 / (1 + Vx / LONGVL)).  Read as written, and
   // named.
   TyreCoefficients tyre;
-  const auto slow = readTyrePropertyText("[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16.6\n"
-                                         "[DIMENSION]\nUNLOADED_RADIUS = 316.5\n", "t.tir", tyre);
+  const auto slow = readTyrePropertyText(
+      "[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16.6\n"
+      "[DIMENSION]\nUNLOADED_RADIUS = 316.5\n",
+      "t.tir", tyre);
   ASSERT_TRUE(slow.ok);
   EXPECT_SAME_BITS(16.6 * 1e-3, tyre.LONGVL);
   EXPECT_SAME_BITS(316.5 * 1e-3, tyre.UNLOADED_RADIUS);
   EXPECT_NE(slow.warning.find("t.tir: implausible after the [UNITS] conversion: LONGVL = 0.0166 m/s"),
-            std::string::npos) << slow.warning;
+            std::string::npos)
+      << slow.warning;
   EXPECT_EQ(slow.warning.find("UNLOADED_RADIUS ="), std::string::npos) << slow.warning;
   // The radius left in m while the file says mm.
   TyreCoefficients other;
-  const auto small = readTyrePropertyText("[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16600\n"
-                                          "[DIMENSION]\nUNLOADED_RADIUS = 0.3165\n", "t.tir", other);
+  const auto small = readTyrePropertyText(
+      "[UNITS]\nLENGTH = 'mm'\n[MODEL]\nLONGVL = 16600\n"
+      "[DIMENSION]\nUNLOADED_RADIUS = 0.3165\n",
+      "t.tir", other);
   ASSERT_TRUE(small.ok);
   EXPECT_SAME_BITS(16.6, other.LONGVL);
   EXPECT_NE(small.warning.find("implausible after the [UNITS] conversion: UNLOADED_RADIUS = 0.0003165 m"),
-            std::string::npos) << small.warning;
+            std::string::npos)
+      << small.warning;
   EXPECT_EQ(small.warning.find("LONGVL ="), std::string::npos) << small.warning;
   // The example tyre, in mm throughout, draws no such warning.
   CorvantaVehicle *v = corvanta_vehicle_create_builtin();
@@ -227,8 +234,8 @@ TEST(VehicleFile, EveryErrorClassNamesTheParameterValueRangeAndLine) {
   EXPECT_EQ(parseError("[1, 2]"), "car.json:1: a vehicle file is a JSON object, found an array");
   EXPECT_EQ(parseError("{\"tyre\": {\"frnt\": \"a.tir\"}}"),
             "car.json:1: unknown key \"frnt\" in \"tyre\": use \"front\" and \"rear\" (did you mean front?)");
-  EXPECT_EQ(parseError("{\"tyre\": \"missing.tir\"}").find("car.json:1: tyre: " + kData +
-                                                           "/missing.tir: cannot open the tyre property file"),
+  EXPECT_EQ(parseError("{\"tyre\": \"missing.tir\"}")
+                .find("car.json:1: tyre: " + kData + "/missing.tir: cannot open the tyre property file"),
             0u);
   // Every problem, not only the first.
   EXPECT_EQ(parseError("{\"parameters\": {\n\"VehicleMass\": 0,\n\"PDY1\": -1,\n\"Gravity\": 0}}"),
@@ -249,9 +256,11 @@ TEST(VehicleFile, ExampleVehiclesLoadWithTheirTyreFiles) {
   EXPECT_SAME_BITS(1.0489, get(estate, "PDY1"));
   corvanta_vehicle_free(estate);
 
-  const std::string json = "{\"name\": \"wet\", \"tyre\": {\"rear\": \"low_mu_205_55R16.tir\"},\n"
-                           " \"parameters\": {\"RearTyre.PDY1\": 0.55}}";
-  CorvantaVehicle *wet = corvanta_vehicle_parse(json.data(), json.size(), kData.c_str(), "wet.json", error, sizeof error);
+  const std::string json =
+      "{\"name\": \"wet\", \"tyre\": {\"rear\": \"low_mu_205_55R16.tir\"},\n"
+      " \"parameters\": {\"RearTyre.PDY1\": 0.55}}";
+  CorvantaVehicle *wet =
+      corvanta_vehicle_parse(json.data(), json.size(), kData.c_str(), "wet.json", error, sizeof error);
   ASSERT_NE(wet, nullptr) << error;
   EXPECT_SAME_BITS(0.55, get(wet, "RearTyre.PDY1"));  // the file's parameters override the tyre file
   EXPECT_SAME_BITS(4000.0, get(wet, "RearTyre.FNOMIN"));

@@ -191,8 +191,9 @@ double predictedYawRate(const CorvantaVehicle *v, double speed, double delta) {
   const double a = get(v, "FrontAxleDistance"), b = L - a;
   const Axle front = axle(v, m * g * b / (2.0 * L));
   const Axle rear = axle(v, m * g * a / (2.0 * L));
-  const double Xf = 2.0 * (-get(v, "UNLOADED_RADIUS") * front.load * get(v, "QSY1") *
-                           std::atan(speed / get(v, "LONGVL"))) / get(v, "WheelRadius");
+  const double Xf = 2.0 *
+                    (-get(v, "UNLOADED_RADIUS") * front.load * get(v, "QSY1") * std::atan(speed / get(v, "LONGVL"))) /
+                    get(v, "WheelRadius");
   const double af = a - front.trail, br = b + rear.trail;
   // The three equations are linear in (Fyf, Fyr, r): eliminate the forces.
   //   Fyf = (m v r - Xf delta (a + br) / br) br / (af + br),  Fyr = (af Fyf + a Xf delta) / br
@@ -261,8 +262,8 @@ TEST(VehiclePhysics, HeavierCarsYawGainFollowsTheUndersteerOfItsAxleLoadsAndTyre
 // converter slip; below 10 % in every run here.  Doubling the final drive therefore
 // halves the top speed within that slip: the ratio lies in [0.5 * 0.9, 0.5 / 0.9].
 struct GearRun {
-  double speed;       // m/s, after 60 s
-  double topSpeed;    // m/s, the engine-limited bound
+  double speed;     // m/s, after 60 s
+  double topSpeed;  // m/s, the engine-limited bound
   double gear;
 };
 
@@ -284,7 +285,8 @@ GearRun fullThrottle(const CorvantaVehicle *v, double selector) {
       corvanta_instance_signals(car.get(), s, CORVANTA_NUM_SIGNALS);
       const double G = selector == 3.0 ? ratios[0] : ratios[static_cast<int>(s[CORVANTA_SIGNAL_Gear]) + 1];
       // The turbine speed is the wheel speeds through the two ratios.
-      EXPECT_NEAR(s[CORVANTA_SIGNAL_TurbineSpeed], fdr * (s[CORVANTA_SIGNAL_WheelSpeedRL] + s[CORVANTA_SIGNAL_WheelSpeedRR]) * G,
+      EXPECT_NEAR(s[CORVANTA_SIGNAL_TurbineSpeed],
+                  fdr * (s[CORVANTA_SIGNAL_WheelSpeedRL] + s[CORVANTA_SIGNAL_WheelSpeedRR]) * G,
                   1e-9 * (1.0 + std::fabs(s[CORVANTA_SIGNAL_TurbineSpeed])));
       fastest = std::max(fastest, std::fabs(s[CORVANTA_SIGNAL_LongitudinalSpeed]));
     }

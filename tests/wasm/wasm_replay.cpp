@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/conformance/CommandStream.h"
 #include "capi/corvanta.h"
+#include "tests/conformance/CommandStream.h"
 
 int main(int argc, char **argv) {
   if (argc != 2) {

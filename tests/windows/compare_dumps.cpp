@@ -31,7 +31,7 @@
 namespace {
 
 constexpr int kOutputs = 7;
-const char *const kNames[kOutputs] = {"PositionX", "PositionY",  "Heading",         "LongitudinalSpeed",
+const char *const kNames[kOutputs] = {"PositionX",  "PositionY", "Heading",         "LongitudinalSpeed",
                                       "PitchAngle", "RollAngle", "TipOverIndicator"};
 
 struct Record {
@@ -137,8 +137,8 @@ int aggregate(int count, char **paths) {
       int k = -1;
       unsigned long long same = 0;
       unsigned long long records = 0;
-      if (!(words >> entry.label >> k >> entry.absolute >> entry.absoluteStep >> entry.relative >>
-            entry.relativeStep >> same >> records) ||
+      if (!(words >> entry.label >> k >> entry.absolute >> entry.absoluteStep >> entry.relative >> entry.relativeStep >>
+            same >> records) ||
           k < 0 || k >= kOutputs) {
         std::fprintf(stderr, "compare_dumps: %s: not a summary line: %s\n", paths[i], line.c_str());
         return 2;
@@ -258,8 +258,8 @@ int main(int argc, char **argv) {
         const double magnitude = std::fmax(std::fabs(a), std::fabs(b));
         scaled = (magnitude > 0.0) ? difference / magnitude : 0.0;  // 0 for +0 against -0
         pass = !exact && difference <= absolute[k] + relative[k] * magnitude;
-        if (!pass && k == kTipOver && lowSpeed > 0.0 &&
-            std::fabs(fromBits(want.bits[kSpeed])) < lowSpeed && std::fabs(fromBits(got.bits[kSpeed])) < lowSpeed) {
+        if (!pass && k == kTipOver && lowSpeed > 0.0 && std::fabs(fromBits(want.bits[kSpeed])) < lowSpeed &&
+            std::fabs(fromBits(got.bits[kSpeed])) < lowSpeed) {
           pass = true;
           ++lowSpeedTipOvers;
         }

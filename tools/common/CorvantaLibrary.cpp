@@ -47,9 +47,9 @@ std::string narrow(const wchar_t *text, std::size_t size) {
 std::string lastErrorText() {
   const DWORD code = GetLastError();
   wchar_t *buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
   std::string text = (length > 0) ? narrow(buffer, length) : std::string();
   LocalFree(buffer);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
@@ -128,10 +128,10 @@ CorvantaLibrary CorvantaLibrary::open(const std::string &path) {
     throw LibraryError("cannot load the Corvanta library '" + path + "': " + error);
   }
   CorvantaApi api;
-#define CORVANTA_TOOLS_BIND(name)                                                                       \
-  api.name = lookUpNative<name##TYPE>(handle, #name, error);                                            \
-  if (api.name == nullptr) {                                                                            \
-    closeNative(handle);                                                                                \
+#define CORVANTA_TOOLS_BIND(name)                                                                      \
+  api.name = lookUpNative<name##TYPE>(handle, #name, error);                                           \
+  if (api.name == nullptr) {                                                                           \
+    closeNative(handle);                                                                               \
     throw LibraryError("the library '" + path + "' does not export the function " #name ": " + error); \
   }
   CORVANTA_TOOLS_API_FUNCTIONS(CORVANTA_TOOLS_BIND)
@@ -165,7 +165,9 @@ CorvantaLibrary::CorvantaLibrary(void *handle, std::string path, const CorvantaA
     : handle_(handle), path_(std::move(path)), api_(api) {}
 
 CorvantaLibrary::CorvantaLibrary(CorvantaLibrary &&other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)), api_(std::exchange(other.api_, {})) {}
+    : handle_(std::exchange(other.handle_, nullptr)),
+      path_(std::move(other.path_)),
+      api_(std::exchange(other.api_, {})) {}
 
 CorvantaLibrary &CorvantaLibrary::operator=(CorvantaLibrary &&other) noexcept {
   if (this != &other) {

@@ -48,8 +48,7 @@ class CorvantaLibrary {
   // Opens the first candidate file that exists; when none exists, asks the system loader
   // for `systemName`.  A candidate that exists but fails to load is reported, not skipped,
   // so that a broken installation does not silently pick up another build.
-  static CorvantaLibrary openFirstAvailable(const std::vector<std::string> &candidates,
-                                            const std::string &systemName);
+  static CorvantaLibrary openFirstAvailable(const std::vector<std::string> &candidates, const std::string &systemName);
 
   CorvantaLibrary(CorvantaLibrary &&other) noexcept;
   CorvantaLibrary &operator=(CorvantaLibrary &&other) noexcept;

@@ -47,11 +47,13 @@ void RunStatistics::record(const StepReport &report) {
   final_ = report.outputs;
 }
 
-std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics, const SummaryContext &context) {
+std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics,
+                          const SummaryContext &context) {
   const ExtY_Corvanta_T &pose = statistics.finalOutputs();
   const double modelSeconds = static_cast<double>(statistics.steps()) * CORVANTA_STEP_SIZE;
   std::string text;
-  const std::string title = scenario.name.empty() ? context.scenarioFile : scenario.name + " (" + context.scenarioFile + ")";
+  const std::string title =
+      scenario.name.empty() ? context.scenarioFile : scenario.name + " (" + context.scenarioFile + ")";
   text += line("scenario", title);
   text += line("library", context.libraryPath);
   text += line("model time", formatModelTime(statistics.steps()) + " s, " + std::to_string(statistics.steps()) +
@@ -61,9 +63,9 @@ std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &st
   text += line("top speed", printed("%.3f m/s (%.1f km/h) at t = %s s", statistics.topSpeed(),
                                     statistics.topSpeed() * kMetresPerSecondToKmh,
                                     formatModelTime(statistics.topSpeedStep()).c_str()));
-  text += line("final pose", printed("X %.3f m, Y %.3f m, heading %.4f rad (%.1f deg), speed %.3f m/s", pose.PositionX,
-                                     pose.PositionY, pose.Heading, pose.Heading * kRadiansToDegrees,
-                                     pose.LongitudinalSpeed));
+  text += line("final pose",
+               printed("X %.3f m, Y %.3f m, heading %.4f rad (%.1f deg), speed %.3f m/s", pose.PositionX,
+                       pose.PositionY, pose.Heading, pose.Heading * kRadiansToDegrees, pose.LongitudinalSpeed));
   if (statistics.firstTipOverStep()) {
     text += line("tip-over", "indicator +1 first at t = " + formatModelTime(*statistics.firstTipOverStep()) +
                                  " s, for " + formatModelTime(statistics.tipOverSteps()) + " s in all");
@@ -71,13 +73,13 @@ std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &st
     text += line("tip-over", "never (the indicator stayed at -1 or 0)");
   }
   if (statistics.firstNonFiniteStep()) {
-    text += line("WARNING", "outputs NaN or infinite from t = " + formatModelTime(*statistics.firstNonFiniteStep()) +
-                                " s on");
+    text += line("WARNING",
+                 "outputs NaN or infinite from t = " + formatModelTime(*statistics.firstNonFiniteStep()) + " s on");
   }
   const std::string factor =
-      (context.wallSeconds > 0.0) ? printed(", real-time factor %.1f (model seconds per wall second)",
-                                            modelSeconds / context.wallSeconds)
-                                  : std::string();
+      (context.wallSeconds > 0.0)
+          ? printed(", real-time factor %.1f (model seconds per wall second)", modelSeconds / context.wallSeconds)
+          : std::string();
   text += line("wall time", printed("%.3f s", context.wallSeconds) + factor);
   return text;
 }

@@ -64,7 +64,8 @@ struct SummaryContext {
 };
 
 // The one-screen summary, lines ending in '\n'.
-std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics, const SummaryContext &context);
+std::string formatSummary(const ScenarioFacts &scenario, const RunStatistics &statistics,
+                          const SummaryContext &context);
 
 }  // namespace corvanta::sim
 

@@ -9,10 +9,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "engine/sweep/corvanta_sweep.h"
 #include "tools/common/CorvantaLibrary.h"
 #include "tools/sim/SweepProgressBar.h"
 #include "tools/sim/VehicleModel.h"
-#include "engine/sweep/corvanta_sweep.h"
 
 namespace corvanta::sim {
 
@@ -98,8 +98,9 @@ int runSweep(const SweepOptions &options) {
   }
 
   std::error_code sameFileError;
-  if (options.output != "-" && std::filesystem::equivalent(std::filesystem::u8path(options.output),
-                                                           std::filesystem::u8path(options.definition), sameFileError)) {
+  if (options.output != "-" &&
+      std::filesystem::equivalent(std::filesystem::u8path(options.output), std::filesystem::u8path(options.definition),
+                                  sameFileError)) {
     return fail(kBadInput, "the output '" + options.output + "' is the sweep definition; refusing to overwrite it");
   }
 
@@ -110,8 +111,9 @@ int runSweep(const SweepOptions &options) {
   }
 
   if (!options.vehicle.empty() && !options.library.empty()) {
-    return fail(kBadInput, "--vehicle needs the vehicle library's model; --lib names a library with the seven "
-                           "functions only");
+    return fail(kBadInput,
+                "--vehicle needs the vehicle library's model; --lib names a library with the seven "
+                "functions only");
   }
   VehicleHandle vehicle;
   if (!options.vehicle.empty()) {
@@ -148,11 +150,11 @@ int runSweep(const SweepOptions &options) {
     // The figures go to standard error when the table goes to standard output.
     std::FILE *stream = options.output == "-" ? stderr : stdout;
     const std::string where = options.output == "-" ? std::string("standard output") : options.output;
-    std::fprintf(stream, "%s: %llu runs -> %s\n%s\n", options.definition.c_str(),
-                 static_cast<unsigned long long>(corvanta_sweep_run_count(sweep.get())), where.c_str(),
-                 formatThroughput(SweepStatus{totals.runs, totals.runs, totals.steps, totals.wall_seconds},
-                                  totals.threads)
-                     .c_str());
+    std::fprintf(
+        stream, "%s: %llu runs -> %s\n%s\n", options.definition.c_str(),
+        static_cast<unsigned long long>(corvanta_sweep_run_count(sweep.get())), where.c_str(),
+        formatThroughput(SweepStatus{totals.runs, totals.runs, totals.steps, totals.wall_seconds}, totals.threads)
+            .c_str());
     if (std::fflush(stream) != 0) {
       return kOutputProblem;
     }
@@ -163,9 +165,10 @@ int runSweep(const SweepOptions &options) {
 }  // namespace
 
 int runSweepCommand(int argc, char **argv) {
-  CLI::App app{"Runs a sweep: many runs of a scenario with some fields varied (a grid or a Monte-Carlo sample), "
-               "on all cores, one CSV row of figures per run.",
-               kCommand};
+  CLI::App app{
+      "Runs a sweep: many runs of a scenario with some fields varied (a grid or a Monte-Carlo sample), "
+      "on all cores, one CSV row of figures per run.",
+      kCommand};
   SweepOptions options;
   defineOptions(app, options);
   try {

@@ -7,10 +7,10 @@
 #include <optional>
 #include <utility>
 
+#include "engine/testsuite/corvanta_standard_tests.h"
 #include "tools/common/CorvantaLibrary.h"
 #include "tools/sim/ProgressBar.h"
 #include "tools/sim/VehicleModel.h"
-#include "engine/testsuite/corvanta_standard_tests.h"
 
 namespace corvanta::sim {
 
@@ -98,8 +98,7 @@ TestCommandLine parse(const std::vector<std::string> &arguments) {
       }
     } else if (argument.rfind("--", 0) == 0 && argument.size() > 2) {
       line.options.emplace_back(argument.substr(2), value());
-    } else if (argument.rfind("-", 0) == 0 && argument.size() > 1 &&
-               !(argument[1] >= '0' && argument[1] <= '9')) {
+    } else if (argument.rfind("-", 0) == 0 && argument.size() > 1 && !(argument[1] >= '0' && argument[1] <= '9')) {
       throw UsageError{"unknown option '" + argument + "'"};
     } else if (line.test.empty()) {
       line.test = argument;
@@ -217,8 +216,10 @@ int runTestCommand(const std::vector<std::string> &arguments) {
   CorvantaModelFunctions model{};
   if (!line.vehicle.empty()) {
     if (!line.library.empty()) {
-      std::fprintf(stderr, "%s: error: --vehicle needs the vehicle library's model; --lib names a library with the "
-                           "seven functions only\n", kProgram);
+      std::fprintf(stderr,
+                   "%s: error: --vehicle needs the vehicle library's model; --lib names a library with the "
+                   "seven functions only\n",
+                   kProgram);
       return 2;
     }
     std::string problem;

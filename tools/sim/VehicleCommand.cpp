@@ -134,16 +134,17 @@ int printChecked(const CorvantaVehicle *vehicle, const std::string &file) {
           " m ahead of, rear axle " + number(f.rearAxleDistance, 4) + " m behind the centre of mass\n";
   text += "  static axle loads  front " + number(f.frontAxleLoad, 1) + " N, rear " + number(f.rearAxleLoad, 1) +
           " N (split " + number(100.0 * f.frontShare, 1) + " / " + number(100.0 * (1.0 - f.frontShare), 1) + ")\n";
-  text += "  static wheel load  front " + number(f.frontWheelLoad, 1) + " N = " +
-          number(100.0 * f.frontWheelLoad / f.frontNominalLoad, 1) + " % of FNOMIN " + number(f.frontNominalLoad, 1) +
-          " N; rear " + number(f.rearWheelLoad, 1) + " N = " +
-          number(100.0 * f.rearWheelLoad / f.rearNominalLoad, 1) + " % of FNOMIN " + number(f.rearNominalLoad, 1) +
-          " N\n";
-  text += "  top speed at EngineSpeedMax (" + number(scalar(vehicle, "EngineSpeedMax") * 9.549296585513721, 0) + " rpm)\n";
+  text += "  static wheel load  front " + number(f.frontWheelLoad, 1) +
+          " N = " + number(100.0 * f.frontWheelLoad / f.frontNominalLoad, 1) + " % of FNOMIN " +
+          number(f.frontNominalLoad, 1) + " N; rear " + number(f.rearWheelLoad, 1) +
+          " N = " + number(100.0 * f.rearWheelLoad / f.rearNominalLoad, 1) + " % of FNOMIN " +
+          number(f.rearNominalLoad, 1) + " N\n";
+  text +=
+      "  top speed at EngineSpeedMax (" + number(scalar(vehicle, "EngineSpeedMax") * 9.549296585513721, 0) + " rpm)\n";
   for (int gear = 0; gear < 6; ++gear) {
     text += "    " + (gear == 0 ? std::string("reverse") : "gear " + std::to_string(gear)) +
-            std::string(gear == 0 ? 3 : 4, ' ') + number(f.topSpeed[gear], 2) + " m/s = " +
-            number(f.topSpeed[gear] * 3.6, 1) + " km/h\n";
+            std::string(gear == 0 ? 3 : 4, ' ') + number(f.topSpeed[gear], 2) +
+            " m/s = " + number(f.topSpeed[gear] * 3.6, 1) + " km/h\n";
   }
   const std::string warnings = corvanta_vehicle_warnings(vehicle);
   if (!warnings.empty()) {
@@ -169,8 +170,8 @@ int updateDocs(const std::string &path) {
   const std::string endLine = std::string(kVehicleDocsEnd) + "\n";
   const std::size_t end = begin == std::string::npos ? begin : text.find(endLine, begin);
   if (end == std::string::npos) {
-    return fail(kBadInput, path + ": no generated part (the lines '" + kVehicleDocsBegin + "' and '" +
-                               kVehicleDocsEnd + "')");
+    return fail(kBadInput,
+                path + ": no generated part (the lines '" + kVehicleDocsBegin + "' and '" + kVehicleDocsEnd + "')");
   }
   const std::string updated = text.substr(0, begin) + vehicleParameterDocs() + text.substr(end + endLine.size());
   const std::filesystem::path target = std::filesystem::u8path(path);

@@ -15,7 +15,7 @@ struct VehicleFigures {
   double frontAxleLoad, rearAxleLoad, frontShare;  // N, N, fraction of the weight on the front axle
   double frontWheelLoad, rearWheelLoad;            // static load of one wheel, N
   double frontNominalLoad, rearNominalLoad;        // FNOMIN of each axle's tyre, N
-  double topSpeed[6];  // reverse, then gears 1 .. 5, m/s (reverse negative)
+  double topSpeed[6];                              // reverse, then gears 1 .. 5, m/s (reverse negative)
 };
 
 VehicleFigures vehicleFigures(const CorvantaVehicle *vehicle);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CorvantaLibrary.h"
 #include "engine/corvanta_engine.h"
+#include "tools/common/CorvantaLibrary.h"
 #include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::sim {

@@ -5,19 +5,19 @@
 // checks and runs the scenario and writes the CSV.  The model library is loaded at run
 // time and driven through its seven C functions, as any host does; by default the runner
 // drives the built-in car of the vehicle library, which also gives the signal columns and
-// the car as it starts in the row at time 0.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3 library
-// missing or unusable, 4 an output file could not be written.
+// the car as it starts in the row at time 0.  Exit status: 0 success, 1 internal error, 2 bad usage or scenario, 3
+// library missing or unusable, 4 an output file could not be written.
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
-#include <cstring>
-#include <memory>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -26,16 +26,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include "engine/corvanta_engine.h"
 #include "tools/common/CorvantaLibrary.h"
 #include "tools/sim/InterruptCleanup.h"
 #include "tools/sim/ProgressBar.h"
 #include "tools/sim/RecordedInputsRecorder.h"
 #include "tools/sim/RunSummary.h"
+#include "tools/sim/SweepCommand.h"
 #include "tools/sim/TestCommand.h"
 #include "tools/sim/VehicleCommand.h"
 #include "tools/sim/VehicleModel.h"
-#include "tools/sim/SweepCommand.h"
-#include "engine/corvanta_engine.h"
 #include "vehicle/corvanta_vehicle.h"
 
 #ifndef CORVANTA_SIM_BUILD_TREE_LIBRARY
@@ -67,7 +67,7 @@ struct Options {
   std::string every = "100";
   std::optional<std::string> duration;  // none: the scenario's
 
-  std::string interpolate;  // empty: as the scenario says
+  std::string interpolate;     // empty: as the scenario says
   std::string maxSize = "64";  // MiB
   bool allowNonFinite = false;
   bool noInitialRow = false;
@@ -200,7 +200,8 @@ std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOption
                                       std::uint64_t &every) {
   std::uint64_t mebibytes = 0;
   if (!parseWhole(options.maxSize, mebibytes) || mebibytes < 1 || mebibytes > (std::uint64_t{1} << 40)) {
-    return Failure{kBadInput, "--max-size: expected a whole number of MiB from 1 to 2^40, got '" + options.maxSize + "'"};
+    return Failure{kBadInput,
+                   "--max-size: expected a whole number of MiB from 1 to 2^40, got '" + options.maxSize + "'"};
   }
   limits.max_bytes = mebibytes << 20;
   limits.allow_nonfinite = options.allowNonFinite ? 1 : 0;
@@ -258,8 +259,9 @@ int runScenario(const Options &options) {
   std::vector<int> signalColumns;
   if (!options.signals.empty()) {
     if (!options.library.empty()) {
-      report(Failure{kBadInput, "--signals needs the vehicle library's model; --lib names a library with the seven "
-                                "functions only"});
+      report(Failure{kBadInput,
+                     "--signals needs the vehicle library's model; --lib names a library with the seven "
+                     "functions only"});
       return kBadInput;
     }
     if (const std::optional<std::string> problem = parseSignalColumns(options.signals, signalColumns)) {
@@ -270,13 +272,14 @@ int runScenario(const Options &options) {
   VehicleHandle vehicle;
   if (!options.vehicle.empty()) {
     if (!options.library.empty()) {
-      report(Failure{kBadInput, "--vehicle needs the vehicle library's model; --lib names a library with the seven "
-                                "functions only, which simulates its built-in car"});
+      report(Failure{kBadInput,
+                     "--vehicle needs the vehicle library's model; --lib names a library with the seven "
+                     "functions only, which simulates its built-in car"});
       return kBadInput;
     }
     if (corvanta_scenario_names_vehicle(scenario.get()) != 0) {
       report(Failure{kBadInput, options.scenario + " names its own vehicle (its \"vehicle\" key); give either that "
-                                "or --vehicle, not both"});
+                                                   "or --vehicle, not both"});
       return kBadInput;
     }
     std::string problem;
@@ -335,8 +338,10 @@ int runScenario(const Options &options) {
     corvanta_scenario_initial_inputs(scenario.get(), initialInputs.data());
     context.recorder.emplace(inputs.writer(), initialInputs.data());
     if (!options.quiet && corvanta_scenario_reinitializes(scenario.get()) != 0) {
-      std::fprintf(stderr, "%s: note: --inputs-out records the inputs only; the re-initialisations of %s are "
-                           "not in it\n", kProgram, options.scenario.c_str());
+      std::fprintf(stderr,
+                   "%s: note: --inputs-out records the inputs only; the re-initialisations of %s are "
+                   "not in it\n",
+                   kProgram, options.scenario.c_str());
     }
   }
 
@@ -368,7 +373,7 @@ int runScenario(const Options &options) {
     }
   }
   if (status != CORVANTA_ENGINE_OK) {
-    const int code = (status == CORVANTA_ENGINE_MODEL_FAILED) ? kLibraryProblem
+    const int code = (status == CORVANTA_ENGINE_MODEL_FAILED)   ? kLibraryProblem
                      : (status == CORVANTA_ENGINE_BAD_SCENARIO) ? kBadInput
                                                                 : kInternalError;
     report(Failure{code, error.message});
@@ -392,15 +397,15 @@ int runScenario(const Options &options) {
     std::FILE *stream = csvOnStandardOutput ? stderr : stdout;
     errno = 0;
     const bool written =
-        std::fputs(formatSummary(ScenarioFacts{corvanta_scenario_name(scenario.get())}, context.statistics, summary)
-                       .c_str(),
-                   stream) >= 0 &&
+        std::fputs(
+            formatSummary(ScenarioFacts{corvanta_scenario_name(scenario.get())}, context.statistics, summary).c_str(),
+            stream) >= 0 &&
         std::fflush(stream) == 0;
     if (!written) {
       const int code = errno;
       report(Failure{kOutputProblem, std::string("writing the summary to ") +
-                                         (stream == stdout ? "standard output" : "standard error") + " failed: " +
-                                         (code != 0 ? std::strerror(code) : "write error")});
+                                         (stream == stdout ? "standard output" : "standard error") +
+                                         " failed: " + (code != 0 ? std::strerror(code) : "write error")});
       return kOutputProblem;
     }
   }
@@ -453,7 +458,7 @@ void defineOptions(CLI::App &app, Options &options) {
                "No row at time 0 (the car as it starts: the initial pose and speed, gear 1)");
   app.add_flag("-q,--quiet", options.quiet, "No summary and no progress bar");
   app.set_version_flag("--version", std::string(kProgram) + " for the Corvanta library " CORVANTA_VERSION_STRING
-                                        " (maths: " CORVANTA_MATHS ")");
+                                                            " (maths: " CORVANTA_MATHS ")");
   app.footer(
       "corvanta-sim sweep FILE -o results.csv [--threads N] runs a sweep of many runs instead (see "
       "corvanta-sim sweep --help).\n\n"

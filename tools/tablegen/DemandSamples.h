@@ -8,11 +8,11 @@
 constexpr int kSpeedBreakpoints = 121;  // 0 .. 12 m/s in steps of 0.1
 
 struct DemandMapSamples {
-  int speeds;                        // breakpoints of the speed axis
-  int demands;                       // breakpoints of the demand axis
-  double demandStart;                // first demand breakpoint, m/s²; step 0.01
-  std::vector<int> speedIndex;       // sampled speed breakpoints
-  std::vector<int> demandIndex;      // sampled demand breakpoints
+  int speeds;                              // breakpoints of the speed axis
+  int demands;                             // breakpoints of the demand axis
+  double demandStart;                      // first demand breakpoint, m/s²; step 0.01
+  std::vector<int> speedIndex;             // sampled speed breakpoints
+  std::vector<int> demandIndex;            // sampled demand breakpoints
   std::vector<std::vector<double>> value;  // value[speed sample][demand sample]
 };
 

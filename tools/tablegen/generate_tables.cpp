@@ -86,8 +86,7 @@ Row monotoneCubic(const std::vector<int> &knotIndex, const Row &knotValue, int c
     const double h01 = t * t * (3.0 - 2.0 * t);
     const double h11 = t * t * (t - 1.0);
     out[static_cast<std::size_t>(i)] = h00 * knotValue[segment] + h10 * h[segment] * tangent[segment] +
-                                       h01 * knotValue[segment + 1] +
-                                       h11 * h[segment] * tangent[segment + 1];
+                                       h01 * knotValue[segment + 1] + h11 * h[segment] * tangent[segment + 1];
   }
   return out;
 }
@@ -173,8 +172,7 @@ bool writeInc(const std::string &dir, const char *name, const char *what, const 
   return ok;
 }
 
-bool writeCsv(const std::string &dir, const char *name, const Row &map, const Row &speeds,
-              const Row &demands) {
+bool writeCsv(const std::string &dir, const char *name, const Row &map, const Row &speeds, const Row &demands) {
   const std::string path = dir + "/" + name;
   std::FILE *file = std::fopen(path.c_str(), "w");
   if (file == nullptr) {
@@ -220,18 +218,16 @@ int main(int argc, char **argv) {
                  axis(kThrottleSamples.demandStart, 0.01, kThrottleSamples.demands)) &&
         writeInc(dir, "BrakeMapDemandAxis.inc", "AccelerationDemand [m/s^2], brake map",
                  axis(kBrakeSamples.demandStart, 0.01, kBrakeSamples.demands)) &&
-        writeInc(dir, "ThrottleMap.inc", "Throttle fraction, speed varying fastest",
-                 demandMap(kThrottleSamples)) &&
+        writeInc(dir, "ThrottleMap.inc", "Throttle fraction, speed varying fastest", demandMap(kThrottleSamples)) &&
         writeInc(dir, "BrakeMap.inc", "Brake fraction, speed varying fastest", demandMap(kBrakeSamples));
     return ok ? 0 : 1;
   }
   if (argc == 3 && std::strcmp(argv[1], "--csv") == 0) {
     const std::string dir = argv[2];
-    const bool ok =
-        writeCsv(dir, "throttle_map.csv", demandMap(kThrottleSamples), speedAxis(),
-                 axis(kThrottleSamples.demandStart, 0.01, kThrottleSamples.demands)) &&
-        writeCsv(dir, "brake_map.csv", demandMap(kBrakeSamples), speedAxis(),
-                 axis(kBrakeSamples.demandStart, 0.01, kBrakeSamples.demands));
+    const bool ok = writeCsv(dir, "throttle_map.csv", demandMap(kThrottleSamples), speedAxis(),
+                             axis(kThrottleSamples.demandStart, 0.01, kThrottleSamples.demands)) &&
+                    writeCsv(dir, "brake_map.csv", demandMap(kBrakeSamples), speedAxis(),
+                             axis(kBrakeSamples.demandStart, 0.01, kBrakeSamples.demands));
     return ok ? 0 : 1;
   }
   return usage();

@@ -15,15 +15,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/output/NumberText.h"
+#include "corvanta_engine.h"
+#include "corvanta_vehicle.h"
+#include "corvanta_web.h"
 #include "engine/driving/Path.h"
+#include "engine/output/NumberText.h"
 #include "engine/running/Runner.h"
 #include "engine/testsuite/StandardTests.h"
 #include "engine/testsuite/TestOutput.h"
 #include "web/module/WebText.h"
-#include "corvanta_engine.h"
-#include "corvanta_vehicle.h"
-#include "corvanta_web.h"
 
 struct CorvantaWebRun {
   std::string error;
@@ -124,8 +124,9 @@ void runScenario(CorvantaWebRun &run, const char *text, size_t length, const cha
   std::string problem;
   const bool hasVehicle = vehicleJson != nullptr && vehicleLength > 0;
   if (hasVehicle && corvanta_scenario_names_vehicle(scenario.get()) != 0) {
-    run.error = std::string(source) + " names its own vehicle (its \"vehicle\" key); give either that or a vehicle, "
-                                      "not both";
+    run.error = std::string(source) +
+                " names its own vehicle (its \"vehicle\" key); give either that or a vehicle, "
+                "not both";
     return;
   }
   const VehicleHandle vehicle = parsedVehicle(vehicleJson, vehicleLength, problem);
@@ -207,7 +208,8 @@ void runTest(CorvantaWebRun &run, const char *name, const char *optionsJson, siz
     run.error = problem;
     return;
   }
-  const ts::TestResult result = ts::runStandardTest(test, values, ts::TestContext{vehicleModel(vehicle.get()), nullptr});
+  const ts::TestResult result =
+      ts::runStandardTest(test, values, ts::TestContext{vehicleModel(vehicle.get()), nullptr});
 
   Json root;
   root["result"] = Json::parse(ts::metricsJson(result));
@@ -268,9 +270,8 @@ CorvantaWebRun *guardedRun(Body body) {
 
 extern "C" {
 
-CorvantaWebRun *corvanta_web_run_scenario(const char *text, size_t length, const char *source,
-                                          const char *vehicle_json, size_t vehicle_length, uint32_t every,
-                                          int csv_signals) {
+CorvantaWebRun *corvanta_web_run_scenario(const char *text, size_t length, const char *source, const char *vehicle_json,
+                                          size_t vehicle_length, uint32_t every, int csv_signals) {
   return guardedRun([&](CorvantaWebRun &run) {
     runScenario(run, text, length, source != nullptr ? source : "<scenario>", vehicle_json, vehicle_length, every,
                 csv_signals != 0);
@@ -327,7 +328,8 @@ char *corvanta_web_vehicle_json(const char *base_json, size_t base_length, const
     if (corvanta_vehicle_validate(vehicle.get(), report.data(), report.size()) != 0) {
       throw std::invalid_argument(report.data());
     }
-    corvanta_vehicle_set_name(vehicle.get(), "playground", "the built-in car with the parameters set in the playground");
+    corvanta_vehicle_set_name(vehicle.get(), "playground",
+                              "the built-in car with the parameters set in the playground");
     const size_t size = corvanta_vehicle_to_json(vehicle.get(), nullptr, 0) + 1;
     std::string text(size, '\0');
     corvanta_vehicle_to_json(vehicle.get(), text.data(), size);

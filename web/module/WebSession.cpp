@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/RecordedInputsRecorder.h"
-#include "web/module/WebText.h"
 #include "corvanta_engine.h"
 #include "corvanta_vehicle.h"
 #include "corvanta_web.h"
+#include "tools/sim/RecordedInputsRecorder.h"
+#include "web/module/WebText.h"
 
 struct CorvantaWebSession {
   CorvantaInstance *instance = nullptr;

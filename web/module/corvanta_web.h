@@ -58,9 +58,8 @@ typedef struct CorvantaWebRun CorvantaWebRun;
  * hold the time, the seven outputs and every further signal of each row, for plots.
  * `vehicle_json` NULL or empty: the built-in car (or the scenario's own vehicle).
  * Never NULL except when out of memory; check corvanta_web_run_error. */
-CorvantaWebRun *corvanta_web_run_scenario(const char *text, size_t length, const char *source,
-                                          const char *vehicle_json, size_t vehicle_length, uint32_t every,
-                                          int csv_signals);
+CorvantaWebRun *corvanta_web_run_scenario(const char *text, size_t length, const char *source, const char *vehicle_json,
+                                          size_t vehicle_length, uint32_t every, int csv_signals);
 /* Runs the standard test `name` (corvanta-sim test --list) with options given as a JSON
  * object of numbers ({"speed": 25}; NULL or empty: the defaults).  The result's JSON is
  * {"result": metrics.json as corvanta-sim test writes it, "runs": [{"name", "scenario",

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "engine/driving/DrivingJson.h"
-#include "engine/scenario/JsonScenario.h"
 #include "engine/driving/Path.h"
 #include "engine/driving/PathShapes.h"
-#include "engine/messages/ScenarioError.h"
 #include "engine/driving/SpeedController.h"
+#include "engine/messages/ScenarioError.h"
+#include "engine/scenario/JsonScenario.h"
 
 namespace corvanta::engine {
 namespace {
@@ -34,19 +34,23 @@ std::string withPath(const std::string &path) {
 TEST(DriverLimits, HugeShapesAreRefusedBeforeAnythingIsAllocated) {
   // A circle of radius 1e6 took 725 MB, 1e8 all the memory; 1e300 overflowed an int and
   // became an 8-point polygon; lane changes of 1e9 m took all the memory.
-  EXPECT_EQ("s.json: driver.path.circle: the circle's radius is 1e+300 m; at most 79577 m is allowed (a path of at "
-            "most 1000000 points)",
-            errorOf(withPath(R"({"circle": {"radius": 1e300}})")));
-  EXPECT_EQ("s.json: driver.path.circle: the circle's radius is 1000000 m; at most 79577 m is allowed (a path of at "
-            "most 1000000 points)",
-            errorOf(withPath(R"({"circle": {"radius": 1e6}})")));
-  EXPECT_EQ("s.json: driver.path.lane_change: the lane change's length (twice the start 1000000000 m and the length "
-            "30 m) is 2000000030 m; at most 500000 m is allowed (a path of at most 1000000 points)",
-            errorOf(withPath(R"({"lane_change": {"start": 1e9}})")));
+  EXPECT_EQ(
+      "s.json: driver.path.circle: the circle's radius is 1e+300 m; at most 79577 m is allowed (a path of at "
+      "most 1000000 points)",
+      errorOf(withPath(R"({"circle": {"radius": 1e300}})")));
+  EXPECT_EQ(
+      "s.json: driver.path.circle: the circle's radius is 1000000 m; at most 79577 m is allowed (a path of at "
+      "most 1000000 points)",
+      errorOf(withPath(R"({"circle": {"radius": 1e6}})")));
+  EXPECT_EQ(
+      "s.json: driver.path.lane_change: the lane change's length (twice the start 1000000000 m and the length "
+      "30 m) is 2000000030 m; at most 500000 m is allowed (a path of at most 1000000 points)",
+      errorOf(withPath(R"({"lane_change": {"start": 1e9}})")));
   EXPECT_NE(std::string::npos, errorOf(withPath(R"({"lane_change": {"start": 1e300}})")).find("at most 500000 m"));
-  EXPECT_EQ("s.json: driver.path.double_lane_change: the double lane change's length (lead-in 1000000000 m and the "
-            "course) is 1000000140 m; at most 500000 m is allowed (a path of at most 1000000 points)",
-            errorOf(withPath(R"({"double_lane_change": {"lead_in": 1e9}})")));
+  EXPECT_EQ(
+      "s.json: driver.path.double_lane_change: the double lane change's length (lead-in 1000000000 m and the "
+      "course) is 1000000140 m; at most 500000 m is allowed (a path of at most 1000000 points)",
+      errorOf(withPath(R"({"double_lane_change": {"lead_in": 1e9}})")));
   // The largest circle allowed is still sampled as documented.
   EXPECT_EQ(999995u, driving::circlePath(79577.0, true).size());
   EXPECT_EQ(999999u, driving::singleLaneChangePath(249990.0, 19.0, 1.0).size());
@@ -62,7 +66,7 @@ TEST(DriverLimits, PathLookupsMatchALinearScan) {
   EXPECT_EQ(2.0, path.pointAt(3.0).y);
   EXPECT_EQ(2.5, path.pointAt(5.5).x);
   EXPECT_EQ(4.0, path.pointAt(5.5).y);
-  EXPECT_EQ(7.0, path.pointAt(13.0).x);  // beyond the end, along the last segment
+  EXPECT_EQ(7.0, path.pointAt(13.0).x);   // beyond the end, along the last segment
   EXPECT_EQ(-2.0, path.pointAt(-2.0).x);  // before the start, along the first
   const driving::Path closed({{0.0, 0.0}, {2.0, 0.0}, {2.0, 2.0}, {0.0, 2.0}}, true);
   EXPECT_EQ(1.0, closed.pointAt(9.0).x);  // 9 wraps to 1
@@ -144,9 +148,10 @@ TEST(DriverLimits, ATimeConditionThatHoldsFromTheStartIsRefused) {
     std::string text = stopAt;
     return text.replace(text.find("WHEN"), 4, when);
   };
-  EXPECT_EQ("s.json: events[0].when: holds from the first step (time 0.0001 s) on, so it never fires: a condition "
-            "fires when it becomes true; for a fixed time use an event with \"time\"",
-            errorOf(with(R"({"time": {">": 0}})")));
+  EXPECT_EQ(
+      "s.json: events[0].when: holds from the first step (time 0.0001 s) on, so it never fires: a condition "
+      "fires when it becomes true; for a fixed time use an event with \"time\"",
+      errorOf(with(R"({"time": {">": 0}})")));
   EXPECT_NE("(no error)", errorOf(with(R"({"time": {"<": 5}})")));
   EXPECT_NE("(no error)", errorOf(with(R"({"time": {">=": 0.0001, "<=": 1}})")));
   // Conditions that can become true are accepted: later times, other signals with time.

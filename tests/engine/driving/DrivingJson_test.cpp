@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "engine/scenario/JsonScenario.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/scenario/JsonScenario.h"
 
 namespace corvanta::engine {
 namespace {
@@ -21,9 +21,7 @@ std::string errorOf(const std::string &text) {
   return "(no error)";
 }
 
-std::string withDriver(const std::string &driver) {
-  return R"({"duration": 1, "driver": )" + driver + "}";
-}
+std::string withDriver(const std::string &driver) { return R"({"duration": 1, "driver": )" + driver + "}"; }
 
 TEST(DrivingJson, ReadsTheMinimalShapes) {
   const Schedule circle =
@@ -70,8 +68,8 @@ TEST(DrivingJson, ReadsEveryDriverKey) {
   EXPECT_EQ(driver.updateSteps, 50u);
   EXPECT_EQ(driver.path->points.back().y, -3.5);
 
-  const Schedule demand =
-      parseJsonScenario(withDriver(R"({"speed": {"demand": 0, "gear": "neutral"}, "path": {"straight": {}}})"), "s.json");
+  const Schedule demand = parseJsonScenario(
+      withDriver(R"({"speed": {"demand": 0, "gear": "neutral"}, "path": {"straight": {}}})"), "s.json");
   EXPECT_EQ(demand.driving.driver.speed->mode, driving::SpeedControllerSettings::Mode::Demand);
   EXPECT_EQ(demand.driving.driver.speed->gear, driving::kGearNeutral);
 }

@@ -218,10 +218,10 @@ TEST(HintedSearch, PartitionPointFromEveryHintIsThePlainOne) {
   for (const double value : {-1.0, 0.0, 0.5, 1.0, 1.5, 3.0, 8.0, 13.0, 20.0, kNaN, kInf, -kInf}) {
     for (std::size_t n = 0; n <= sorted.size(); ++n) {
       const auto holds = [&](std::size_t k) { return sorted[k] < value; };
-      const auto plain = static_cast<std::size_t>(
-          std::partition_point(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n),
-                               [&](double x) { return x < value; }) -
-          sorted.begin());
+      const auto plain =
+          static_cast<std::size_t>(std::partition_point(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n),
+                                                        [&](double x) { return x < value; }) -
+                                   sorted.begin());
       for (std::size_t hint = 0; hint <= n + 3; ++hint) {
         std::size_t cursor = hint;
         ASSERT_EQ(plain, hintedPartitionPoint(n, cursor, holds)) << value << " n " << n << " hint " << hint;
@@ -284,8 +284,8 @@ TEST(HintedSearch, ProjectionsAndPointsAreThoseOfThePlainScan) {
         }
       }
       // Hints near the last result, anywhere, and hostile; windows of every kind.
-      const double hints[] = {s, s + 0.01, s - 5.0, length * random.uniform(), -length, 2.0 * length + 3.0,
-                              kNaN,  kInf,  -kInf};
+      const double hints[] = {s,    s + 0.01, s - 5.0, length * random.uniform(), -length, 2.0 * length + 3.0,
+                              kNaN, kInf,     -kInf};
       const double hint = hints[random.below(9)];
       const double windows[] = {10.0, 0.5, 1e-9, 0.0, -1.0, length * 0.49, length, kNaN, kInf, 3.0};
       const double window = windows[random.below(10)];
@@ -328,8 +328,8 @@ TEST(HintedSearch, ProfileValuesAreThoseOfThePlainScan) {
   std::size_t hint = 0;
   for (int trial = 0; trial < 20000; ++trial) {
     const std::size_t k = random.below(profile.at.size());
-    const double queries[] = {profile.at[k], profile.at[k] + 1e-13, at * random.uniform(), -1e300, 1e300,
-                              kNaN, kInf, -kInf, profile.at.front(), profile.at.back()};
+    const double queries[] = {profile.at[k], profile.at[k] + 1e-13, at * random.uniform(), -1e300, 1e300, kNaN, kInf,
+                              -kInf,         profile.at.front(),    profile.at.back()};
     const double where = queries[trial % 10 == 0 ? random.below(10) : random.below(4)];
     ASSERT_EQ(bitsOf(profileLinear(profile, where)), bitsOf(profile.valueAt(where, hint))) << trial << " " << where;
     ASSERT_EQ(bitsOf(profileLinear(profile, where)), bitsOf(profile.valueAt(where))) << trial;

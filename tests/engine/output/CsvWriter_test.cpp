@@ -75,8 +75,8 @@ TEST(NumberText, ShortestFormReadsBackToTheSameBits) {
   EXPECT_EQ("-nan", shortestText(-std::numeric_limits<double>::quiet_NaN()));
   EXPECT_EQ("nan", shortestText(std::numeric_limits<double>::quiet_NaN()));
   // Values that need all 17 digits, subnormals and the extremes survive the round trip.
-  for (double value : {0.1 / 3.0, 2.2250738585072014e-308, 4.9406564584124654e-324,
-                       std::numeric_limits<double>::max(), -123456.78901234567, 20.0}) {
+  for (double value : {0.1 / 3.0, 2.2250738585072014e-308, 4.9406564584124654e-324, std::numeric_limits<double>::max(),
+                       -123456.78901234567, 20.0}) {
     EXPECT_SAME_BITS(value, std::strtod(shortestText(value).c_str(), nullptr)) << shortestText(value);
   }
 }
@@ -94,9 +94,10 @@ TEST(CsvTableWriter, HeaderAndRows) {
     text += static_cast<char>(c);
   }
   std::fclose(file);
-  EXPECT_EQ("time,PositionX,PositionY,Heading,LongitudinalSpeed,PitchAngle,RollAngle,TipOverIndicator\n"
-            "0.0002,1.1,-2.5,1e-300,20,-0,0,-1\n",
-            text);
+  EXPECT_EQ(
+      "time,PositionX,PositionY,Heading,LongitudinalSpeed,PitchAngle,RollAngle,TipOverIndicator\n"
+      "0.0002,1.1,-2.5,1e-300,20,-0,0,-1\n",
+      text);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ struct SteppedRun {
 
 TEST(RunStatistics, TravelSpeedsAndHeadingRateOfAPlainRun) {
   SteppedRun run;
-  run.step(pose(3.0, 4.0, 0.0, 2.0));   // 5 m from the origin (3-4-5)
+  run.step(pose(3.0, 4.0, 0.0, 2.0));    // 5 m from the origin (3-4-5)
   run.step(pose(3.0, 10.0, 0.5, -6.5));  // 6 m on; |speed| 6.5 counts, heading 0.5 rad in one step
   run.step(pose(3.0, 10.0, 0.5, 1.0));
   const RunStatistics &s = run.statistics;

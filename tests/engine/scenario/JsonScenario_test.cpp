@@ -89,9 +89,10 @@ TEST(JsonScenario, EqualTimesKeepFileOrder) {
 }
 
 TEST(JsonScenario, ErrorsNameTheFileAndTheJsonPath) {
-  EXPECT_EQ("s.json: events[1].set.Throttle: unknown input name; expected AccelerationDemand, GearSelector, "
-            "SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed",
-            errorOf(R"({"duration": 1, "events": [{"time": 0}, {"time": 1, "set": {"Throttle": 1}}]})"));
+  EXPECT_EQ(
+      "s.json: events[1].set.Throttle: unknown input name; expected AccelerationDemand, GearSelector, "
+      "SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed",
+      errorOf(R"({"duration": 1, "events": [{"time": 0}, {"time": 1, "set": {"Throttle": 1}}]})"));
   EXPECT_EQ("s.json: events[0].bogus: unknown key; expected time, initialize, set, until or ramp",
             errorOf(R"({"duration": 1, "events": [{"time": 0, "bogus": 1}]})"));
   EXPECT_EQ("s.json: events[0].set: the key \"GearSelector\" appears twice",
@@ -114,12 +115,14 @@ TEST(JsonScenario, StepCountsUpToTwoToThe53AreAccepted) {
 }
 
 TEST(JsonScenario, SyntaxErrorsGiveLineAndColumn) {
-  EXPECT_EQ("s.json:3:7: malformed JSON: syntax error while parsing object key - unexpected '}'; expected string literal",
-            errorOf("{\n  \"duration\": 1,\n      }"));
+  EXPECT_EQ(
+      "s.json:3:7: malformed JSON: syntax error while parsing object key - unexpected '}'; expected string literal",
+      errorOf("{\n  \"duration\": 1,\n      }"));
   EXPECT_EQ("s.json:1:18: malformed JSON: number overflow parsing '1e999'", errorOf(R"({"duration": 1e999})"));
-  EXPECT_EQ("s.json:1:1: malformed JSON: syntax error while parsing value - unexpected end of input; expected '[', "
-            "'{', or a literal",
-            errorOf(""));
+  EXPECT_EQ(
+      "s.json:1:1: malformed JSON: syntax error while parsing value - unexpected end of input; expected '[', "
+      "'{', or a literal",
+      errorOf(""));
 }
 
 }  // namespace

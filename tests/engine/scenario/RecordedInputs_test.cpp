@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/running/InputSequencer.h"
 #include "engine/messages/ScenarioError.h"
+#include "engine/running/InputSequencer.h"
 #include "tests/tools/sim/SimTestSupport.h"
 
 namespace corvanta::engine {
@@ -52,8 +52,7 @@ TEST(RecordedInputs, DurationComesFromTheLastRowUnlessGiven) {
   EXPECT_EQ(5000u, parseRecordedInputs(text, "r.csv").stepCount);
   EXPECT_EQ(123u, parseRecordedInputs(text, "r.csv", RecordedInputsOptions{123, std::nullopt}).stepCount);
   EXPECT_EQ(7u, parseRecordedInputs("time,RoadGrade\n", "r.csv", RecordedInputsOptions{7, std::nullopt}).stepCount);
-  EXPECT_EQ("r.csv: no rows after the header; the duration of the run must be given",
-            errorOf("time,RoadGrade\n"));
+  EXPECT_EQ("r.csv: no rows after the header; the duration of the run must be given", errorOf("time,RoadGrade\n"));
 }
 
 TEST(RecordedInputs, ErrorsNameTheLine) {
@@ -65,10 +64,11 @@ TEST(RecordedInputs, ErrorsNameTheLine) {
   EXPECT_EQ("r.csv:2: column \"time\": expected a finite number, got \"inf\"", errorOf("time,RoadGrade\n inf,0\n"));
   EXPECT_EQ("r.csv:1: the column \"RoadGrade\" appears twice", errorOf("time,RoadGrade,RoadGrade\n"));
   EXPECT_EQ("r.csv:1: no \"time\" column in the header", errorOf("RoadGrade\n0\n"));
-  EXPECT_EQ("r.csv:1: unknown column \"steeringangel\" (did you mean SteeringAngle?); expected time or an input "
-            "name: AccelerationDemand, GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, "
-            "InitialHeading or InitialSpeed",
-            errorOf("time,steeringangel\n"));
+  EXPECT_EQ(
+      "r.csv:1: unknown column \"steeringangel\" (did you mean SteeringAngle?); expected time or an input "
+      "name: AccelerationDemand, GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, "
+      "InitialHeading or InitialSpeed",
+      errorOf("time,steeringangel\n"));
   EXPECT_EQ("r.csv:2: unknown interpolation \"cubic\"; expected hold or linear",
             errorOf("# recorded on track 3\n# interpolate: cubic\ntime,RoadGrade\n"));
 }

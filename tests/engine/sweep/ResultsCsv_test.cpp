@@ -8,7 +8,6 @@
 #include <limits>
 #include <sstream>
 
-
 namespace corvanta::sweep {
 namespace {
 
@@ -22,8 +21,8 @@ std::string readFile(const fs::path &path) {
 }
 
 SweepDefinition twoFieldGrid() {
-  return SweepDefinition::parse(
-      R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": [5], "duration": [1]}})", "g.json");
+  return SweepDefinition::parse(R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": [5], "duration": [1]}})",
+                                "g.json");
 }
 
 TEST(ResultsCsv, HeaderNamesTheRunTheFieldsTheOutputsAndTheMetrics) {
@@ -53,15 +52,18 @@ TEST(ResultsCsv, RowsPrintNoneAsEmptyFlagsAsWordsAndNonFiniteOutputs) {
   row.metrics.maxLateralAcceleration = 4.5;
   row.metrics.maxSlipAngle = 0.125;
   row.metrics.timeInGear = {1.0, 2.0, 0.0, 0.0, nan};
-  const std::vector<Column> columns = sweepColumns(SweepDefinition::parse(
-      R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": [5]}})", "g.json"));
+  const std::vector<Column> columns = sweepColumns(
+      SweepDefinition::parse(R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": [5]}})", "g.json"));
   std::vector<double> values(columns.size());
   flattenRow(row, values.data());
-  EXPECT_EQ(formatCsvRow(columns, values.data()), "12,0.03,nan,1.5,-0,inf,0,0,-1,2.5,20,,,0.1,1.2345,true,4.5,0.125,1,2,0,0,,0.25\n");
+  EXPECT_EQ(formatCsvRow(columns, values.data()),
+            "12,0.03,nan,1.5,-0,inf,0,0,-1,2.5,20,,,0.1,1.2345,true,4.5,0.125,1,2,0,0,,0.25\n");
 }
 
 TEST(ResultsCsvFile, TheTargetAppearsOnlyWhenComplete) {
-  const fs::path directory = fs::temp_directory_path() / ("corvanta-sweep-csv-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path directory =
+      fs::temp_directory_path() /
+      ("corvanta-sweep-csv-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(directory);
   const fs::path target = directory / "results.csv";
   const SweepDefinition definition = twoFieldGrid();
@@ -96,7 +98,8 @@ TEST(ResultsCsvFile, AnUnwritableTargetIsReported) {
     ResultsCsvFile file("/nonexistent-directory/results.csv", sweepColumns(twoFieldGrid()));
     FAIL() << "opened";
   } catch (const ResultsFileError &error) {
-    EXPECT_EQ(std::string(error.what()), "cannot create '/nonexistent-directory/results.csv': No such file or directory");
+    EXPECT_EQ(std::string(error.what()),
+              "cannot create '/nonexistent-directory/results.csv': No such file or directory");
   }
 }
 

@@ -80,7 +80,7 @@ TEST(RunMetrics, TipOverAndNonFiniteOutputsAreNoted) {
   // start), as if the run had been fine.
   EXPECT_TRUE(std::isnan(m.distance));
   EXPECT_TRUE(std::isnan(m.topSpeed));
-  EXPECT_EQ(m.maxHeadingRate, 0.0);  // the heading stayed finite
+  EXPECT_EQ(m.maxHeadingRate, 0.0);     // the heading stayed finite
   EXPECT_TRUE(std::isnan(m.stopTime));  // a NaN speed is not a standstill
   EXPECT_TRUE(std::isnan(m.finalOutputs[CORVANTA_OUT_POSITION_X]));
 }

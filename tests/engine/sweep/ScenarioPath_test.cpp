@@ -50,8 +50,7 @@ TEST(ScenarioPath, RefusesPathsThatLeadNowhere) {
             "unknown path: 'Speed' is not an input; expected AccelerationDemand, GearSelector, SteeringAngle, "
             "RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
   EXPECT_EQ(errorOf("events.3.set.SteeringAngle"), "unknown path: events.3: the base events has 3 elements");
-  EXPECT_EQ(errorOf("events.first.time"),
-            "unknown path: events is a list; expected an index 0, 1, ... for 'first'");
+  EXPECT_EQ(errorOf("events.first.time"), "unknown path: events is a list; expected an index 0, 1, ... for 'first'");
   EXPECT_EQ(errorOf("events.01.time"), "unknown path: events is a list; expected an index 0, 1, ... for '01'");
   EXPECT_EQ(errorOf("events.2.set.SteeringAngle"), "unknown path: the base scenario has no events.2.set");
   EXPECT_EQ(errorOf("events.2.until"), "unknown path: the base scenario has no events.2.until");

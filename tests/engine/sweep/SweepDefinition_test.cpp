@@ -87,11 +87,13 @@ TEST(ScenarioListSweep, RunsEachScenarioAsWritten) {
 }
 
 TEST(BadDefinitions, UnknownPathsNameTheField) {
-  EXPECT_EQ(errorOf(withBase(R"("grid": {"inputs.Speed": [1]})")),
-            "sweep.json: grid[\"inputs.Speed\"]: unknown path: 'Speed' is not an input; expected AccelerationDemand, "
-            "GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
-  EXPECT_EQ(errorOf(withBase(R"("monte_carlo": {"count": 2, "seed": 1, "fields": {"events.4.time": {"uniform": [0, 1]}}})")),
-            "sweep.json: monte_carlo.fields[\"events.4.time\"]: unknown path: events.4: the base events has 1 element");
+  EXPECT_EQ(
+      errorOf(withBase(R"("grid": {"inputs.Speed": [1]})")),
+      "sweep.json: grid[\"inputs.Speed\"]: unknown path: 'Speed' is not an input; expected AccelerationDemand, "
+      "GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
+  EXPECT_EQ(
+      errorOf(withBase(R"("monte_carlo": {"count": 2, "seed": 1, "fields": {"events.4.time": {"uniform": [0, 1]}}})")),
+      "sweep.json: monte_carlo.fields[\"events.4.time\"]: unknown path: events.4: the base events has 1 element");
 }
 
 TEST(BadDefinitions, EmptyGridsAndValueLists) {
@@ -123,14 +125,16 @@ TEST(BadDefinitions, CountsAndSeeds) {
             "sweep.json: monte_carlo.count: missing");
   EXPECT_EQ(errorOf(withBase(R"("monte_carlo": {"count": 10, "seed": -1, )" + fields + "}")),
             "sweep.json: monte_carlo.seed: expected a whole number from 0 to 2^64 - 1, got -1");
-  EXPECT_EQ(SweepDefinition::parse(withBase(R"("monte_carlo": {"count": 1000.0, "seed": 18446744073709551615, )" +
-                                            fields + "}"), "s.json").runCount(), 1000u);
+  EXPECT_EQ(SweepDefinition::parse(
+                withBase(R"("monte_carlo": {"count": 1000.0, "seed": 18446744073709551615, )" + fields + "}"), "s.json")
+                .runCount(),
+            1000u);
 }
 
 TEST(BadDefinitions, Distributions) {
   const auto field = [](const std::string &distribution) {
-    return errorOf(withBase(R"("monte_carlo": {"count": 2, "seed": 1, "fields": {"inputs.InitialSpeed": )" +
-                            distribution + "}}"));
+    return errorOf(
+        withBase(R"("monte_carlo": {"count": 2, "seed": 1, "fields": {"inputs.InitialSpeed": )" + distribution + "}}"));
   };
   const std::string where = "sweep.json: monte_carlo.fields[\"inputs.InitialSpeed\"]";
   EXPECT_EQ(field(R"({"uniform": [35, 5]})"), where + ".uniform: bounds reversed: low 35 is above high 5");
@@ -140,9 +144,11 @@ TEST(BadDefinitions, Distributions) {
   EXPECT_EQ(field(R"({"normal": [5, 0], "bounds": [0, 1]})"),
             where + ".bounds: the mean lies outside the bounds and the standard deviation is 0");
   EXPECT_EQ(field(R"({"uniform": [5]})"), where + ".uniform: expected [low, high], got [5]");
-  EXPECT_EQ(field(R"({"uniform": [1, 2], "bounds": [0, 3]})"), where + ".bounds: bounds apply to a normal distribution only");
-  EXPECT_EQ(field(R"({"uniform": [1, 2], "choice": [1]})"),
-            where + ": expected exactly one of \"uniform\": [low, high], \"normal\": [mean, sd] or \"choice\": [values]");
+  EXPECT_EQ(field(R"({"uniform": [1, 2], "bounds": [0, 3]})"),
+            where + ".bounds: bounds apply to a normal distribution only");
+  EXPECT_EQ(
+      field(R"({"uniform": [1, 2], "choice": [1]})"),
+      where + ": expected exactly one of \"uniform\": [low, high], \"normal\": [mean, sd] or \"choice\": [values]");
   EXPECT_EQ(field(R"({"triangular": [1, 2, 3]})"),
             where + ": unknown key \"triangular\"; expected \"uniform\", \"normal\", \"bounds\", \"choice\"");
   EXPECT_EQ(field(R"({"choice": []})"), where + ".choice: the list of values is empty; give at least one value");
@@ -160,8 +166,9 @@ TEST(BadDefinitions, TopLevelShape) {
   EXPECT_EQ(errorOf(withBase(R"("grid": {"inputs.InitialSpeed": [1]}, "seed": 4)")),
             "sweep.json: top level: unknown key \"seed\"; expected \"name\", \"description\", \"base\", \"grid\", "
             "\"monte_carlo\"");
-  EXPECT_EQ(errorOf("5"), "sweep.json: expected a sweep definition (an object with \"base\" and \"grid\" or "
-                          "\"monte_carlo\") or a list of scenarios");
+  EXPECT_EQ(errorOf("5"),
+            "sweep.json: expected a sweep definition (an object with \"base\" and \"grid\" or "
+            "\"monte_carlo\") or a list of scenarios");
   EXPECT_EQ(errorOf(R"({"base": [], "grid": {}})"), "sweep.json: base: expected an object, got []");
   EXPECT_EQ(errorOf(R"([{"duration": 1}, 3])"), "sweep.json: [1]: expected an object, got 3");
 }
@@ -169,7 +176,8 @@ TEST(BadDefinitions, TopLevelShape) {
 TEST(BadDefinitions, KeysOfTheFileAreQuotedSafely) {
   // A control character in a key reaches no terminal raw (escaped), and a
   // long key is cut (found by the sweep-definition fuzzer).
-  EXPECT_EQ(errorOf(withBase("\"monte\x7f" "carlo\": {}")),
+  EXPECT_EQ(errorOf(withBase("\"monte\x7f"
+                             "carlo\": {}")),
             "sweep.json: top level: unknown key \"monte\\x7fcarlo\"; expected \"name\", \"description\", \"base\", "
             "\"grid\", \"monte_carlo\"");
   const std::string unknown = errorOf(withBase("\"grid\": {\"inputs.\\u001b[2J\": [1]}"));
@@ -196,11 +204,12 @@ TEST(BadDefinitions, GridsTooLargeToCount) {
   }
   values += "]";
   std::string fields;
-  for (const char *name : {"AccelerationDemand", "GearSelector", "SteeringAngle", "RoadGrade", "InitialPositionX",
-                           "InitialPositionY"}) {
+  for (const char *name :
+       {"AccelerationDemand", "GearSelector", "SteeringAngle", "RoadGrade", "InitialPositionX", "InitialPositionY"}) {
     fields += std::string(fields.empty() ? "" : ", ") + "\"inputs." + name + "\": " + values;
   }
-  EXPECT_EQ(errorOf(withBase("\"grid\": {" + fields + "}")), "sweep.json: grid: the full product has more than 2^53 runs");
+  EXPECT_EQ(errorOf(withBase("\"grid\": {" + fields + "}")),
+            "sweep.json: grid: the full product has more than 2^53 runs");
 }
 
 }  // namespace

@@ -143,11 +143,13 @@ TEST(SweepEngine, AnInvalidRunStopsTheSweepNamingTheRunAndLeavesNoTable) {
 }
 
 TEST(SweepEngine, BadDefinitionsAndBaseScenariosAreRefusedAtLoad) {
-  EXPECT_EQ(loadError(R"({"base": {"duration": 1}, "grid": {"inputs.Speed": [1]}})"),
-            "sweep.json: grid[\"inputs.Speed\"]: unknown path: 'Speed' is not an input; expected AccelerationDemand, "
-            "GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
-  EXPECT_EQ(loadError(R"({"base": {"duration": 1, "colour": 1}, "grid": {"duration": [1]}})"),
-            "sweep.json: base: colour: unknown key; expected name, description, duration, inputs, events, driver or vehicle");
+  EXPECT_EQ(
+      loadError(R"({"base": {"duration": 1}, "grid": {"inputs.Speed": [1]}})"),
+      "sweep.json: grid[\"inputs.Speed\"]: unknown path: 'Speed' is not an input; expected AccelerationDemand, "
+      "GearSelector, SteeringAngle, RoadGrade, InitialPositionX, InitialPositionY, InitialHeading or InitialSpeed");
+  EXPECT_EQ(
+      loadError(R"({"base": {"duration": 1, "colour": 1}, "grid": {"duration": [1]}})"),
+      "sweep.json: base: colour: unknown key; expected name, description, duration, inputs, events, driver or vehicle");
   EXPECT_EQ(loadError(R"([{"duration": 1}, {"duration": 1, "events": [{"time": -1}]}])"),
             "sweep.json: [1]: events[0].time: expected a time >= 0, got -1");
   EXPECT_EQ(loadError(R"({"base": {"duration": 1}, "grid": {"duration": [-1, 1]}})"),

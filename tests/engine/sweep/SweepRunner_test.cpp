@@ -29,14 +29,13 @@ RunMetrics fakeRun(const Json &scenario, const std::string &label) {
 }
 
 SweepDefinition gridOfSpeeds(const std::string &speeds) {
-  return SweepDefinition::parse(
-      R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": )" + speeds +
-          R"(, "inputs.RoadGrade": [-0.1, 0, 0.1]}})",
-      "grid.json");
+  return SweepDefinition::parse(R"({"base": {"duration": 1}, "grid": {"inputs.InitialSpeed": )" + speeds +
+                                    R"(, "inputs.RoadGrade": [-0.1, 0, 0.1]}})",
+                                "grid.json");
 }
 
-std::vector<std::vector<double>> runAll(const SweepDefinition &definition, unsigned threads,
-                                        std::uint64_t first = 0, std::uint64_t count = UINT64_MAX) {
+std::vector<std::vector<double>> runAll(const SweepDefinition &definition, unsigned threads, std::uint64_t first = 0,
+                                        std::uint64_t count = UINT64_MAX) {
   const std::vector<Column> columns = sweepColumns(definition);
   std::vector<std::vector<double>> table;
   runSweep(definition, fakeRun, SweepOptions{threads, first, count}, [&](const SweepRow &row) {

@@ -73,8 +73,8 @@ TEST(Metrics, SecondOrderStepResponseOvershootAndPeakTime) {
   for (std::size_t i = 0; i < t.size(); ++i) {
     const double s = t[i] - t0;
     steer[i] = s >= 0.0 ? -0.02 : 0.0;
-    const double unit = s >= 0.0 ? 1.0 - std::exp(-zeta * wn * s) * (std::cos(wd * s) + zeta * wn / wd * std::sin(wd * s))
-                                 : 0.0;
+    const double unit =
+        s >= 0.0 ? 1.0 - std::exp(-zeta * wn * s) * (std::cos(wd * s) + zeta * wn / wd * std::sin(wd * s)) : 0.0;
     yaw[i] = -0.1 * unit;
   }
   const StepResponse response = stepResponse(t, steer, yaw, t0 - 0.2, 0.5, 1.0, 1.5);

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/testsuite/Metrics.h"
 #include "engine/driving/PathShapes.h"
-#include "tools/common/CorvantaLibrary.h"
 #include "engine/scenario/JsonScenario.h"
-#include "vehicle/corvanta_vehicle.h"
+#include "engine/testsuite/Metrics.h"
 #include "engine/testsuite/TestOutput.h"
+#include "tools/common/CorvantaLibrary.h"
+#include "vehicle/corvanta_vehicle.h"
 
 namespace corvanta::testsuite {
 namespace {
@@ -18,10 +18,20 @@ namespace {
 // The model as any host sees it: the built library, loaded at run time.
 const CorvantaModelFunctions &model() {
   static const tools::CorvantaLibrary loaded = tools::CorvantaLibrary::open(CORVANTA_TEST_LIBRARY);
-  static const CorvantaModelFunctions functions{
-      loaded.api().CreateVehicleModel, loaded.api().DeleteVehicleModel, loaded.api().Initialize,
-      loaded.api().SetInputs, loaded.api().Step, loaded.api().GetOutputs, loaded.api().Terminate, nullptr, nullptr,
-      nullptr, nullptr, nullptr, nullptr, nullptr};
+  static const CorvantaModelFunctions functions{loaded.api().CreateVehicleModel,
+                                                loaded.api().DeleteVehicleModel,
+                                                loaded.api().Initialize,
+                                                loaded.api().SetInputs,
+                                                loaded.api().Step,
+                                                loaded.api().GetOutputs,
+                                                loaded.api().Terminate,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr,
+                                                nullptr};
   return functions;
 }
 
@@ -30,8 +40,9 @@ const CorvantaModelFunctions &model() {
 const CorvantaModelFunctions &vehicleModel() {
   static const CorvantaModelFunctions functions = [] {
     const CorvantaInstanceFunctions &f = *corvanta_instance_functions();
-    CorvantaModelFunctions made{f.create, f.free, f.initialize, f.set_inputs, f.step, f.outputs, f.terminate,
-                                f.signals, f.initial_signals, nullptr, nullptr, nullptr, nullptr, nullptr};
+    CorvantaModelFunctions made{f.create,    f.free,    f.initialize,      f.set_inputs, f.step,  f.outputs,
+                                f.terminate, f.signals, f.initial_signals, nullptr,      nullptr, nullptr,
+                                nullptr,     nullptr};
     made.CreateFromVehicle = [](const void *vehicle) -> void * {
       return corvanta_instance_create(static_cast<const CorvantaVehicle *>(vehicle));
     };
@@ -139,21 +150,24 @@ TEST(DriverOnModel, ConditionEventsSetInputsAndStopTheRun) {
 // A condition event's value holds until the schedule sets the input again; the driver's
 // own inputs stay the driver's.
 TEST(DriverOnModel, ConditionSetsHoldUntilTheScheduleSetsAgain) {
-  TestScenario run{"run", engine::parseJsonScenario(R"({"duration": 3,
+  TestScenario run{"run",
+                   engine::parseJsonScenario(R"({"duration": 3,
       "inputs": {"GearSelector": 1, "InitialSpeed": 5},
       "driver": {"speed": {"target": 5}},
       "events": [
         {"time": 0.5, "set": {"RoadGrade": 0.0}},
         {"when": {"time": {">=": 1}}, "set": {"RoadGrade": 0.02, "AccelerationDemand": 1.5}},
         {"time": 2, "set": {"RoadGrade": 0.0}}
-      ]})", "s.json"), ""};
+      ]})",
+                                             "s.json"),
+                   ""};
   const RunRecord record = runTest(model(), run, 1);
   const auto at = [&](double time) { return record.frames[static_cast<std::size_t>(std::lround(time / 0.0001))]; };
   EXPECT_EQ(at(0.9999)[driving::kRoadGrade], 0.0);
   EXPECT_EQ(at(1.0)[driving::kRoadGrade], 0.0);      // fires after the step that reaches 1 s...
   EXPECT_EQ(at(1.0001)[driving::kRoadGrade], 0.02);  // ...and holds from the next one
   EXPECT_EQ(at(1.9999)[driving::kRoadGrade], 0.02);
-  EXPECT_EQ(at(2.0001)[driving::kRoadGrade], 0.0);  // the schedule's set, though its value did not change
+  EXPECT_EQ(at(2.0001)[driving::kRoadGrade], 0.0);        // the schedule's set, though its value did not change
   EXPECT_NE(at(1.5)[driving::kAccelerationDemand], 1.5);  // the speed controller's
   EXPECT_DOUBLE_EQ(at(2.5)[driving::kTimeInState], 1.5);
 }
@@ -161,7 +175,8 @@ TEST(DriverOnModel, ConditionSetsHoldUntilTheScheduleSetsAgain) {
 TEST(DriverOnModel, RunsAreBitForBitRepeatable) {
   TestScenario run = scenario(3.0, 6.0);
   run.schedule.driving.driver.speed = target(7.0);
-  run.schedule.driving.driver.path = driving::PathDefinition{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
+  run.schedule.driving.driver.path =
+      driving::PathDefinition{driving::singleLaneChangePath(10.0, 15.0, 2.0), false, "lane change"};
   const RunRecord first = runTest(model(), run, 1);
   const RunRecord second = runTest(model(), run, 1);
   ASSERT_EQ(first.frames.size(), 30001u);
@@ -243,8 +258,9 @@ TEST(StandardTestOptions, TheMassDefaultsToTheVehiclesAndNeedsAParameterSet) {
     withVehicleDefaults(test, resolved, model());
     ADD_FAILURE() << "the seven functions give no mass";
   } catch (const TestOptionError &error) {
-    EXPECT_STREQ(error.what(), "coast-down: --mass defaults to the vehicle's VehicleMass, which a model library of "
-                               "the seven functions only does not give: give --mass");
+    EXPECT_STREQ(error.what(),
+                 "coast-down: --mass defaults to the vehicle's VehicleMass, which a model library of "
+                 "the seven functions only does not give: give --mass");
   }
 }
 

@@ -47,8 +47,7 @@ TEST(PitchAndRoll, SettlePoints) {
   // Away from the settle points the suspension pulls back.
   model.X.PitchAngle_State = 0.0;
   model.bodyMotion();
-  EXPECT_SAME_BITS(-(180624.26 * 0.0 + ((0.0 * 0.0 + 1.0) * 906.3 + 6364.0 * 0.0)) / 894.4,
-                   model.B.PitchAcceleration);
+  EXPECT_SAME_BITS(-(180624.26 * 0.0 + ((0.0 * 0.0 + 1.0) * 906.3 + 6364.0 * 0.0)) / 894.4, model.B.PitchAcceleration);
   EXPECT_LT(model.B.PitchAcceleration, 0.0);
 }
 

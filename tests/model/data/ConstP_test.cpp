@@ -12,9 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/tablegen/DemandSamples.h"
 #include "runtime/Lookup.h"
 #include "tests/TestSupport.h"
+#include "tools/tablegen/DemandSamples.h"
 
 #ifndef CORVANTA_CONFORMANCE_TABLES
 #error "CORVANTA_CONFORMANCE_TABLES must name the conformance pack's tables.json"
@@ -167,8 +167,8 @@ TEST(DemandMaps, ContinuousSlopeAcrossTheSamples) {
 }
 
 double brakeLookup(double speed, double demand) {
-  return look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table,
-                       P.BrakeMap_LastIndex, kDemandMapSpeeds);
+  return look2_binlxpw(speed, demand, P.DemandMapSpeed_Axis1, P.BrakeMap_Axis2, P.BrakeMap_Table, P.BrakeMap_LastIndex,
+                       kDemandMapSpeeds);
 }
 
 TEST(DemandMaps, StrongestBrakingSaturatesAtEverySpeed) {

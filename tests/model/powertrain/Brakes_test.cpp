@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "model/Corvanta.h"
+#include "model/data/ConstantBlocks.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/data/ConstantBlocks.h"
 
 namespace {
 

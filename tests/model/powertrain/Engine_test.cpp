@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "model/Corvanta.h"
+#include "model/VehicleConstants.h"
+#include "model/data/ConstantBlocks.h"
+#include "runtime/Lookup.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/VehicleConstants.h"
-#include "runtime/Lookup.h"
-#include "model/data/ConstantBlocks.h"
 
 namespace {
 

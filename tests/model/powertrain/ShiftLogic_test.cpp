@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "model/Corvanta.h"
+#include "model/data/ConstantBlocks.h"
 #include "runtime/Lookup.h"
 #include "runtime/NonFinite.h"
 #include "tests/TestSupport.h"
-#include "model/data/ConstantBlocks.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "model/Corvanta.h"
-#include "tests/TestSupport.h"
 #include "model/tyres/GradeCache.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -25,8 +25,9 @@ class Values {
  public:
   explicit Values(std::uint64_t seed) : state_(seed) {}
   double next(double scale) {
-    static const double kSpecial[] = {0.0,  -0.0,  kInf,   -kInf,  kNaN,  1e300, -1e300, 4.9e-324,
-                                      -1e-310, 1.0, -1.0, 2.0, -2.0, 1e-17, std::numeric_limits<double>::max()};
+    static const double kSpecial[] = {0.0,   -0.0,   kInf,     -kInf,   kNaN,
+                                      1e300, -1e300, 4.9e-324, -1e-310, 1.0,
+                                      -1.0,  2.0,    -2.0,     1e-17,   std::numeric_limits<double>::max()};
     const double u = uniform();
     if (u < 0.15) {
       return kSpecial[static_cast<int>(uniform() * (sizeof kSpecial / sizeof kSpecial[0]))];
@@ -52,13 +53,12 @@ Outputs full(double Fz, double kappa, double alpha, double Vx) {
   return o;
 }
 
-void expectSame(const Outputs &expected, const TyreOutputs &actual, double Fz, double kappa, double alpha,
-                double Vx) {
+void expectSame(const Outputs &expected, const TyreOutputs &actual, double Fz, double kappa, double alpha, double Vx) {
   EXPECT_TRUE(sameOrBothNaN(expected.Fx, actual.Fx) && sameOrBothNaN(expected.Fy, actual.Fy) &&
               sameOrBothNaN(expected.Mz, actual.Mz) && sameOrBothNaN(expected.My, actual.My))
       << "Fz " << Fz << " kappa " << kappa << " alpha " << alpha << " Vx " << Vx << ": Fx " << expected.Fx << "/"
-      << actual.Fx << " Fy " << expected.Fy << "/" << actual.Fy << " Mz " << expected.Mz << "/" << actual.Mz
-      << " My " << expected.My << "/" << actual.My;
+      << actual.Fx << " Fy " << expected.Fy << "/" << actual.Fy << " Mz " << expected.Mz << "/" << actual.Mz << " My "
+      << expected.My << "/" << actual.My;
 }
 
 TEST(TyreFastPath, AxleMatchesTheFullFormulaOnEveryOperatingPoint) {

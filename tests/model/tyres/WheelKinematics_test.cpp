@@ -68,8 +68,8 @@ TEST(SlipRatio, Cases) {
 
 TEST(SlipRatio, EqualsTheFmaxFormulaOnEveryCorner) {
   // The denominator is fmax(|0.314·omega|, |vx|), formed without a maths-library call.
-  const double values[] = {0.0,    -0.0,  1.0,    -1.0,     20.0,  -20.0, 63.69426751592357, 1e-310, -1e-310,
-                           1e308,  -1e308, rtInf, rtMinusInf, rtNaN, 4.9e-324};
+  const double values[] = {0.0,     -0.0,  1.0,    -1.0,  20.0,       -20.0, 63.69426751592357, 1e-310,
+                           -1e-310, 1e308, -1e308, rtInf, rtMinusInf, rtNaN, 4.9e-324};
   for (double omega : values) {
     for (double vx : values) {
       const double rimSpeed = 0.314 * omega;

@@ -40,9 +40,8 @@ TEST(Corpus, GoodFilesGiveTheExpectedRowsToTheCharacter) {
   ASSERT_GE(files.size(), 5u);
   for (const fs::path &file : files) {
     const fs::path output = scratch / "out.csv";
-    const simtest::ProcessResult result =
-        simtest::runProcess({CORVANTA_SIM_EXECUTABLE, file.string(), "--quiet", "--every", "100", "-o", output.string()},
-                            scratch.path());
+    const simtest::ProcessResult result = simtest::runProcess(
+        {CORVANTA_SIM_EXECUTABLE, file.string(), "--quiet", "--every", "100", "-o", output.string()}, scratch.path());
     ASSERT_EQ(0, result.exitCode) << file << ": " << result.err;
     fs::path expected = file;
     expected.replace_extension(".expected.csv");

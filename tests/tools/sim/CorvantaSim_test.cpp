@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/sim/SimTestSupport.h"
 #include "capi/corvanta.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace {
 
-using simtest::fs::path;
 using simtest::ProcessResult;
+using simtest::fs::path;
 
 constexpr int kBadInput = 2;
 constexpr int kLibraryProblem = 3;
@@ -73,8 +73,8 @@ std::vector<std::array<double, 1 + CORVANTA_NUM_OUTPUTS>> rampAndRestartDrivenDi
     }
     SetInputs(car, &u);
     Step(car);
-    rows.push_back({static_cast<double>(k + 1) * 0.0001, y->PositionX, y->PositionY, y->Heading,
-                    y->LongitudinalSpeed, y->PitchAngle, y->RollAngle, y->TipOverIndicator});
+    rows.push_back({static_cast<double>(k + 1) * 0.0001, y->PositionX, y->PositionY, y->Heading, y->LongitudinalSpeed,
+                    y->PitchAngle, y->RollAngle, y->TipOverIndicator});
   }
   Terminate(car);
   DeleteVehicleModel(car);
@@ -113,7 +113,8 @@ class CorvantaSim : public ::testing::Test {
 };
 
 TEST_F(CorvantaSim, OutputMatchesTheCFunctionsDrivenDirectlyBitForBit) {
-  const ProcessResult result = sim({file("ramp.json", kRampAndRestart), "-o", at("out.csv"), "--every", "1", "--quiet"});
+  const ProcessResult result =
+      sim({file("ramp.json", kRampAndRestart), "-o", at("out.csv"), "--every", "1", "--quiet"});
   ASSERT_EQ(0, result.exitCode) << result.err;
   const simtest::CsvTable table = simtest::readCsv(simtest::readFile(at("out.csv")));
   EXPECT_EQ((std::vector<std::string>{"time", "PositionX", "PositionY", "Heading", "LongitudinalSpeed", "PitchAngle",
@@ -190,7 +191,8 @@ TEST_F(CorvantaSim, HandWrittenRecordedInputsEqualTheSameSetsInJson) {
                                "1,0.1,-1\n"
                                "3,0.15,0.5\n"
                                "3,0.2,0.5\n");
-  const std::string json = file("drive.json", R"({"duration": 0.2, "inputs": {"GearSelector": 1, "AccelerationDemand": 1.5},
+  const std::string json =
+      file("drive.json", R"({"duration": 0.2, "inputs": {"GearSelector": 1, "AccelerationDemand": 1.5},
     "events": [{"time": 0.1, "set": {"AccelerationDemand": -1}}, {"time": 0.15, "set": {"GearSelector": 3, "AccelerationDemand": 0.5}}]})");
   ASSERT_EQ(0, sim({csv, "-o", at("from-csv.csv"), "--every", "1", "-q"}).exitCode);
   ASSERT_EQ(0, sim({json, "-o", at("from-json.csv"), "--every", "1", "-q"}).exitCode);
@@ -217,7 +219,8 @@ TEST_F(CorvantaSim, InterpolateOptionReplacesTheFilesChoice) {
 }
 
 TEST_F(CorvantaSim, CsvOnStandardOutputMovesTheSummaryToStandardError) {
-  const std::string scenario = file("short.json", R"({"name": "short run", "duration": 0.001, "inputs": {"GearSelector": 1}})");
+  const std::string scenario =
+      file("short.json", R"({"name": "short run", "duration": 0.001, "inputs": {"GearSelector": 1}})");
   const ProcessResult toStdout = sim({scenario, "-o", "-", "--every", "5"});
   ASSERT_EQ(0, toStdout.exitCode) << toStdout.err;
   const simtest::CsvTable table = simtest::readCsv(toStdout.out);
@@ -244,7 +247,8 @@ TEST_F(CorvantaSim, BadInputUnknownNames) {
                    {"time": 0.6, "until": 1, "ramp": {"Foo": 1}}]})")},
                 kBadInput, "s.json: events[2].ramp.Foo: unknown input name; expected AccelerationDemand");
   expectRefused({file("k.json", R"({"duration": 1, "input": {}})")}, kBadInput,
-                "k.json: input: unknown key (did you mean inputs?); expected name, description, duration, inputs, events, driver or vehicle");
+                "k.json: input: unknown key (did you mean inputs?); expected name, description, duration, inputs, "
+                "events, driver or vehicle");
   expectRefused({file("c.csv", "time,Steering\n0,1\n")}, kBadInput, "c.csv:1: unknown column \"Steering\"");
 }
 
@@ -262,8 +266,9 @@ TEST_F(CorvantaSim, BadInputTimesGoingBackwards) {
                 "s.json: events[1].time: times must not decrease; 0.4 comes after 0.5");
   expectRefused({file("c.csv", "time,GearSelector\n0,1\n0.5,1\n0.4,1\n")}, kBadInput,
                 "c.csv:4: time 0.4 comes before the previous row's 0.5");
-  expectRefused({file("u.json", R"({"duration": 1, "events": [{"time": 0.5, "until": 0.5, "ramp": {"RoadGrade": 1}}]})")},
-                kBadInput, "u.json: events[0].until: expected a time after the event's time 0.5, got 0.5");
+  expectRefused(
+      {file("u.json", R"({"duration": 1, "events": [{"time": 0.5, "until": 0.5, "ramp": {"RoadGrade": 1}}]})")},
+      kBadInput, "u.json: events[0].until: expected a time after the event's time 0.5, got 0.5");
 }
 
 TEST_F(CorvantaSim, BadInputNegativeOrNonFiniteDuration) {
@@ -275,8 +280,9 @@ TEST_F(CorvantaSim, BadInputNegativeOrNonFiniteDuration) {
 }
 
 TEST_F(CorvantaSim, BadInputDurationTooLongToCountInSteps) {
-  expectRefused({file("s.json", R"({"duration": 1e12})")}, kBadInput,
-                "s.json: duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got 1000000000000");
+  expectRefused(
+      {file("s.json", R"({"duration": 1e12})")}, kBadInput,
+      "s.json: duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got 1000000000000");
   expectRefused({file("t.json", R"({"duration": 1})"), "--duration", "1e12"}, kBadInput,
                 "--duration: time too long to count in steps of 0.0001 s");
 }
@@ -310,9 +316,9 @@ TEST_F(CorvantaSim, LibraryProblems) {
   const std::string scenario = file("s.json", R"({"duration": 0.01})");
   expectRefused({scenario, "--lib", at("nowhere/libcorvanta.so")}, kLibraryProblem,
                 "cannot load the Corvanta library '" + at("nowhere/libcorvanta.so") + "': ");
-  expectRefused({scenario, "--lib", CORVANTA_STUB_WITHOUT_TERMINATE}, kLibraryProblem,
-                std::string("the library '") + CORVANTA_STUB_WITHOUT_TERMINATE +
-                    "' does not export the function Terminate: ");
+  expectRefused(
+      {scenario, "--lib", CORVANTA_STUB_WITHOUT_TERMINATE}, kLibraryProblem,
+      std::string("the library '") + CORVANTA_STUB_WITHOUT_TERMINATE + "' does not export the function Terminate: ");
   const ProcessResult nullCreate = sim({scenario, "--lib", CORVANTA_STUB_NULL_CREATE});
   EXPECT_EQ(kLibraryProblem, nullCreate.exitCode);
   EXPECT_NE(std::string::npos, nullCreate.err.find("CreateVehicleModel returned NULL")) << nullCreate.err;

@@ -40,12 +40,13 @@ TEST(RecordedInputsRecorder, OneRowPerChangeAndAClosingRowAtTheEndTime) {
     recorder.record(3, second.data());
     recorder.finish(5);
   });
-  EXPECT_EQ("time,AccelerationDemand,GearSelector,SteeringAngle,RoadGrade,InitialPositionX,InitialPositionY,"
-            "InitialHeading,InitialSpeed\n"
-            "0,1.5,1,0,0,0,0,0,20\n"
-            "0.0002,-0.1,1,0,0,0,0,0,20\n"
-            "0.0005,-0.1,1,0,0,0,0,0,20\n",
-            text);
+  EXPECT_EQ(
+      "time,AccelerationDemand,GearSelector,SteeringAngle,RoadGrade,InitialPositionX,InitialPositionY,"
+      "InitialHeading,InitialSpeed\n"
+      "0,1.5,1,0,0,0,0,0,20\n"
+      "0.0002,-0.1,1,0,0,0,0,0,20\n"
+      "0.0005,-0.1,1,0,0,0,0,0,20\n",
+      text);
   // A run without steps still records its initial inputs.
   EXPECT_NE(std::string::npos,
             recorded(scratch, first, [](RecordedInputsRecorder &recorder) { recorder.finish(0); }).find("\n0,1.5,1,"));

@@ -56,9 +56,10 @@ TEST_F(SimHardening, FilesOverTheSizeLimitAreRefusedAndTheOptionRaisesIt) {
   // /dev/zero took all the memory of the machine.
   const simtest::ProcessResult zero = sim({"/dev/zero", "--quiet"});
   EXPECT_EQ(kBadInput, zero.exitCode);
-  EXPECT_EQ("corvanta-sim: error: /dev/zero: larger than the limit of 67108864 bytes for a scenario or "
-            "recorded-input file (--max-size MIB raises it)\n",
-            zero.err);
+  EXPECT_EQ(
+      "corvanta-sim: error: /dev/zero: larger than the limit of 67108864 bytes for a scenario or "
+      "recorded-input file (--max-size MIB raises it)\n",
+      zero.err);
   const std::string big = file("big.json", "{\"duration\": 0.001}" + std::string(2 << 20, ' '));
   EXPECT_EQ(kBadInput, sim({big, "--max-size", "1"}).exitCode);
   EXPECT_EQ(0, sim({big, "--max-size", "3", "--quiet"}).exitCode);

@@ -40,8 +40,8 @@ class ScratchDirectory {
  public:
   ScratchDirectory() {
     const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() / ("corvanta-sim-" + std::string(test->test_suite_name()) + "-" +
-                                          test->name() + "-" + std::to_string(getpid()));
+    path_ = fs::temp_directory_path() / ("corvanta-sim-" + std::string(test->test_suite_name()) + "-" + test->name() +
+                                         "-" + std::to_string(getpid()));
     fs::remove_all(path_);
     fs::create_directories(path_);
   }

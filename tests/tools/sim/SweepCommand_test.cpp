@@ -9,8 +9,8 @@
 
 namespace {
 
-using simtest::fs::path;
 using simtest::ProcessResult;
+using simtest::fs::path;
 
 constexpr int kBadInput = 2;
 constexpr int kOutputProblem = 4;
@@ -40,11 +40,11 @@ std::vector<std::string> withoutWallTime(const std::string &text) {
 TEST(SweepCommand, WritesTheSameTableForAnyThreadCount) {
   simtest::ScratchDirectory scratch;
   simtest::writeFile(scratch / "grid.json", kGrid);
-  const ProcessResult one = sweep({(scratch / "grid.json").string(), "-o", (scratch / "one.csv").string(),
-                                   "--threads", "1"}, scratch);
+  const ProcessResult one =
+      sweep({(scratch / "grid.json").string(), "-o", (scratch / "one.csv").string(), "--threads", "1"}, scratch);
   ASSERT_EQ(one.exitCode, 0) << one.err;
-  const ProcessResult three = sweep({(scratch / "grid.json").string(), "-o", (scratch / "three.csv").string(),
-                                     "--threads", "3"}, scratch);
+  const ProcessResult three =
+      sweep({(scratch / "grid.json").string(), "-o", (scratch / "three.csv").string(), "--threads", "3"}, scratch);
   ASSERT_EQ(three.exitCode, 0) << three.err;
   const std::string table = simtest::readFile(scratch / "one.csv");
   EXPECT_EQ(table.substr(0, table.find('\n')),
@@ -99,7 +99,8 @@ TEST(SweepCommand, BadDefinitionsFailWithTheFieldAndLeaveNoTable) {
   };
   for (const auto &c : cases) {
     simtest::writeFile(scratch / "bad.json", c.definition);
-    const ProcessResult result = sweep({(scratch / "bad.json").string(), "-o", (scratch / "out.csv").string()}, scratch);
+    const ProcessResult result =
+        sweep({(scratch / "bad.json").string(), "-o", (scratch / "out.csv").string()}, scratch);
     EXPECT_EQ(result.exitCode, kBadInput) << c.definition;
     EXPECT_EQ(result.err.rfind("corvanta-sim sweep: error: " + (scratch / "bad.json").string() + ": " + c.message, 0),
               0u)
@@ -124,8 +125,7 @@ TEST(SweepCommand, UsageErrors) {
   const ProcessResult missing = sweep({(scratch / "none.json").string(), "-o", (scratch / "o.csv").string()}, scratch);
   EXPECT_EQ(missing.exitCode, kBadInput);
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
-  const ProcessResult unwritable =
-      sweep({definition, "-o", (scratch / "no-such-dir" / "o.csv").string()}, scratch);
+  const ProcessResult unwritable = sweep({definition, "-o", (scratch / "no-such-dir" / "o.csv").string()}, scratch);
   EXPECT_EQ(unwritable.exitCode, kOutputProblem) << unwritable.err;
 }
 

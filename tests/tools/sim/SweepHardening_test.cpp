@@ -54,7 +54,8 @@ class SweepHardening : public ::testing::Test {
       values += (run == 0 ? "" : ", ") + std::to_string(0.001 * run);
     }
     return file("sweep.json", R"({"base": {"duration": )" + std::to_string(duration) +
-                                  R"(, "inputs": {"GearSelector": 1}}, "grid": {"inputs.RoadGrade": [)" + values + "]}}");
+                                  R"(, "inputs": {"GearSelector": 1}}, "grid": {"inputs.RoadGrade": [)" + values +
+                                  "]}}");
   }
 
   // Starts corvanta-sim with `arguments`, waits until a temporary file appears in the
@@ -118,8 +119,8 @@ TEST_F(SweepHardening, AFifoIsWrittenDirectlyAndStaysAFifo) {
   const std::string sweep = sweepFile(3, 0.01);
   ASSERT_EQ(0, mkfifo(at("fifo").c_str(), 0600));
   const simtest::ProcessResult run =
-      sim({"sweep", sweep, "-o", at("fifo"), "--quiet"}, "timeout 30 cat " + simtest::shellQuoted(at("fifo")) + " > " +
-                                                             simtest::shellQuoted(at("got.csv")) + " & ");
+      sim({"sweep", sweep, "-o", at("fifo"), "--quiet"},
+          "timeout 30 cat " + simtest::shellQuoted(at("fifo")) + " > " + simtest::shellQuoted(at("got.csv")) + " & ");
   ASSERT_EQ(0, run.exitCode) << run.err;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   struct stat status {};
@@ -152,8 +153,8 @@ TEST_F(SweepHardening, AFullDiskStopsTheSweepAtTheFirstFailedWrite) {
   for (int run = 0; run < 4999; ++run) {
     durations += "0.001, ";
   }
-  const std::string sweep = file("sweep.json", R"({"base": {"duration": 0.001}, "grid": {"duration": [)" + durations +
-                                                   "-1]}}");
+  const std::string sweep =
+      file("sweep.json", R"({"base": {"duration": 0.001}, "grid": {"duration": [)" + durations + "-1]}}");
   const simtest::ProcessResult full =
       sim({"sweep", sweep, "-o", at("table.csv"), "--quiet", "--threads", "2"}, "trap '' XFSZ; ulimit -f 64;");
   EXPECT_EQ(kOutputProblem, full.exitCode) << full.err;
@@ -175,8 +176,8 @@ TEST_F(SweepHardening, InterruptedSweepsAndRunsLeaveNoTemporaryFiles) {
   }
   const std::string scenario = file("long.json", R"({"duration": 600, "inputs": {"GearSelector": 1}})");
   for (const int signal : {SIGINT, SIGTERM}) {
-    const int status =
-        interrupted({scenario, "-o", at("run.csv"), "--inputs-out", at("inputs.csv"), "--every", "1", "--quiet"}, signal);
+    const int status = interrupted(
+        {scenario, "-o", at("run.csv"), "--inputs-out", at("inputs.csv"), "--every", "1", "--quiet"}, signal);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_TRUE(temporaryFiles(scratch_.path()).empty()) << temporaryFiles(scratch_.path()).front();
   }

@@ -56,8 +56,8 @@ TEST(VehicleOption, TheShownBuiltInSetReproducesTheCompiledCarBitForBit) {
   simtest::writeFile(scratch / "scenario.json", kScenario);
   const std::string compiled = rowsOf(scratch, (scratch / "scenario.json").string(), {});
   ASSERT_GT(compiled.size(), 1000u);
-  EXPECT_EQ(compiled, rowsOf(scratch, (scratch / "scenario.json").string(),
-                             {"--vehicle", (scratch / "builtin.json").string()}));
+  EXPECT_EQ(compiled,
+            rowsOf(scratch, (scratch / "scenario.json").string(), {"--vehicle", (scratch / "builtin.json").string()}));
   // Shown again from the file: the same text.
   const ProcessResult again = sim({"vehicle", "show", (scratch / "builtin.json").string()}, scratch);
   EXPECT_EQ(again.out, shown.out);
@@ -131,8 +131,7 @@ TEST(VehicleCommand, CheckPrintsTheFiguresOfTheMechanics) {
   EXPECT_NE(check.out.find("wheelbase          2.9500 m: front axle 1.3000 m ahead of, rear axle 1.6500 m"),
             std::string::npos);
   EXPECT_NE(check.out.find("front 11072.3 N, rear 8723.7 N (split 55.9 / 44.1)"), std::string::npos) << check.out;
-  EXPECT_NE(check.out.find("front 5536.2 N = 114.1 % of FNOMIN 4850.0 N; rear 4361.8 N = 89.9 %"),
-            std::string::npos);
+  EXPECT_NE(check.out.find("front 5536.2 N = 114.1 % of FNOMIN 4850.0 N; rear 4361.8 N = 89.9 %"), std::string::npos);
   // Top speed at 6500 rpm: the turbine turns at 2.3 x (two rear wheel speeds) x ratio, so
   // v = 680.678 / (2 x 2.3 x ratio) x 0.314 m/s: 13.13 m/s in first (3.538), 46.46 m/s
   // in fourth (1.0), 65.17 m/s in fifth (0.713), -11.62 m/s in reverse (-4.0).
@@ -187,8 +186,8 @@ TEST(VehicleSweep, VariesVehicleParametersByPathWithTheSameTableForAnyThreadCoun
     }
   }
   // A misspelt parameter fails with a suggestion.
-  simtest::writeFile(scratch / "typo.json", std::string(R"({"base": )") + kScenario +
-                                                R"(, "grid": {"vehicle.VehicleMas": [1760]}})");
+  simtest::writeFile(scratch / "typo.json",
+                     std::string(R"({"base": )") + kScenario + R"(, "grid": {"vehicle.VehicleMas": [1760]}})");
   const ProcessResult typo = sim({"sweep", (scratch / "typo.json").string(), "-o", one, "-q"}, scratch);
   EXPECT_EQ(typo.exitCode, kBadInput);
   EXPECT_NE(typo.err.find("VehicleMass"), std::string::npos) << typo.err;
@@ -197,8 +196,8 @@ TEST(VehicleSweep, VariesVehicleParametersByPathWithTheSameTableForAnyThreadCoun
 TEST(VehicleSweep, TheHostsVehicleIsTheBaseOfTheVariedParameters) {
   ScratchDirectory scratch;
   // Varying the estate's own mass to its own value reproduces the estate.
-  simtest::writeFile(scratch / "grid.json", std::string(R"({"base": )") + kScenario +
-                                                R"(, "grid": {"vehicle.VehicleMass": [2020, 1900]}})");
+  simtest::writeFile(scratch / "grid.json",
+                     std::string(R"({"base": )") + kScenario + R"(, "grid": {"vehicle.VehicleMass": [2020, 1900]}})");
   simtest::writeFile(scratch / "list.json", std::string("[") + kScenario + "]");
   const std::string estate = kVehicleData + "/estate.json";
   const std::string grid = (scratch / "grid.csv").string();
@@ -213,16 +212,16 @@ TEST(VehicleSweep, TheHostsVehicleIsTheBaseOfTheVariedParameters) {
   ASSERT_EQ(plain.rows.size(), 1u);
   // Columns after "run" and the varied field: the seven outputs and the figures.
   for (std::size_t column = 2; column + 1 < varied.header.size(); ++column) {
-    EXPECT_EQ(bitsOf(varied.rows[0][column]), bitsOf(plain.rows[0][column - 1]))
-        << varied.header[column];
+    EXPECT_EQ(bitsOf(varied.rows[0][column]), bitsOf(plain.rows[0][column - 1])) << varied.header[column];
   }
   EXPECT_NE(varied.rows[1][2], plain.rows[0][1]);
 }
 
 TEST(VehicleTest, StandardTestsTakeAVehicle) {
   ScratchDirectory scratch;
-  const ProcessResult estate = sim({"test", "braking", "-o", (scratch / "estate").string(), "-q", "--vehicle",
-                                    kVehicleData + "/estate.json"}, scratch);
+  const ProcessResult estate =
+      sim({"test", "braking", "-o", (scratch / "estate").string(), "-q", "--vehicle", kVehicleData + "/estate.json"},
+          scratch);
   ASSERT_EQ(estate.exitCode, 0) << estate.err;
   const ProcessResult builtIn = sim({"test", "braking", "-o", (scratch / "builtin").string(), "-q"}, scratch);
   ASSERT_EQ(builtIn.exitCode, 0) << builtIn.err;
