@@ -148,6 +148,8 @@ bool timeBaseIsPossible(const TimeBase &t, std::string *why) {
   if (!std::isfinite(t.startTime) || (t.stopTimeDefined == 1U && !(t.stopTime >= t.startTime))) {
     return reject("impossible time base (start time not finite, or stop time before it)");
   }
+  // A bound of the stored state itself (a step count that converts to a double exactly), not
+  // the length limit of an engine run, though both happen to be 2^53.
   constexpr std::uint64_t kMaxExactSteps = 1ULL << 53;
   if (t.stepsTaken > kMaxExactSteps ||
       !std::isfinite(t.startTime + static_cast<double>(t.stepsTaken) * kInternalStep)) {

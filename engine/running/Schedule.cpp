@@ -40,23 +40,6 @@ OutputValues toOutputArray(const ExtY_Corvanta_T &outputs) {
   return values;
 }
 
-StepCountResult checkedStepCount(double time) {
-  StepCountResult result;
-  if (!std::isfinite(time)) {
-    result.error = "expected a finite number of seconds";
-  } else if (time < 0.0) {
-    result.error = "expected a time >= 0";
-  } else {
-    const double steps = stepCountOf(time);
-    if (steps > static_cast<double>(kMaxStepCount)) {
-      result.error = "time too long to count in steps of 0.0001 s (more than 2^53 steps)";
-    } else {
-      result.steps = static_cast<std::uint64_t>(steps);
-    }
-  }
-  return result;
-}
-
 bool Schedule::reinitializesDuringRun() const {
   for (const ScheduledEvent &event : events) {
     if (event.initialize && event.step > 0 && event.step < stepCount) {

@@ -14,15 +14,9 @@
 
 #include "capi/corvanta.h"
 #include "engine/driving/ClosedLoop.h"
+#include "engine/running/StepCount.h"
 
 namespace corvanta::engine {
-
-// Model time of one Step(), s.
-inline constexpr double kStepSize = CORVANTA_STEP_SIZE;
-
-// Largest step count a run or an event time may have (2^53): step counts up to it are
-// exact both as unsigned integers and as doubles.
-inline constexpr std::uint64_t kMaxStepCount = std::uint64_t{1} << 53;
 
 // The input record as an array indexed like the record's fields.
 using InputValues = std::array<double, CORVANTA_NUM_INPUTS>;
@@ -51,20 +45,6 @@ ExtU_Corvanta_T toInputRecord(const InputValues &values);
 
 // Output record as an array in field order.
 OutputValues toOutputArray(const ExtY_Corvanta_T &outputs);
-
-// The step count of a model time: k(t) = floor(t / 0.0001 + 0.5), in double arithmetic.
-inline double stepCountOf(double time) { return std::floor(time / kStepSize + 0.5); }
-
-// The model time after `steps` steps: (double)steps * 0.0001.
-inline double timeOfStep(std::uint64_t steps) { return static_cast<double>(steps) * kStepSize; }
-
-// The step count of a time that a scenario may use (finite, >= 0, step count <= 2^53);
-// otherwise an explanation of what is wrong with it.
-struct StepCountResult {
-  std::uint64_t steps = 0;
-  std::string error;  // empty when `steps` is valid
-};
-StepCountResult checkedStepCount(double time);
 
 struct InputChange {
   int input = 0;  // field index

@@ -27,6 +27,7 @@
 #include <CLI/CLI.hpp>
 
 #include "engine/corvanta_engine.h"
+#include "engine/running/StepCount.h"
 #include "tools/common/CorvantaLibrary.h"
 #include "tools/sim/InterruptCleanup.h"
 #include "tools/sim/ProgressBar.h"
@@ -210,15 +211,9 @@ std::optional<Failure> checkedOptions(const Options &options, CorvantaLoadOption
     if (!parseWhole(*options.duration, duration)) {
       return Failure{kBadInput, "--duration: expected a number of seconds, got '" + *options.duration + "'"};
     }
-    if (!std::isfinite(duration)) {
-      return Failure{kBadInput, "--duration: expected a finite number of seconds, got " + *options.duration};
-    }
-    if (duration < 0.0) {
-      return Failure{kBadInput, "--duration: expected a time >= 0, got " + *options.duration};
-    }
-    if (std::floor(duration / CORVANTA_STEP_SIZE + 0.5) > 9007199254740992.0) {
-      return Failure{kBadInput, "--duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got " +
-                                    *options.duration};
+    const engine::StepCountResult count = engine::checkedStepCount(duration);
+    if (!count.error.empty()) {
+      return Failure{kBadInput, "--duration: " + count.error + ", got " + *options.duration};
     }
     load.has_duration = 1;
     load.duration = duration;

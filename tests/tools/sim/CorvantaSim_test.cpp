@@ -284,7 +284,11 @@ TEST_F(CorvantaSim, BadInputDurationTooLongToCountInSteps) {
       {file("s.json", R"({"duration": 1e12})")}, kBadInput,
       "s.json: duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got 1000000000000");
   expectRefused({file("t.json", R"({"duration": 1})"), "--duration", "1e12"}, kBadInput,
-                "--duration: time too long to count in steps of 0.0001 s");
+                "--duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got 1e12");
+  // The smallest duration past the limit: the double before it counts exactly 2^53 steps.
+  expectRefused(
+      {file("u.json", R"({"duration": 1})"), "--duration", "900719925474.0994"}, kBadInput,
+      "--duration: time too long to count in steps of 0.0001 s (more than 2^53 steps), got 900719925474.0994");
 }
 
 TEST_F(CorvantaSim, BadInputMalformedJsonGivesLineAndColumn) {
