@@ -233,7 +233,11 @@ class ScenarioReader {
 }  // namespace
 
 Schedule parseJsonScenario(const std::string &text, const std::string &fileName) {
-  return ScenarioReader(fileName).read(parseJsonDocument(text, fileName));
+  return readJsonScenario(parseJsonDocument(text, fileName), fileName);
+}
+
+Schedule readJsonScenario(const Json &document, const std::string &fileName) {
+  return ScenarioReader(fileName).read(document);
 }
 
 }  // namespace corvanta::engine

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/running/Schedule.h"
+#include "engine/scenario/JsonDocument.h"
 
 namespace corvanta::engine {
 
@@ -13,6 +14,10 @@ namespace corvanta::engine {
 // malformed document, the line and column, or else the JSON path of the offending value
 // (for example "events[2].ramp.Foo") and what was expected there.
 Schedule parseJsonScenario(const std::string &text, const std::string &fileName);
+
+// Reads a scenario already parsed (a sweep's run): the same checks and messages as for a
+// file's text, without the line and column a document read from text has.
+Schedule readJsonScenario(const Json &document, const std::string &fileName);
 
 }  // namespace corvanta::engine
 

@@ -1,6 +1,6 @@
-// One run of a sweep in the scenario engine: the run's scenario goes through the same
-// reader and checks as a scenario file, runs on a fresh model instance, and every step
-// feeds the run's metrics.
+// One run of a sweep in the scenario engine: the run's scenario (a document, not text) goes
+// through the same reader and checks as a scenario file, runs in the engine's runner on a
+// fresh model instance, and every step feeds the run's metrics.
 #ifndef CORVANTA_SWEEP_ENGINERUN_H
 #define CORVANTA_SWEEP_ENGINERUN_H
 
